@@ -1,0 +1,45 @@
+#include "display/QtClock.h"
+#include "link/PortNames.h"
+#include "link/QtSerialComm.h"
+#include "window/Form1.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    // Options are read before any window system is touched, so --help and
+    // a bad option work on a machine without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const orva::CommandLine options = orva::parseCommandLine(arguments);
+    switch (options.action) {
+    case orva::CommandLine::Action::Help:
+        std::fputs(qPrintable(orva::commandLineHelp(QStringLiteral("orva-panel"))), stdout);
+        return 0;
+    case orva::CommandLine::Action::Version:
+        std::printf("orva-panel %s\n", ORVA_VERSION);
+        return 0;
+    case orva::CommandLine::Action::Error:
+        std::fprintf(stderr, "orva-panel: %s\nTry 'orva-panel --help'.\n", qPrintable(options.message));
+        return 2;
+    case orva::CommandLine::Action::Run:
+        break;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("orva-panel"));
+    QApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
+
+    orva::QtClock clock;
+    orva::QtSerialComm comm(options.ports);
+    orva::Form1 window(comm, clock, [](QWidget* parent, const QString& text) {
+        QMessageBox::warning(parent, orva::Form1::Caption, text);
+    });
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}
