@@ -36,9 +36,8 @@ int main(int argc, char* argv[])
 
     orva::QtClock clock;
     orva::QtSerialComm comm(options.ports);
-    orva::Form1 window(comm, clock, [](QWidget* parent, const QString& text) {
-        QMessageBox::warning(parent, orva::Form1::Caption, text);
-    });
+    orva::Form1 window(comm, clock,
+        [](QWidget* parent, const QString& text) { QMessageBox::warning(parent, orva::Form1::Caption, text); });
     window.Form_Load();
     window.show();
     return QApplication::exec();

@@ -18,10 +18,12 @@ private Q_SLOTS:
 
         const PortNames d = PortNames::platformDefaults();
         QTest::newRow("no options") << QStringList{} << int(Action::Run) << d.com1 << d.com2;
-        QTest::newRow("com1 separate") << QStringList{"--com1", "/dev/pts/7"} << int(Action::Run) << "/dev/pts/7" << d.com2;
-        QTest::newRow("com2 with equals") << QStringList{"--com2=/dev/ttyUSB1"} << int(Action::Run) << d.com1
-                                          << "/dev/ttyUSB1";
-        QTest::newRow("both") << QStringList{"--com2", "/b", "--com1", "/a"} << int(Action::Run) << "/a" << "/b";
+        QTest::newRow("com1 separate") << QStringList{"--com1", "/dev/pts/7"} << int(Action::Run) << "/dev/pts/7"
+                                       << d.com2;
+        QTest::newRow("com2 with equals")
+            << QStringList{"--com2=/dev/ttyUSB1"} << int(Action::Run) << d.com1 << "/dev/ttyUSB1";
+        QTest::newRow("both") << QStringList{"--com2", "/b", "--com1", "/a"} << int(Action::Run) << "/a"
+                              << "/b";
         QTest::newRow("help") << QStringList{"--help"} << int(Action::Help) << d.com1 << d.com2;
         QTest::newRow("version") << QStringList{"--version"} << int(Action::Version) << d.com1 << d.com2;
         QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << int(Action::Error) << d.com1 << d.com2;

@@ -21,8 +21,8 @@ private Q_SLOTS:
         QVERIFY(f.form.control<QRadioButton>("Option9")->isChecked());
         QVERIFY(!f.form.control("Frame8")->isVisibleTo(&f.form));
         QCOMPARE(f.state().PortSettings, QStringLiteral("19200,N,8,1"));
-        for (auto* timer : {f.timers().Timer1.get(), f.timers().Timer2.get(), f.timers().Timer3.get(),
-                            f.timers().Timer4.get()})
+        for (auto* timer :
+            {f.timers().Timer1.get(), f.timers().Timer2.get(), f.timers().Timer3.get(), f.timers().Timer4.get()})
             QVERIFY2(!timer->isEnabled(), qPrintable(timer->name()));
     }
 
@@ -76,7 +76,9 @@ private Q_SLOTS:
         PanelFixture f;
         f.comm.receive("\x06");
         f.comm.receive("AB");
-        QCOMPARE(f.state().ReplyBuffer, QStringLiteral("\x06" "AB"));
+        QCOMPARE(f.state().ReplyBuffer,
+            QStringLiteral("\x06"
+                           "AB"));
         QCOMPARE(f.lines().receive(), QStringLiteral(" ACK A B "));
         QCOMPARE(f.lines().transmit(), QString());
     }

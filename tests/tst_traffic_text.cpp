@@ -22,8 +22,8 @@ private Q_SLOTS:
         QTest::newRow("CR LF pair") << QStringLiteral("\r\n") << QStringLiteral(" CR LF ");
         QTest::newRow("code 20 has no blank after it")
             << (QString(QChar(20)) + QStringLiteral("A")) << QStringLiteral(" &A ");
-        QTest::newRow("other control characters") << (QString(QChar(0)) + QChar(9) + QChar(27) + QChar(31))
-                                                  << QStringLiteral(" ? ? ? ? ");
+        QTest::newRow("other control characters")
+            << (QString(QChar(0)) + QChar(9) + QChar(27) + QChar(31)) << QStringLiteral(" ? ? ? ? ");
         QTest::newRow("lower case up to z") << QStringLiteral("az") << QStringLiteral(" a z ");
         QTest::newRow("brace and above") << QStringLiteral("{|}~\x7f") << QStringLiteral(" ? ? ? ? ? ");
         QTest::newRow("bytes above 127") << QString::fromLatin1("\xe9\xff") << QStringLiteral(" ? ? ");

@@ -15,7 +15,8 @@ class VirtualClockTest : public QObject
         QStringList ticks;
         void bind(IntervalTimer& timer)
         {
-            timer.setHandler([this, &timer] { ticks.append(QStringLiteral("%1@%2").arg(timer.name()).arg(clock.nowMs())); });
+            timer.setHandler(
+                [this, &timer] { ticks.append(QStringLiteral("%1@%2").arg(timer.name()).arg(clock.nowMs())); });
         }
     };
 

@@ -15,10 +15,10 @@ namespace orva {
 struct FormTimers
 {
     explicit FormTimers(Clock& clock)
-        : Timer1(clock.createTimer(QStringLiteral("Timer1"), 200)),
-          Timer2(clock.createTimer(QStringLiteral("Timer2"), 500)),
-          Timer3(clock.createTimer(QStringLiteral("Timer3"), 5000)),
-          Timer4(clock.createTimer(QStringLiteral("Timer4"), 1000))
+        : Timer1(clock.createTimer(QStringLiteral("Timer1"), 200))
+        , Timer2(clock.createTimer(QStringLiteral("Timer2"), 500))
+        , Timer3(clock.createTimer(QStringLiteral("Timer3"), 5000))
+        , Timer4(clock.createTimer(QStringLiteral("Timer4"), 1000))
     {
     }
 

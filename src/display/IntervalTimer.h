@@ -33,7 +33,10 @@ public:
     const QString& name() const { return m_name; }
 
 protected:
-    explicit IntervalTimer(QString name) : m_name(std::move(name)) {}
+    explicit IntervalTimer(QString name)
+        : m_name(std::move(name))
+    {
+    }
     void fire() const
     {
         if (m_handler)

@@ -9,7 +9,8 @@ namespace {
 class QtIntervalTimer final : public IntervalTimer
 {
 public:
-    QtIntervalTimer(const QString& name, int interval) : IntervalTimer(name)
+    QtIntervalTimer(const QString& name, int interval)
+        : IntervalTimer(name)
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(interval);

@@ -2,8 +2,8 @@
 
 namespace orva {
 
-std::optional<QString> decodeStatus(const QString& outgoing, const QString& prefix, const QString& rendered,
-                                    qint16& pressureValue)
+std::optional<QString> decodeStatus(
+    const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue)
 {
     // The "CR0" power state only, until the full set of queries is in.
     Q_UNUSED(pressureValue);

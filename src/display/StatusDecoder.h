@@ -15,7 +15,7 @@ namespace orva {
 // the reply matches no row (the status line then keeps what it showed).
 // pressureValue is the running air-pressure reading, written only by the
 // "CR PRESSURE" query.
-std::optional<QString> decodeStatus(const QString& outgoing, const QString& prefix,
-                                    const QString& rendered, qint16& pressureValue);
+std::optional<QString> decodeStatus(
+    const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue);
 
 } // namespace orva

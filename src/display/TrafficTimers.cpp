@@ -6,7 +6,9 @@
 namespace orva {
 
 TrafficTimers::TrafficTimers(ControllerState& state, FormTimers& timers, TrafficLines& lines)
-    : m_state(state), m_timers(timers), m_lines(lines)
+    : m_state(state)
+    , m_timers(timers)
+    , m_lines(lines)
 {
     m_timers.Timer2->setHandler([this] { Timer2_Timer(); });
     m_timers.Timer4->setHandler([this] { Timer4_Timer(); });

@@ -51,7 +51,9 @@ void VirtualClock::advanceTo(std::int64_t t)
 }
 
 VirtualTimer::VirtualTimer(VirtualClock& clock, const QString& name, int interval)
-    : IntervalTimer(name), m_clock(clock), m_interval(interval)
+    : IntervalTimer(name)
+    , m_clock(clock)
+    , m_interval(interval)
 {
     m_clock.attach(this);
 }

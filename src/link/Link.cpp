@@ -9,7 +9,10 @@
 namespace orva {
 
 Link::Link(ControllerState& state, SerialComm& comm, FormTimers& timers, TrafficLines& lines)
-    : m_state(state), m_comm(comm), m_timers(timers), m_lines(lines)
+    : m_state(state)
+    , m_comm(comm)
+    , m_timers(timers)
+    , m_lines(lines)
 {
 }
 
@@ -28,8 +31,8 @@ void Link::Hyouji(const QString& text, quint8 mode)
     }
 
     m_lines.setReceive(renderTraffic(text));
-    if (const auto status = decodeStatus(m_state.OutgoingCommand, m_state.CommandPrefix,
-                                         m_lines.receive(), m_state.PressureValue))
+    if (const auto status
+        = decodeStatus(m_state.OutgoingCommand, m_state.CommandPrefix, m_lines.receive(), m_state.PressureValue))
         m_lines.setStatus(*status);
 }
 

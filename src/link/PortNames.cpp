@@ -35,7 +35,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         QString value;
         bool hasValue = false;
         for (const auto& [option, field] : {std::pair{QLatin1String("--com1"), &result.ports.com1},
-                                            std::pair{QLatin1String("--com2"), &result.ports.com2}}) {
+                 std::pair{QLatin1String("--com2"), &result.ports.com2}}) {
             if (arg == option) {
                 target = field;
             } else if (arg.startsWith(option + QLatin1Char('='))) {
@@ -61,20 +61,19 @@ CommandLine parseCommandLine(const QStringList& arguments)
 QString commandLineHelp(const QString& program)
 {
     const PortNames defaults = PortNames::platformDefaults();
-    return QStringLiteral(
-               "Usage: %1 [--com1 DEVICE] [--com2 DEVICE]\n"
-               "\n"
-               "Control panel for ORVA TK500 / TK600 projectors over an RS-232C line\n"
-               "(19200 or 9600 baud, no parity, 8 data bits, 1 stop bit).\n"
-               "\n"
-               "Options:\n"
-               "  --com1 DEVICE  serial device behind the \"COM1\" choice (default %2)\n"
-               "  --com2 DEVICE  serial device behind the \"COM2\" choice (default %3)\n"
-               "                 e.g. a USB adapter (/dev/ttyUSB0) or a pseudo-terminal\n"
-               "  --help         show this text and exit\n"
-               "  --version      show the version and exit\n"
-               "\n"
-               "Every start begins on COM1 at 19200 baud; nothing is saved.\n")
+    return QStringLiteral("Usage: %1 [--com1 DEVICE] [--com2 DEVICE]\n"
+                          "\n"
+                          "Control panel for ORVA TK500 / TK600 projectors over an RS-232C line\n"
+                          "(19200 or 9600 baud, no parity, 8 data bits, 1 stop bit).\n"
+                          "\n"
+                          "Options:\n"
+                          "  --com1 DEVICE  serial device behind the \"COM1\" choice (default %2)\n"
+                          "  --com2 DEVICE  serial device behind the \"COM2\" choice (default %3)\n"
+                          "                 e.g. a USB adapter (/dev/ttyUSB0) or a pseudo-terminal\n"
+                          "  --help         show this text and exit\n"
+                          "  --version      show the version and exit\n"
+                          "\n"
+                          "Every start begins on COM1 at 19200 baud; nothing is saved.\n")
         .arg(program, defaults.com1, defaults.com2);
 }
 

@@ -6,7 +6,10 @@
 namespace orva {
 
 PortSelection::PortSelection(ControllerState& state, SerialComm& comm, FormTimers& timers, View view)
-    : m_state(state), m_comm(comm), m_timers(timers), m_view(std::move(view))
+    : m_state(state)
+    , m_comm(comm)
+    , m_timers(timers)
+    , m_view(std::move(view))
 {
     m_timers.Timer3->setHandler([this] { Timer3_Timer(); });
 }

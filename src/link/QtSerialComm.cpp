@@ -2,7 +2,9 @@
 
 namespace orva {
 
-QtSerialComm::QtSerialComm(PortNames names, QObject* parent) : SerialComm(parent), m_names(std::move(names))
+QtSerialComm::QtSerialComm(PortNames names, QObject* parent)
+    : SerialComm(parent)
+    , m_names(std::move(names))
 {
     connect(&m_port, &QSerialPort::readyRead, this, &QtSerialComm::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialComm::onError);

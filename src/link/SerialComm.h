@@ -31,7 +31,7 @@ public:
     // Kinds of notification, as commEvent() reports them.
     enum Event : int {
         EventNone = 0,
-        EventReceive = 2,     // characters were received
+        EventReceive = 2,      // characters were received
         EventDeviceLost = 1012 // the device went away while open (port now closed)
     };
 

@@ -17,17 +17,17 @@ constexpr int CompactHeightTwips = 5350;
 } // namespace
 
 Form1::Form1(SerialComm& comm, Clock& clock, Warner warn, QWidget* parent)
-    : QWidget(parent),
-      m_comm(comm),
-      m_warn(std::move(warn)),
-      m_timers(clock),
-      m_link(m_state, comm, m_timers, m_lines),
-      m_trafficTimers(m_state, m_timers, m_lines),
-      m_ports(m_state, comm, m_timers,
-              PortSelection::View{
-                  [this](bool visible) { control("Frame8")->setVisible(visible); },
-                  [this](const QString& text) { m_warn(this, text); },
-              })
+    : QWidget(parent)
+    , m_comm(comm)
+    , m_warn(std::move(warn))
+    , m_timers(clock)
+    , m_link(m_state, comm, m_timers, m_lines)
+    , m_trafficTimers(m_state, m_timers, m_lines)
+    , m_ports(m_state, comm, m_timers,
+          PortSelection::View{
+              [this](bool visible) { control("Frame8")->setVisible(visible); },
+              [this](const QString& text) { m_warn(this, text); },
+          })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
@@ -42,14 +42,15 @@ void Form1::bindControls()
 {
     connect(&m_comm, &SerialComm::onComm, this, [this] { m_link.MSComm1_OnComm(); });
 
-    const std::pair<TrafficLines::Line, const char*> labels[] = {
-        {TrafficLines::Transmit, "Label11"}, {TrafficLines::Receive, "Label12"}, {TrafficLines::Status, "Label22"}};
+    const std::pair<TrafficLines::Line, const char*> labels[]
+        = {{TrafficLines::Transmit, "Label11"}, {TrafficLines::Receive, "Label12"}, {TrafficLines::Status, "Label22"}};
     for (const auto& [line, name] : labels) {
         QLabel* label = control<QLabel>(name);
-        connect(&m_lines, &TrafficLines::changed, label, [label, line = line](TrafficLines::Line changed, const QString& text) {
-            if (changed == line)
-                label->setText(text);
-        });
+        connect(&m_lines, &TrafficLines::changed, label,
+            [label, line = line](TrafficLines::Line changed, const QString& text) {
+                if (changed == line)
+                    label->setText(text);
+            });
     }
 
     const std::pair<const char*, void (PortSelection::*)()> options[] = {
@@ -59,7 +60,8 @@ void Form1::bindControls()
         {"Option10", &PortSelection::Option10_Click},
     };
     for (const auto& [name, handler] : options)
-        connect(control<QRadioButton>(name), &QRadioButton::clicked, this, [this, handler = handler] { (m_ports.*handler)(); });
+        connect(control<QRadioButton>(name), &QRadioButton::clicked, this,
+            [this, handler = handler] { (m_ports.*handler)(); });
     connect(control<QPushButton>("Command33"), &QPushButton::clicked, this, [this] { m_ports.Command33_Click(); });
 }
 

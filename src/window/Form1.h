@@ -58,11 +58,7 @@ public:
     SerialComm& comm() { return m_comm; }
 
     // A control by its name (Command17, Label22, Frame8 ...).
-    template <class T = QWidget>
-    T* control(const char* name) const
-    {
-        return findChild<T*>(QString::fromLatin1(name));
-    }
+    template <class T = QWidget> T* control(const char* name) const { return findChild<T*>(QString::fromLatin1(name)); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

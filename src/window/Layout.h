@@ -25,20 +25,23 @@ struct ControlSpec
 {
     const char* name;
     ControlKind kind;
-    const char* parent; // nullptr: the window itself
+    const char* parent;  // nullptr: the window itself
     const char* caption; // UTF-8
     int left, top, width, height;
-    int tab;             // place in the tab order, -1 for none
-    QRgb back;           // 0: no colour of its own
-    QRgb text;           // 0: the default text colour
+    int tab;   // place in the tab order, -1 for none
+    QRgb back; // 0: no colour of its own
+    QRgb text; // 0: the default text colour
     FontKey font;
     Align align;
-    bool border;         // one-line sunken border (display labels)
-    bool hidden;         // hidden at start
+    bool border; // one-line sunken border (display labels)
+    bool hidden; // hidden at start
 };
 
 inline constexpr int TwipsPerPixel = 15;
-constexpr int twipsToPixels(int twips) { return twips / TwipsPerPixel; }
+constexpr int twipsToPixels(int twips)
+{
+    return twips / TwipsPerPixel;
+}
 
 // Every control of the window, parents before their members.
 std::span<const ControlSpec> windowLayout();
