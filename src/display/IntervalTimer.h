@@ -16,6 +16,12 @@ namespace orva {
 //    value, counted from the write; on a stopped timer it only stores it.
 //  - while enabled, the timer ticks every interval(); each tick runs the
 //    handler on the window thread, never inside another handler.
+//  - when two ticks fall due at the same moment, the timer whose countdown
+//    started first (or was last restarted first) ticks first, on the
+//    virtual clock and on QtClock alike. The send path starts the reply
+//    timeout (Timer2) before the clear delay (Timer4), so with equal
+//    intervals (25/25, 5/5) a missing reply is marked " X X X X" and the
+//    clear delay then blanks the line at once.
 // Intervals are milliseconds.
 class IntervalTimer
 {

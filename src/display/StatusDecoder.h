@@ -11,11 +11,21 @@ namespace orva {
 //   outgoing  the last frame sent (prefix, code, carriage return)
 //   prefix    the command prefix the frame was built with
 //   rendered  the receive line as rendered (leading blank, spaced tokens)
+// The frame is recognised as one of the nine queries only when it is exactly
+// prefix + query + carriage return, case-sensitively; the reply itself is not
+// checked against the query. Queries are tried in the order
+//   CR0 power state, CR1 input source, CR4 picture orientation,
+//   CR3 lamp hours, CR6 temperatures, CRA mute state, CR9 whole reply,
+//   CR PRESSURE air pressure, CR7 lamp mode.
 // Returns the status text, or nothing when the frame is no status query or
 // the reply matches no row (the status line then keeps what it showed).
-// pressureValue is the running air-pressure reading, written only by the
+// pressureValue is the last air-pressure reading in hPa, written only by the
 // "CR PRESSURE" query.
 std::optional<QString> decodeStatus(
     const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue);
+
+// Status text of a pressure reply whose reading lies outside the range the
+// conversion to hPa can handle (see pressureHpa()).
+inline const QString PressureOutOfRange = QStringLiteral(" Pressure out of range");
 
 } // namespace orva

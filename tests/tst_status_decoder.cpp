@@ -1,0 +1,150 @@
+#include "display/StatusDecoder.h"
+#include "display/TrafficText.h"
+
+#include <QTest>
+
+using namespace orva;
+
+namespace {
+// What the decoding step of the receive path sees after the frame of `code`
+// was sent and `reply` has arrived: the rendered reply. A null QString stands
+// for "nothing decoded".
+QString decode(const QString& code, const QString& reply, qint16& pressureValue)
+{
+    const QString frame = code + QChar(13);
+    return decodeStatus(frame, QString(), renderTraffic(reply), pressureValue).value_or(QString());
+}
+} // namespace
+
+class StatusDecoderTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    // A sample of every table and every built text.
+    void decodes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("status");
+
+        auto row = [](const char* name, const char* code, const char* reply, const QString& status) {
+            QTest::newRow(name) << QString::fromLatin1(code) << QString::fromLatin1(reply) << status;
+        };
+        const QString nothing;
+
+        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"));
+        row("CR0 stand by", "CR0", "80\r", QStringLiteral(" Stand by"));
+        row("CR0 no key input keeps trailing blank", "CR0", "02\r", QStringLiteral(" NO Key input "));
+        row("CR0 text without leading blank", "CR0", "24\r", QStringLiteral("Cooling down  PWR Management"));
+        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"));
+        row("CR0 unknown key", "CR0", "99\r", nothing);
+        row("CR0 key of one character", "CR0", "0", nothing);
+        row("CR0 key needs no carriage return", "CR0", "40", QStringLiteral(" Count down"));
+
+        row("CR1 computer 1", "CR1", "1\r", QStringLiteral(" Computer 1"));
+        row("CR1 key is the first character only", "CR1", "12\r", QStringLiteral(" Computer 1"));
+        row("CR1 input mode 4", "CR1", "4", QStringLiteral(" Input mode 4"));
+        row("CR1 unknown key", "CR1", "5\r", nothing);
+
+        row("CR4 normal", "CR4", "11\r", QStringLiteral(" Normally"));
+        row("CR4 both reversed", "CR4", "00\r", QStringLiteral(" Top/Bottom , Left/Right reversal"));
+        row("CR4 unknown key", "CR4", "22\r", nothing);
+
+        row("CR3 lamp hours", "CR3", "01234\r", QStringLiteral(" 0 1 2 3 4 CR  Hour Use"));
+        row("CR3 cut after 38 positions", "CR3", "0123456789012345678901\r",
+            QStringLiteral(" 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 Hour Use"));
+        row("CR3 partial reply", "CR3", "0", QStringLiteral(" 0  Hour Use"));
+
+        row("CR6 three temperatures", "CR6", "+25.3,+30.1,+41.7\r",
+            QStringLiteral("  S1= + 2 5 . 3 C  ,   S2=  3 0 . 1 C , S3= + 4 1 . 7 C"));
+        row("CR6 short reply", "CR6", "25\r", QStringLiteral("  S1= 2 5 CR  C  ,   S2=  C , S3= C"));
+
+        row("CRA mute off", "CRA", "00\r", QStringLiteral(" Video & Audio mute OFF"));
+        row("CRA stand by", "CRA", "FF\r", QStringLiteral(" Stand by"));
+        row("CRA keys are case-sensitive", "CRA", "ff\r", nothing);
+
+        row("CR9 whole receive line", "CR9", "Hi\x06\r", QStringLiteral(" H i ACK CR "));
+        row("CR9 empty reply", "CR9", "", QStringLiteral(" "));
+
+        row("CR PRESSURE", "CR PRESSURE", "853\r", QStringLiteral("1013 hPa"));
+        row("CR PRESSURE negative without blank", "CR PRESSURE", "-100\r", QStringLiteral("-1 hPa"));
+        row("CR PRESSURE no digits", "CR PRESSURE", "OK\r", QStringLiteral("106 hPa"));
+        row("CR PRESSURE out of range", "CR PRESSURE", "6554\r", PressureOutOfRange);
+        row("CR PRESSURE huge exponent", "CR PRESSURE", "1E999999\r", PressureOutOfRange);
+
+        row("CR7 lamp on", "CR7", "01\r", QStringLiteral(" LAMP ON"));
+        row("CR7 two lamp mode", "CR7", "02\r", QStringLiteral(" No2 ON  : 2 Lamp mode"));
+        row("CR7 last row", "CR7", "22\r", QStringLiteral(" No2 ON  : 1 Lamp mode(No2 USE)"));
+        row("CR7 unknown key", "CR7", "12\r", nothing);
+
+        row("lower-case query", "cr0", "00\r", nothing);
+        row("query with a trailing blank", "CR0 ", "00\r", nothing);
+        row("query with a leading blank", " CR0", "00\r", nothing);
+        row("lower-case pressure query", "CR pressure", "853\r", nothing);
+        row("command that is no query", "C00", "00\r", nothing);
+        row("query with two carriage returns", "CR0\r", "00\r", nothing);
+    }
+    void decodes()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, reply);
+        QFETCH(QString, status);
+        qint16 pressureValue = 0;
+        const QString got = decode(code, reply, pressureValue);
+        QCOMPARE(got.isNull(), status.isNull());
+        QCOMPARE(got, status);
+    }
+
+    void frameMustEndInCarriageReturn()
+    {
+        qint16 pressureValue = 0;
+        QVERIFY(!decodeStatus(QStringLiteral("CR0\n"), QString(), QStringLiteral(" 0 0 CR "), pressureValue));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0"), QString(), QStringLiteral(" 0 0 CR "), pressureValue));
+    }
+
+    void prefixIsPartOfTheFrame()
+    {
+        qint16 pressureValue = 0;
+        const QString prefix = QStringLiteral("@1");
+        QCOMPARE(decodeStatus(QStringLiteral("@1CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue),
+            QStringLiteral(" Power ON"));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue));
+        QVERIFY(!decodeStatus(QStringLiteral("@2CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue));
+    }
+
+    void pressureValueFollowsGoodReadingsOnly()
+    {
+        qint16 pressureValue = 0;
+        decode(QStringLiteral("CR PRESSURE"), QStringLiteral("853\r"), pressureValue);
+        QCOMPARE(pressureValue, qint16(1013));
+        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&H7FFF\r"), pressureValue), PressureOutOfRange);
+        QCOMPARE(pressureValue, qint16(1013));
+        decode(QStringLiteral("CR0"), QStringLiteral("00\r"), pressureValue);
+        QCOMPARE(pressureValue, qint16(1013));
+        decode(QStringLiteral("CR PRESSURE"), QStringLiteral("100\r"), pressureValue);
+        QCOMPARE(pressureValue, qint16(212));
+    }
+
+    // Hexadecimal replies read like Val reads them: "&HFFFF" is -1, whose
+    // pressure is 104 hPa. The rendered reply " & H F F F F CR " is read
+    // through the C of "CR", a hexadecimal digit, so the reply is written
+    // here without its carriage return.
+    void hexadecimalPressureReply()
+    {
+        qint16 pressureValue = 0;
+        QCOMPARE(
+            decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&HFFFF"), pressureValue), QStringLiteral("104 hPa"));
+    }
+
+    // A reply of thousands of digits is shown as out of range, not wrapped.
+    void longPressureReply()
+    {
+        qint16 pressureValue = 7;
+        const QString reply = QString(20000, QLatin1Char('9')) + QChar(13);
+        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), reply, pressureValue), PressureOutOfRange);
+        QCOMPARE(pressureValue, qint16(7));
+    }
+};
+
+QTEST_APPLESS_MAIN(StatusDecoderTest)
+#include "tst_status_decoder.moc"
