@@ -1,19 +1,62 @@
 #include "window/Form1.h"
 
 #include "link/SerialComm.h"
+#include "window/Controls.h"
 #include "window/Layout.h"
+#include "window/Logo.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+
+#include <cmath>
 
 namespace orva {
 
 namespace {
-constexpr int ClientWidthTwips = 9495;
-constexpr int TitleAndBordersTwips = 375;
-constexpr int CompactHeightTwips = 5350;
+
+// The colours of the classic desktop the panel was drawn for: light grey
+// faces, white highlights, grey and black shadows, black text. The window
+// uses them whatever the desktop theme, so its own colours always read.
+QPalette classicPalette()
+{
+    const QColor black(0, 0, 0);
+    const QColor white(255, 255, 255);
+    const QColor face(192, 192, 192);
+    QPalette palette(black, face, white, QColor(128, 128, 128), QColor(160, 160, 160), black, white, white, face);
+    palette.setColor(QPalette::Midlight, QColor(223, 223, 223));
+    palette.setColor(QPalette::Shadow, black);
+    palette.setColor(QPalette::ButtonText, black);
+    return palette;
+}
+
+// Key code of a key press as the window's key handler numbers keys: the
+// letters (upper case), digits and blank keep their character codes; keys
+// the panel does not look at are 0.
+qint16 keyCodeOf(const QKeyEvent* event)
+{
+    const int key = event->key();
+    return key >= 0x20 && key <= 0x7e ? qint16(key) : qint16(0);
+}
+
+// Shift state bits: Shift 1, Ctrl 2, Alt 4.
+qint16 shiftStateOf(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    qint16 shift = 0;
+    if (modifiers & Qt::ShiftModifier)
+        shift |= DataPanel::ShiftBit;
+    if (modifiers & Qt::ControlModifier)
+        shift |= DataPanel::CtrlBit;
+    if (modifiers & Qt::AltModifier)
+        shift |= DataPanel::AltBit;
+    return shift;
+}
+
 } // namespace
 
 Form1::Form1(SerialComm& comm, Clock& clock, Warner warn, QWidget* parent)
@@ -28,12 +71,37 @@ Form1::Form1(SerialComm& comm, Clock& clock, Warner warn, QWidget* parent)
               [this](bool visible) { control("Frame8")->setVisible(visible); },
               [this](const QString& text) { m_warn(this, text); },
           })
+    , m_dataPanel(m_state, m_timers,
+          DataPanel::View{
+              [this] { return m_outerHeight; },
+              [this](int twips) { setOuterHeightTwips(twips); },
+              [this](const QString& caption) { control<QPushButton>("Command34")->setText(caption); },
+              [this](bool visible) { control("Command34")->setVisible(visible); },
+          })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
-    buildControls(this, windowLayout());
+    setWindowIcon(programIcon());
+    // Fixed single border: a title bar with the system menu, minimise and
+    // close, but no maximise, and a size the user cannot change.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setPalette(classicPalette());
+    setAutoFillBackground(true);
+    setFont(fontFor(FontKey::W));
+
+    const std::vector<QWidget*> tabStops = buildControls(this, windowLayout());
     bindControls();
-    setFixedSize(twipsToPixels(ClientWidthTwips), twipsToPixels(CompactHeightTwips - TitleAndBordersTwips));
+    // The window is as tall as its design until start-up shrinks it.
+    setOuterHeightTwips(DesignOuterHeightTwips);
+
+    // The focus starts on the first control in the tab order that can take it.
+    for (QWidget* stop : tabStops) {
+        if (stop->isVisibleTo(this)) {
+            stop->setFocus();
+            break;
+        }
+    }
 }
 
 Form1::~Form1() = default;
@@ -63,6 +131,41 @@ void Form1::bindControls()
         connect(control<QRadioButton>(name), &QRadioButton::clicked, this,
             [this, handler = handler] { (m_ports.*handler)(); });
     connect(control<QPushButton>("Command33"), &QPushButton::clicked, this, [this] { m_ports.Command33_Click(); });
+
+    connect(control<LogoImage>("Image1"), &LogoImage::doubleClicked, this, [this] { m_dataPanel.Image1_DblClick(); });
+    connect(control<QPushButton>("Command34"), &QPushButton::clicked, this, [this] { m_dataPanel.Command34_Click(); });
+    // Key preview: the application hands every key press to this filter
+    // before the control it is meant for.
+    qApp->installEventFilter(this);
+}
+
+void Form1::setOuterHeightTwips(int twips)
+{
+    m_outerHeight = twips;
+    setFixedSize(twipsToPixels(ClientWidthTwips), clientPixelsForOuterHeight(twips));
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        auto* receiver = static_cast<QWidget*>(watched);
+        if (receiver->window() == this)
+            previewKey(receiver, static_cast<const QKeyEvent*>(event));
+    }
+    return false; // never consumed: the control still gets the key
+}
+
+void Form1::previewKey(QWidget* receiver, const QKeyEvent* event)
+{
+    // A key press that a control ignores travels on to its containers, up to
+    // the window, passing the application's filters at each step. Only its
+    // first step is a new key press.
+    const bool handedUp = event == m_previewedEvent && m_previewedAt && receiver == m_previewedAt->parentWidget();
+    m_previewedEvent = event;
+    m_previewedAt = receiver;
+    if (handedUp)
+        return;
+    m_dataPanel.Form_KeyDown(keyCodeOf(event), shiftStateOf(event));
 }
 
 void Form1::checkOption(QRadioButton* option)
@@ -77,12 +180,19 @@ void Form1::Form_Load()
 {
     m_state.PortSettings = PortSelection::Settings19200;
     m_state.CommandPrefix = QString();
+
+    // Centred horizontally; vertically where a window of the full design
+    // height would be centred, then shrunk to the main band with the top
+    // edge kept, so that opening the whole panel later grows it downwards
+    // into the centre. Not clamped to the screen.
+    const QSize screenPixels = screen()->geometry().size();
+    m_startPosition = startPosition(QSizeF(screenPixels) * TwipsPerPixel);
+    move(int(std::lround(m_startPosition.x() / TwipsPerPixel)), int(std::lround(m_startPosition.y() / TwipsPerPixel)));
+    setOuterHeightTwips(CompactHeight);
+
     m_state.HeldCode = 0;
     m_state.AwaitingReply = 0;
     m_state.ReplyBuffer = QString();
-
-    // The speed option is checked from design, without running its handler.
-    control<QRadioButton>("Option9")->setChecked(true);
 
     m_ports.openAtStartup();
     m_ports.setStartingUp(true);

@@ -6,11 +6,15 @@
 #include "link/ControllerState.h"
 #include "link/Link.h"
 #include "link/PortSelection.h"
+#include "window/DataPanel.h"
 
+#include <QPointF>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 
+class QKeyEvent;
 class QRadioButton;
 
 namespace orva {
@@ -26,6 +30,7 @@ class SerialComm;
 //   SerialComm --onComm--> Link::MSComm1_OnComm --> Hyouji(receive) --> TrafficLines
 //   TrafficLines --changed--> Label11 / Label12 / Label22
 //   Timer2 / Timer4 --> TrafficTimers (mark a missing reply, clear the lines)
+//   any key press, Image1, Command34 --> DataPanel --> outer height, Command34
 //
 // Time and the serial line are injected, so tests run the real window on a
 // virtual clock and a fake port.
@@ -43,6 +48,16 @@ public:
     // Start-up: fills the state record, places the window, opens COM1.
     void Form_Load();
 
+    // The window's outer height in twips: the last height set. The client
+    // area is this less the nominal title bar and borders
+    // (TitleAndBordersTwips), whatever the window manager draws, so the same
+    // bands of controls are in view on every desktop.
+    int outerHeightTwips() const { return m_outerHeight; }
+    void setOuterHeightTwips(int twips);
+    // Where start-up put the window's outer top-left corner, in twips of the
+    // screen, before rounding to pixels.
+    QPointF startPositionTwips() const { return m_startPosition; }
+
     // The send and receive paths (see Link).
     void Hyouji(const QString& text, quint8 mode) { m_link.Hyouji(text, mode); }
 
@@ -55,6 +70,7 @@ public:
     TrafficLines& lines() { return m_lines; }
     Link& link() { return m_link; }
     PortSelection& ports() { return m_ports; }
+    DataPanel& dataPanel() { return m_dataPanel; }
     SerialComm& comm() { return m_comm; }
 
     // A control by its name (Command17, Label22, Frame8 ...).
@@ -62,9 +78,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Key preview: sees every key press meant for a control of this window.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void bindControls();
+    void previewKey(QWidget* receiver, const QKeyEvent* event);
 
     SerialComm& m_comm;
     Warner m_warn;
@@ -74,6 +93,13 @@ private:
     Link m_link;
     TrafficTimers m_trafficTimers;
     PortSelection m_ports;
+    DataPanel m_dataPanel;
+    int m_outerHeight = 0;
+    QPointF m_startPosition;
+    // The key press last previewed and the control it last passed, to see
+    // each press once while Qt hands an ignored one up to the containers.
+    const QEvent* m_previewedEvent = nullptr;
+    QPointer<QWidget> m_previewedAt;
 };
 
 } // namespace orva

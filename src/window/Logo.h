@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QRectF>
+
+class QPainter;
+
+namespace orva {
+
+// Natural size of the logo picture, in logical pixels.
+inline constexpr int LogoWidth = 80;
+inline constexpr int LogoHeight = 26;
+
+// Draws the panel's logo (the maker's name beside a projector lens) scaled
+// into target. Drawn from shapes, so it stays sharp at any display scale.
+void drawLogo(QPainter& painter, const QRectF& target);
+
+// The logo as an 80 x 26 bitmap, 24 bits per pixel.
+QImage logoBitmap();
+
+// The program's icon: a projector throwing its beam, at the usual icon sizes.
+QIcon programIcon();
+
+} // namespace orva
