@@ -1,6 +1,7 @@
 #include "window/Form1.h"
 
 #include "link/SerialComm.h"
+#include "panel/HoldButtons.h"
 #include "window/Controls.h"
 #include "window/Layout.h"
 #include "window/Logo.h"
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -78,6 +80,12 @@ Form1::Form1(SerialComm& comm, Clock& clock, Warner warn, QWidget* parent)
               [this](const QString& caption) { control<QPushButton>("Command34")->setText(caption); },
               [this](bool visible) { control("Command34")->setVisible(visible); },
           })
+    , m_panel(m_state, comm, m_timers, m_lines, m_link,
+          CommandPanel::View{
+              [this] { return control<QLineEdit>("Text1")->text(); },
+              [this] { control<QLineEdit>("Text1")->clear(); },
+              [this] { close(); },
+          })
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(Caption);
@@ -134,6 +142,8 @@ void Form1::bindControls()
 
     connect(control<LogoImage>("Image1"), &LogoImage::doubleClicked, this, [this] { m_dataPanel.Image1_DblClick(); });
     connect(control<QPushButton>("Command34"), &QPushButton::clicked, this, [this] { m_dataPanel.Command34_Click(); });
+    bindCommandPanel();
+
     // Key preview: the application hands every key press to this filter
     // before the control it is meant for.
     qApp->installEventFilter(this);
@@ -166,6 +176,25 @@ void Form1::previewKey(QWidget* receiver, const QKeyEvent* event)
     if (handedUp)
         return;
     m_dataPanel.Form_KeyDown(keyCodeOf(event), shiftStateOf(event));
+}
+
+void Form1::bindCommandPanel()
+{
+    for (const CatalogueEntry& button : CommandCatalogue)
+        connect(control<QPushButton>(button.control), &QPushButton::clicked, this,
+            [this, &button] { m_panel.click(button); });
+
+    // Held buttons answer the mouse alone: no click handler, and a keyboard
+    // activation sends nothing.
+    auto* hold = new HoldButtons(this);
+    for (const HeldEntry& button : HoldTable)
+        hold->add(
+            control<QPushButton>(button.control), [this, &button] { m_panel.mouseDown(button); },
+            [this, &button] { m_panel.mouseUp(button); });
+
+    connect(control<QPushButton>("Command95"), &QPushButton::clicked, this, [this] { m_panel.Command95_Click(); });
+    connect(control<QPushButton>("Command96"), &QPushButton::clicked, this, [this] { m_panel.Command96_Click(); });
+    connect(control<QPushButton>("Command16"), &QPushButton::clicked, this, [this] { m_panel.Command16_Click(); });
 }
 
 void Form1::checkOption(QRadioButton* option)
@@ -203,8 +232,13 @@ void Form1::Form_Load()
 void Form1::closeEvent(QCloseEvent* event)
 {
     // Closing the window ends the program like "END": the port is closed and
-    // nothing is sent on the way out.
+    // nothing is sent on the way out. The unloaded window handles no further
+    // events: its timers stop and the line is no longer listened to. With
+    // the last window closed the application quits with status 0.
     (void)m_comm.setPortOpen(false);
+    for (auto* timer : {m_timers.Timer1.get(), m_timers.Timer2.get(), m_timers.Timer3.get(), m_timers.Timer4.get()})
+        timer->setEnabled(false);
+    disconnect(&m_comm, nullptr, this, nullptr);
     event->accept();
 }
 

@@ -6,6 +6,7 @@
 #include "link/ControllerState.h"
 #include "link/Link.h"
 #include "link/PortSelection.h"
+#include "panel/CommandPanel.h"
 #include "window/DataPanel.h"
 
 #include <QPointF>
@@ -71,6 +72,7 @@ public:
     Link& link() { return m_link; }
     PortSelection& ports() { return m_ports; }
     DataPanel& dataPanel() { return m_dataPanel; }
+    CommandPanel& panel() { return m_panel; }
     SerialComm& comm() { return m_comm; }
 
     // A control by its name (Command17, Label22, Frame8 ...).
@@ -84,6 +86,7 @@ protected:
 private:
     void bindControls();
     void previewKey(QWidget* receiver, const QKeyEvent* event);
+    void bindCommandPanel();
 
     SerialComm& m_comm;
     Warner m_warn;
@@ -100,6 +103,7 @@ private:
     // each press once while Qt hands an ignored one up to the containers.
     const QEvent* m_previewedEvent = nullptr;
     QPointer<QWidget> m_previewedAt;
+    CommandPanel m_panel;
 };
 
 } // namespace orva

@@ -1,0 +1,213 @@
+#include "PanelFixture.h"
+#include "display/TrafficTimers.h"
+
+#include <QPushButton>
+#include <QTest>
+
+using namespace orva;
+
+namespace {
+
+// Intervals written into the timers before a click, so that a button that
+// should leave them alone shows it.
+constexpr int UntouchedReply = 777;
+constexpr int UntouchedClear = 888;
+constexpr int UntouchedRepeat = 333;
+
+} // namespace
+
+// Every single-press button: its exact frame, the display timing it runs
+// with and leaves behind, and the arrow context it sets.
+class CommandCatalogueTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void click_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<int>("reply");   // Timer2 interval in force afterwards
+        QTest::addColumn<int>("clear");   // Timer4 interval in force afterwards
+        QTest::addColumn<bool>("toMenu"); // Timer1 200 and ArrowContext 1 after the send
+
+        const int u = UntouchedReply;
+        const int c = UntouchedClear;
+        struct Row
+        {
+            const char* name;
+            const char* control;
+            const char* caption;
+            const char* frame;
+            int reply, clear;
+            bool toMenu;
+        };
+        // clang-format off
+        const Row rows[] = {
+            {"POWER ON",           "Command17", "ON",              "C00\r",              u,    c,    false},
+            {"POWER OFF",          "Command18", "OFF",             "C01\r",              u,    c,    false},
+            {"INPUT PC1",          "Command27", "PC1",             "C05\r",              u,    c,    false},
+            {"INPUT PC2",          "Command28", "PC2",             "C06\r",              u,    c,    false},
+            {"INPUT Video",        "Command29", "Video",           "C07\r",              u,    c,    false},
+            {"MENU ON",            "Command23", "ON",              "C1C\r",              u,    c,    true},
+            {"MENU OFF",           "Command24", "OFF",             "C1D\r",              u,    c,    false},
+            {"SOUND MUTE ON",      "Command19", "ON",              "C0B\r",              u,    c,    false},
+            {"SOUND MUTE OFF",     "Command20", "OFF",             "C0C\r",              u,    c,    false},
+            {"NO SHOW ON",         "Command21", "ON",              "C0D\r",              u,    c,    false},
+            {"NO SHOW OFF",        "Command22", "OFF",             "C0E\r",              u,    c,    false},
+            {"FREEZE ON",          "Command25", "ON",              "C43\r",              u,    c,    false},
+            {"FREEZE OFF",         "Command26", "OFF",             "C44\r",              u,    c,    false},
+            {"AV Size Regular",    "Command31", "Regular",         "C0F\r",              u,    c,    false},
+            {"AV Size Wide",       "Command32", "Wide",            "C10\r",              u,    c,    false},
+            {"A-IMAGE",            "Command13", "A-IMAGE",         "C89\r",              u,    c,    true},
+            {"IMAGE",              "Command30", "IMAGE",           "C27\r",              u,    c,    false},
+            {"P-TIMER",            "Command14", "P-TIMER",         "C8A\r",              u,    c,    false},
+            {"DISPLAY CLEAR",      "Command3",  "DISPLAY CLEAR",   "C1E\r",              u,    c,    false},
+            {"STAND",              "Command4",  "STAND",           "C11\r",              2000, 2500, false},
+            {"REAL",               "Command10", "REAL",            "C12\r",              2000, 2500, false},
+            {"CINEMA",             "Command11", "CINEMA",          "C13\r",              2000, 2500, false},
+            {"IMAGE1",             "Command39", "IMAGE1",          "C14\r",              2000, 2500, false},
+            {"IMAGE2",             "Command40", "IMAGE2",          "C15\r",              2000, 2500, false},
+            {"IMAGE3",             "Command41", "IMAGE3",          "C16\r",              2000, 2500, false},
+            {"IMAGE4",             "Command42", "IMAGE4",          "C17\r",              2000, 2500, false},
+            {"B.Board",            "Command12", "B.Board",         "C18\r",              2000, 2500, false},
+            {"Dynamic",            "Command37", "Dynamic",         "C19\r",              2000, 2500, false},
+            {"FAN MODE L1",        "Command38", "L1",              "CF FANMODE L1\r",    u,    c,    false},
+            {"FAN MODE L2",        "Command43", "L2",              "CF FANMODE L2\r",    u,    c,    false},
+            {"STATUS",             "Command44", "STATUS",          "CR0\r",              u,    c,    false},
+            {"L-TIME",             "Command46", "L-TIME",          "CR3\r",              u,    c,    false},
+            {"TEMP",               "Command54", "TEMP",            "CR6\r",              u,    c,    false},
+            {"MODE",               "Command45", "MODE",            "CR1\r",              u,    c,    false},
+            {"SETTING",            "Command47", "SETTING",         "CR4\r",              u,    c,    false},
+            {"L-MODE",             "Command55", "L-MODE",          "CR7\r",              u,    c,    false},
+            {"PC1 RGB",            "Command64", "RGB",             "C50\r",              5000, 5500, false},
+            {"PC1 Scart",          "Command52", "Scart",           "C51\r",              5000, 5500, false},
+            {"PC1 Component",      "Command53", "Component",       "C54\r",              5000, 5500, false},
+            {"PC2 RGB",            "Command72", "RGB",             "CF INPUT2 ANALOG\r", 5000, 5500, false},
+            {"PC2 DVI(PC Digital)","Command65", "DVI(PC Digital)", "C5B\r",              5000, 5500, false},
+            {"PC2 DVI(AV HDCP)",   "Command66", "DVI(AV HDCP)",    "C5C\r",              5000, 5500, false},
+            {"Video Video",        "Command82", "Video",           "CF INPUT3 VIDEO\r",  5000, 5500, false},
+            {"Video S-Video",      "Command69", "S-Video",         "C34\r",              5000, 5500, false},
+            {"C02",                "Command36", "C02",             "C02\r",              u,    c,    false},
+        };
+        // clang-format on
+        QCOMPARE(std::size(rows), size_t(45));
+        for (const Row& r : rows)
+            QTest::newRow(r.name) << QString::fromLatin1(r.control) << QString::fromUtf8(r.caption)
+                                  << QByteArray(r.frame) << r.reply << r.clear << r.toMenu;
+    }
+
+    void click()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, caption);
+        QFETCH(QByteArray, frame);
+        QFETCH(int, reply);
+        QFETCH(int, clear);
+        QFETCH(bool, toMenu);
+
+        PanelFixture f;
+        auto* button = f.form.findChild<QPushButton*>(control);
+        QVERIFY(button);
+        QCOMPARE(button->text(), caption);
+        f.timers().Timer1->setInterval(UntouchedRepeat);
+        f.timers().Timer2->setInterval(UntouchedReply);
+        f.timers().Timer4->setInterval(UntouchedClear);
+
+        const std::int64_t sent = f.clock.nowMs();
+        QTest::mouseClick(button, Qt::LeftButton);
+
+        QCOMPARE(f.comm.writes().size(), 1);
+        QCOMPARE(f.comm.written(), frame);
+        QCOMPARE(f.state().OutgoingCommand, QString::fromLatin1(frame));
+        QCOMPARE(f.timers().Timer2->interval(), reply);
+        QCOMPARE(f.timers().Timer4->interval(), clear);
+        QCOMPARE(f.timers().Timer1->interval(), toMenu ? 200 : UntouchedRepeat);
+        QCOMPARE(f.state().ArrowContext, quint8(toMenu ? 1 : 0));
+        QVERIFY(!f.timers().Timer1->isEnabled());
+
+        // This very frame runs with the pair: no reply marked just before
+        // the reply timeout, marked at it, lines cleared at the clear delay.
+        f.clock.advanceTo(sent + reply - 1);
+        QVERIFY(f.lines().receive() != TrafficTimers::NoReplyMark);
+        f.clock.advanceTo(sent + reply);
+        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        f.clock.advanceTo(sent + clear - 1);
+        QVERIFY(!f.lines().transmit().isEmpty());
+        f.clock.advanceTo(sent + clear);
+        QCOMPARE(f.lines().transmit(), QString());
+        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.comm.writes().size(), 1);
+    }
+
+    void keyboardActivationSendsLikeAClick()
+    {
+        PanelFixture f;
+        auto* real = f.form.control<QPushButton>("Command10");
+        QTest::keyClick(real, Qt::Key_Space);
+        QCOMPARE(f.comm.written(), QByteArray("C12\r"));
+        QCOMPARE(f.timers().Timer2->interval(), 2000);
+    }
+
+    void timingStaysInForceForLaterUntimedButtons_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("reply");
+        QTest::addColumn<int>("clear");
+        QTest::newRow("after start-up") << QString() << 500 << 1000;
+        QTest::newRow("after REAL") << QStringLiteral("Command10") << 2000 << 2500;
+        QTest::newRow("after PC1 RGB") << QStringLiteral("Command64") << 5000 << 5500;
+    }
+    void timingStaysInForceForLaterUntimedButtons()
+    {
+        QFETCH(QString, first);
+        QFETCH(int, reply);
+        QFETCH(int, clear);
+        PanelFixture f;
+        if (!first.isEmpty()) {
+            QTest::mouseClick(f.form.findChild<QPushButton*>(first), Qt::LeftButton);
+            f.clock.advance(10000);
+            f.comm.clearWritten();
+        }
+        const std::int64_t sent = f.clock.nowMs();
+        QTest::mouseClick(f.form.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS
+        QCOMPARE(f.comm.written(), QByteArray("CR0\r"));
+        f.clock.advanceTo(sent + reply - 1);
+        QCOMPARE(f.lines().receive(), QString());
+        f.clock.advanceTo(sent + reply);
+        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        f.clock.advanceTo(sent + clear);
+        QCOMPARE(f.lines().receive(), QString());
+    }
+
+    void menuOffLeavesTheArrowContext()
+    {
+        PanelFixture f;
+        QTest::mouseClick(f.form.control<QPushButton>("Command23"), Qt::LeftButton);
+        QTest::mouseClick(f.form.control<QPushButton>("Command24"), Qt::LeftButton);
+        QCOMPARE(f.state().ArrowContext, quint8(1));
+        QCOMPARE(f.comm.written(), QByteArray("C1C\rC1D\r"));
+    }
+
+    void sameButtonTwiceSendsTwice()
+    {
+        PanelFixture f;
+        auto* on = f.form.control<QPushButton>("Command17");
+        QTest::mouseClick(on, Qt::LeftButton);
+        QTest::mouseClick(on, Qt::LeftButton);
+        QCOMPARE(f.comm.written(), QByteArray("C00\rC00\r"));
+    }
+
+    void lateReplyIsReadAgainstTheNewFrame()
+    {
+        PanelFixture f;
+        QTest::mouseClick(f.form.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS, CR0
+        QTest::mouseClick(f.form.control<QPushButton>("Command45"), Qt::LeftButton); // MODE, CR1
+        f.comm.receive("00\r");
+        QCOMPARE(f.lines().receive(), QStringLiteral(" 0 0 CR "));
+        QVERIFY(f.lines().status() != QStringLiteral(" Power ON"));
+    }
+};
+
+QTEST_MAIN(CommandCatalogueTest)
+#include "tst_command_catalogue.moc"
