@@ -197,16 +197,6 @@ private Q_SLOTS:
         QTest::mouseClick(on, Qt::LeftButton);
         QCOMPARE(f.comm.written(), QByteArray("C00\rC00\r"));
     }
-
-    void lateReplyIsReadAgainstTheNewFrame()
-    {
-        PanelFixture f;
-        QTest::mouseClick(f.form.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS, CR0
-        QTest::mouseClick(f.form.control<QPushButton>("Command45"), Qt::LeftButton); // MODE, CR1
-        f.comm.receive("00\r");
-        QCOMPARE(f.lines().receive(), QStringLiteral(" 0 0 CR "));
-        QVERIFY(f.lines().status() != QStringLiteral(" Power ON"));
-    }
 };
 
 QTEST_MAIN(CommandCatalogueTest)

@@ -26,30 +26,28 @@ bool HoldButtons::eventFilter(QObject* watched, QEvent* event)
             if (m_pressing)
                 m_releaseAfterPress = true;
             else
-                release(m_held);
+                release(m_held.data());
         }
         return false;
     }
 
-    if (!m_buttons.contains(watched))
-        return false;
-    auto* button = static_cast<QAbstractButton*>(watched);
     // Press, release and double-click are taken here, whatever the mouse
     // button, so that the button itself never sees them: it would ignore
     // all but the left button, and the ignored press would travel to the
     // parent and take the mouse with it.
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-        press(button);
-        return true;
-    case QEvent::MouseButtonRelease:
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick && type != QEvent::MouseButtonRelease)
+        return false;
+    auto* button = qobject_cast<QAbstractButton*>(watched);
+    if (!button || !m_buttons.contains(button))
+        return false;
+    if (type == QEvent::MouseButtonRelease) {
         if (m_held == button)
             release(button);
-        return true;
-    default:
-        return false;
+    } else {
+        press(button);
     }
+    return true;
 }
 
 void HoldButtons::press(QAbstractButton* button)
@@ -68,7 +66,7 @@ void HoldButtons::press(QAbstractButton* button)
     if (m_releaseAfterPress) {
         m_releaseAfterPress = false;
         if (m_held)
-            release(m_held);
+            release(m_held.data());
     }
 }
 

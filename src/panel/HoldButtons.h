@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 
@@ -48,7 +49,7 @@ private:
 
     QWidget* m_window;
     QHash<QObject*, Entry> m_buttons;
-    QAbstractButton* m_held = nullptr;
+    QPointer<QAbstractButton> m_held;
     bool m_pressing = false;
     bool m_releaseAfterPress = false;
 };
