@@ -7,6 +7,7 @@
 # scale 1 is copied to docs/panel.png, the picture shown in README.md.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
 
 docs=0
 if [ "${1:-}" = --docs ]; then
