@@ -19,14 +19,16 @@ Link::Link(ControllerState& state, SerialComm& comm, FormTimers& timers, Traffic
 void Link::Hyouji(const QString& text, quint8 mode)
 {
     if (mode == Send) {
-        // The frame goes to the line first. On a closed port nothing is
-        // written, but the frame is still shown and timed so that the
-        // operator sees the missing reply marked.
-        m_comm.output(text);
+        // The frame goes to the line first. When it cannot be written it is
+        // still shown and timed, so that the operator sees the missing reply
+        // marked; the fault is passed on once the send is complete.
+        const bool written = m_comm.output(text);
         m_lines.setTransmit(renderTraffic(text));
         m_timers.Timer2->setEnabled(true);
         m_state.AwaitingReply = 1;
         m_timers.Timer4->setEnabled(true);
+        if (!written && m_comm.portOpen() && m_onFault)
+            m_onFault(SerialComm::EventWriteFailed, m_comm.errorString());
         return;
     }
 
@@ -38,8 +40,17 @@ void Link::Hyouji(const QString& text, quint8 mode)
 
 void Link::MSComm1_OnComm()
 {
-    if (m_comm.commEvent() != SerialComm::EventReceive)
+    switch (const int event = m_comm.commEvent()) {
+    case SerialComm::EventReceive:
+        break;
+    case SerialComm::EventDeviceLost:
+    case SerialComm::EventWriteFailed:
+        if (m_onFault)
+            m_onFault(SerialComm::Event(event), m_comm.errorString());
         return;
+    default: // line errors and modem-line changes change nothing
+        return;
+    }
     m_state.ReplyBuffer += m_comm.input();
     if (m_state.ReplyBuffer.size() > MaxReplyLength)
         m_state.ReplyBuffer.remove(0, m_state.ReplyBuffer.size() - MaxReplyLength);

@@ -18,7 +18,9 @@ void PortSelection::openAtStartup()
 {
     m_comm.setCommPort(1);
     m_comm.setSettings(m_state.PortSettings);
-    if (!m_comm.setPortOpen(true))
+    if (m_comm.setPortOpen(true))
+        opened();
+    else
         m_view.warn(m_comm.errorString());
 }
 
@@ -40,8 +42,12 @@ void PortSelection::choosePort(int own, int other)
     // recover without restarting; only start-up leaves a closed port alone,
     // having reported its failure already.
     const bool reopen = wasOpen || !m_startingUp;
-    if (error.isEmpty() && reopen && !m_comm.setPortOpen(true))
-        error = m_comm.errorString();
+    if (error.isEmpty() && reopen) {
+        if (m_comm.setPortOpen(true))
+            opened();
+        else
+            error = m_comm.errorString();
+    }
 
     if (!error.isEmpty()) {
         m_view.warn(error);
@@ -63,6 +69,27 @@ void PortSelection::Timer3_Timer()
 {
     m_view.setSettingsFrameVisible(false);
     m_timers.Timer3->setEnabled(false);
+}
+
+void PortSelection::lineFault(SerialComm::Event fault, const QString& description)
+{
+    bool& told = fault == SerialComm::EventDeviceLost ? m_lossTold : m_writeFailureTold;
+    if (told)
+        return;
+    told = true;
+    warnLater(description);
+}
+
+void PortSelection::opened()
+{
+    m_lossTold = false;
+    m_writeFailureTold = false;
+}
+
+void PortSelection::warnLater(const QString& text)
+{
+    QMetaObject::invokeMethod(
+        &m_later, [this, text] { m_view.warn(text); }, Qt::QueuedConnection);
 }
 
 } // namespace orva

@@ -1,18 +1,21 @@
 #pragma once
 
 #include "link/ControllerState.h"
+#include "link/SerialComm.h"
+
+#include <QObject>
 
 #include <functional>
 
 namespace orva {
 
-class SerialComm;
 struct FormTimers;
 
 // Choice of serial port (COM1, COM2) and line speed (19200, 9600 baud) in the
-// small settings frame that "COM" pops up, and the opening of the port at
-// start-up. Every choice takes effect at once; a failure is told to the
-// operator in a warning box with the serial layer's own description.
+// small settings frame that "COM" pops up, the opening of the port at
+// start-up, and what the operator is told when the open line fails. Every
+// choice takes effect at once; a failure is told to the operator in a
+// warning box with the serial layer's own description.
 class PortSelection
 {
 public:
@@ -43,15 +46,31 @@ public:
     void Option10_Click() { chooseSpeed(Settings9600); }
     void Timer3_Timer();
 
+    // A fault of the open line, passed on by the link. The operator is told
+    // once the handler in progress has finished, never in the middle of a
+    // send: of a lost device once (the port is closed now, and choosing a
+    // port opens it again); of frames that could not be written once per
+    // opening of the port, so that a button held down over a failing line
+    // does not raise a box for every frame.
+    void lineFault(SerialComm::Event fault, const QString& description);
+
 private:
     void choosePort(int own, int other);
     void chooseSpeed(const QString& settings);
+    void opened();
+    void warnLater(const QString& text);
 
     ControllerState& m_state;
     SerialComm& m_comm;
     FormTimers& m_timers;
     View m_view;
     bool m_startingUp = false;
+    // What has been told of the current opening.
+    bool m_lossTold = false;
+    bool m_writeFailureTold = false;
+    // Context of the warnings that wait for the handler in progress to end;
+    // they are dropped with it.
+    QObject m_later;
 };
 
 } // namespace orva

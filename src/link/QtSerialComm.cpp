@@ -1,6 +1,78 @@
 #include "link/QtSerialComm.h"
 
+#include <QFile>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
 namespace orva {
+
+namespace {
+
+QString inUse(const QString& device)
+{
+    return QStringLiteral("%1 is in use by another program").arg(device);
+}
+
+#ifdef Q_OS_UNIX
+// Opens the device on the side, just before QSerialPort does, to learn what
+// a plain opening meets: a device busy in another program's exclusive mode
+// (TIOCEXCL) turns everybody but root away, and root gets in, so it has to
+// ask the device. The descriptor is kept until QSerialPort holds the device
+// too, so that closing it is not the last close, which would hang up the
+// line.
+class DeviceProbe
+{
+public:
+    explicit DeviceProbe(const QString& device)
+        : m_fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+        , m_errno(m_fd < 0 ? errno : 0)
+    {
+#ifdef TIOCGEXCL
+        int exclusive = 0;
+        m_exclusive = m_fd >= 0 && ::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+#endif
+    }
+    ~DeviceProbe()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    DeviceProbe(const DeviceProbe&) = delete;
+    DeviceProbe& operator=(const DeviceProbe&) = delete;
+
+    bool opened() const
+    {
+        return m_fd >= 0;
+    }
+    // Another program holds the device in exclusive mode.
+    bool heldExclusively() const
+    {
+        return m_exclusive || m_errno == EBUSY;
+    }
+
+private:
+    int m_fd;
+    int m_errno;
+    bool m_exclusive = false;
+};
+
+// A device whose line is hung up is gone: the kernel hangs up the tty of an
+// unplugged adapter, and a pseudo-terminal's when its far end closes.
+bool hungUp(int fd)
+{
+    pollfd pfd{fd, POLLIN, 0};
+    return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+#endif
+
+} // namespace
 
 QtSerialComm::QtSerialComm(PortNames names, QObject* parent)
     : SerialComm(parent)
@@ -25,7 +97,12 @@ bool QtSerialComm::setSettings(const QString& settings)
     }
     m_settings = settings;
     if (m_port.isOpen() && !m_port.setBaudRate(baud)) {
+        // A device found gone on the way is told of on its own; the speed
+        // then applies at the next opening.
+        if (!m_port.isOpen())
+            return true;
         m_error = m_port.errorString();
+        m_port.clearError();
         return false;
     }
     return true;
@@ -38,20 +115,51 @@ bool QtSerialComm::setPortOpen(bool open)
             m_port.close();
         return true;
     }
-    if (m_port.isOpen())
-        return true;
+    return m_port.isOpen() || this->open();
+}
 
-    m_port.setPortName(m_names.device(m_commPort));
+bool QtSerialComm::open()
+{
+    const QString path = m_names.device(m_commPort);
+    m_port.setPortName(path);
     m_port.setBaudRate(baudRateOf(m_settings) ? baudRateOf(m_settings) : 9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+
+#ifdef Q_OS_UNIX
+    const DeviceProbe probe(path);
+    if (probe.heldExclusively()) {
+        m_error = inUse(path);
+        return false;
+    }
+#endif
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_error = m_port.errorString();
+#ifdef Q_OS_UNIX
+        // The device itself let us in, so what refused us was the lock file
+        // of another program.
+        if (probe.opened() && m_port.error() == QSerialPort::PermissionError)
+            m_error = inUse(path);
+#endif
         m_port.clearError();
         return false;
     }
+#ifdef Q_OS_UNIX
+    if (::flock(m_port.handle(), LOCK_EX | LOCK_NB) != 0) {
+        m_port.close();
+        m_error = inUse(path);
+        return false;
+    }
+#endif
+    // Nothing of an earlier opening reaches this one: bytes that came in
+    // while the port was closed (a reply too late for the last frame) would
+    // be taken for the reply to the next frame, and the unwritten rest of a
+    // frame cut off by a fault must not go out in front of the next one.
+    m_port.clear(QSerialPort::AllDirections);
+    m_port.clearError();
+    m_openPath = path;
     return true;
 }
 
@@ -61,9 +169,12 @@ bool QtSerialComm::output(const QString& text)
         m_error = QStringLiteral("Port is not open");
         return false;
     }
+    // QSerialPort only buffers here and writes from the event loop; a fault
+    // of that write comes back through onError().
     const QByteArray bytes = toLineBytes(text);
     if (m_port.write(bytes) != bytes.size()) {
         m_error = m_port.errorString();
+        m_port.clearError();
         return false;
     }
     return true;
@@ -71,6 +182,8 @@ bool QtSerialComm::output(const QString& text)
 
 QString QtSerialComm::input()
 {
+    if (!m_port.isOpen())
+        return QString();
     return fromLineBytes(m_port.readAll());
 }
 
@@ -82,15 +195,59 @@ void QtSerialComm::onReadyRead()
 
 void QtSerialComm::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError || !m_port.isOpen())
+    if (!m_port.isOpen())
         return;
-    // The device went away under us. Close it (a dead descriptor would keep
-    // the event loop busy) and tell the window once.
-    m_error = m_port.errorString();
+    switch (error) {
+    case QSerialPort::ResourceError: // the device went away under an I/O call
+    case QSerialPort::ReadError:     // a read found the line hung up, or failed
+        loseDevice();
+        return;
+    case QSerialPort::WriteError: {
+#ifdef Q_OS_UNIX
+        if (hungUp(int(m_port.handle()))) {
+            loseDevice();
+            return;
+        }
+#endif
+        // The device is still there. QSerialPort keeps the failed bytes and
+        // would retry them at every turn of the event loop; drop them, so
+        // that a frame cut off here is not finished in front of the next.
+        const QString description = QStringLiteral("Could not write to %1: %2").arg(m_openPath, m_port.errorString());
+        m_port.clearError();
+        m_port.clear(QSerialPort::Output);
+        raiseLater(EventWriteFailed, description);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void QtSerialComm::loseDevice()
+{
+    QString description = QStringLiteral("%1 stopped working: %2").arg(m_openPath, m_port.errorString());
+#ifdef Q_OS_UNIX
+    // A read of a hung-up line returns nothing and leaves no error number of
+    // its own, so QSerialPort's text would be meaningless then.
+    if (hungUp(int(m_port.handle())))
+        description = QStringLiteral("%1 was disconnected").arg(m_openPath);
+#endif
     m_port.clearError();
     m_port.close();
-    m_event = EventDeviceLost;
-    Q_EMIT onComm();
+    m_error = description;
+    raiseLater(EventDeviceLost, description);
+}
+
+void QtSerialComm::raiseLater(int event, const QString& description)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, event, description] {
+            m_event = event;
+            m_error = description;
+            Q_EMIT onComm();
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace orva

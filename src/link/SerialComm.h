@@ -16,14 +16,22 @@ namespace orva {
 //    also to an open port.
 //  - setPortOpen(true) opens with the current port number and settings;
 //    false closes (closing a closed port is harmless). A failure returns
-//    false and leaves a description in errorString().
+//    false and leaves a description in errorString(). A device that another
+//    program holds is refused as in use, never shared. Nothing written or
+//    received before an earlier closing survives into a new opening.
 //  - output() writes the characters in order, one byte each; a character
 //    above 127 goes out as '?'. Writing to a closed port writes nothing and
-//    returns false.
+//    returns false. A write the line refuses returns false with a
+//    description, or, when it fails only after output() has returned, is
+//    raised later as EventWriteFailed; either way the unwritten rest of the
+//    text is dropped and never reaches the line in front of a later text.
 //  - input() returns every character received since the last read (each byte
 //    as one character of the same code) and empties the receive buffer.
-//  - onComm() is raised on the window thread after characters have arrived;
-//    commEvent() then tells the kind of the latest notification.
+//  - onComm() is raised on the window thread after characters have arrived,
+//    and for the line's faults; commEvent() then tells the kind of the
+//    latest notification and, for a fault, errorString() describes it.
+//    Faults are raised from the event loop, never from inside a call on
+//    this interface.
 class SerialComm : public QObject
 {
     Q_OBJECT
@@ -31,8 +39,9 @@ public:
     // Kinds of notification, as commEvent() reports them.
     enum Event : int {
         EventNone = 0,
-        EventReceive = 2,      // characters were received
-        EventDeviceLost = 1012 // the device went away while open (port now closed)
+        EventReceive = 2,        // characters were received
+        EventDeviceLost = 1012,  // the device went away while open; the port is closed, once per loss
+        EventWriteFailed = 1013, // characters already accepted by output() could not be written
     };
 
     using QObject::QObject;

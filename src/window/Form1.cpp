@@ -7,7 +7,9 @@
 #include "window/Logo.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -117,6 +119,8 @@ Form1::~Form1() = default;
 void Form1::bindControls()
 {
     connect(&m_comm, &SerialComm::onComm, this, [this] { m_link.MSComm1_OnComm(); });
+    m_link.setFaultHandler(
+        [this](SerialComm::Event fault, const QString& description) { m_ports.lineFault(fault, description); });
 
     const std::pair<TrafficLines::Line, const char*> labels[]
         = {{TrafficLines::Transmit, "Label11"}, {TrafficLines::Receive, "Label12"}, {TrafficLines::Status, "Label22"}};
@@ -138,6 +142,17 @@ void Form1::bindControls()
     for (const auto& [name, handler] : options)
         connect(control<QRadioButton>(name), &QRadioButton::clicked, this,
             [this, handler = handler] { (m_ports.*handler)(); });
+    // Option buttons form one group per direct container. Qt's automatic
+    // grouping takes in the options of nested frames too, so "COM1" would
+    // count "19200" of the inner frame as its rival: a click on the checked
+    // "COM1" would uncheck it. Explicit groups keep the pairs apart.
+    QHash<QWidget*, QButtonGroup*> groups;
+    for (QRadioButton* option : findChildren<QRadioButton*>()) {
+        QButtonGroup*& group = groups[option->parentWidget()];
+        if (!group)
+            group = new QButtonGroup(option->parentWidget());
+        group->addButton(option);
+    }
     connect(control<QPushButton>("Command33"), &QPushButton::clicked, this, [this] { m_ports.Command33_Click(); });
 
     connect(control<LogoImage>("Image1"), &LogoImage::doubleClicked, this, [this] { m_dataPanel.Image1_DblClick(); });

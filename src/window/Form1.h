@@ -29,6 +29,7 @@ class SerialComm;
 //
 //   buttons --click/press--> panel handlers --frame--> Link::Hyouji --> SerialComm
 //   SerialComm --onComm--> Link::MSComm1_OnComm --> Hyouji(receive) --> TrafficLines
+//   line faults --> Link --> PortSelection::lineFault --> warning box
 //   TrafficLines --changed--> Label11 / Label12 / Label22
 //   Timer2 / Timer4 --> TrafficTimers (mark a missing reply, clear the lines)
 //   any key press, Image1, Command34 --> DataPanel --> outer height, Command34

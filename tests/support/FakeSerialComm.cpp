@@ -45,6 +45,9 @@ bool FakeSerialComm::output(const QString& text)
         return false;
     }
     if (m_writesFail) {
+        const QByteArray through = toLineBytes(text).left(m_bytesThrough);
+        if (!through.isEmpty())
+            m_writes.append({m_now ? m_now() : 0, through});
         m_error = m_writeError;
         return false;
     }
@@ -79,10 +82,17 @@ void FakeSerialComm::loseDevice(const QString& description)
     raiseEvent(EventDeviceLost);
 }
 
-void FakeSerialComm::setWritesFail(bool fail, const QString& description)
+void FakeSerialComm::setWritesFail(bool fail, const QString& description, int bytesThrough)
 {
     m_writesFail = fail;
     m_writeError = description;
+    m_bytesThrough = bytesThrough;
+}
+
+void FakeSerialComm::failAcceptedWrite(const QString& description)
+{
+    m_error = description;
+    raiseEvent(EventWriteFailed);
 }
 
 QByteArray FakeSerialComm::written() const

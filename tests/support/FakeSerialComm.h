@@ -51,8 +51,12 @@ public:
     void raiseEvent(int event);
     // The device goes away while open: port closed, one EventDeviceLost.
     void loseDevice(const QString& description);
-    // Writes fail (nothing reaches the line) while set.
-    void setWritesFail(bool fail, const QString& description = QStringLiteral("Input/output error"));
+    // Writes fail while set: the first bytesThrough bytes of each text reach
+    // the line (a partial write), the rest is lost, output() returns false.
+    void setWritesFail(
+        bool fail, const QString& description = QStringLiteral("Input/output error"), int bytesThrough = 0);
+    // A write accepted earlier fails now: one EventWriteFailed notification.
+    void failAcceptedWrite(const QString& description);
 
     QByteArray written() const;
     const QList<Write>& writes() const { return m_writes; }
@@ -72,6 +76,7 @@ private:
     QStringList m_log;
     QHash<int, QString> m_openFailures;
     bool m_writesFail = false;
+    int m_bytesThrough = 0;
     QString m_writeError;
     std::function<std::int64_t()> m_now;
 };

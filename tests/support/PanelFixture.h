@@ -4,6 +4,7 @@
 #include "display/VirtualClock.h"
 #include "window/Form1.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace orva {
@@ -24,6 +25,10 @@ struct PanelFixture
     FakeSerialComm comm;
     QStringList warnings;
     Form1 form{comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); }};
+
+    // Lets out what waits for the handler in progress to end (the warnings
+    // about faults of the line).
+    void settle() { QCoreApplication::sendPostedEvents(); }
 
     TrafficLines& lines() { return form.lines(); }
     ControllerState& state() { return form.state(); }

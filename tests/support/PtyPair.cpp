@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
+
+#include <cstdio>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,12 +14,28 @@
 
 namespace orva {
 
-PtyPair::PtyPair()
+PtyPair::PtyPair(Naming naming)
+{
+    if (naming == StableName) {
+        m_dir = std::make_unique<QTemporaryDir>();
+        if (!m_dir->isValid())
+            return;
+        m_link = m_dir->filePath(QStringLiteral("ttyORVA"));
+    }
+    open();
+}
+
+PtyPair::~PtyPair()
+{
+    hangUp();
+}
+
+bool PtyPair::open()
 {
     char name[256] = {};
     if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
         m_master = m_slave = -1;
-        return;
+        return false;
     }
     // Raw on the far side too, so bytes pass unchanged both ways.
     termios tio{};
@@ -26,13 +45,17 @@ PtyPair::PtyPair()
     }
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_path = QString::fromLocal8Bit(name);
-}
-
-PtyPair::~PtyPair()
-{
-    hangUp();
-    if (m_slave >= 0)
-        ::close(m_slave);
+    if (m_link.isEmpty())
+        return true;
+    // Point the stable name at the new device in one step.
+    const QByteArray link = QFile::encodeName(m_link);
+    const QByteArray next = link + ".next";
+    ::unlink(next.constData());
+    if (::symlink(name, next.constData()) != 0 || std::rename(next.constData(), link.constData()) != 0) {
+        hangUp();
+        return false;
+    }
+    return true;
 }
 
 bool PtyPair::write(const QByteArray& bytes)
@@ -44,9 +67,35 @@ bool PtyPair::write(const QByteArray& bytes)
 
 QByteArray PtyPair::read(int minBytes, int timeoutMs)
 {
+    return readWhile([minBytes](const QByteArray& got) { return got.size() < minBytes; }, timeoutMs);
+}
+
+QByteArray PtyPair::readUntil(const QByteArray& tail, int timeoutMs)
+{
+    return readWhile([&tail](const QByteArray& got) { return !got.endsWith(tail); }, timeoutMs);
+}
+
+int PtyPair::baudRate() const
+{
+    // The master answers for the terminal settings of the panel's side.
+    termios tio{};
+    if (m_master < 0 || ::tcgetattr(m_master, &tio) != 0)
+        return 0;
+    switch (::cfgetospeed(&tio)) {
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    default:
+        return 0;
+    }
+}
+
+QByteArray PtyPair::readWhile(const std::function<bool(const QByteArray&)>& more, int timeoutMs)
+{
     QByteArray got;
     QDeadlineTimer deadline(timeoutMs);
-    while (m_master >= 0 && got.size() < minBytes && !deadline.hasExpired()) {
+    while (m_master >= 0 && more(got) && !deadline.hasExpired()) {
         // Keep the panel's event loop turning while we wait.
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         pollfd pfd{m_master, POLLIN, 0};
@@ -66,6 +115,16 @@ void PtyPair::hangUp()
         ::close(m_master);
         m_master = -1;
     }
+    if (m_slave >= 0) {
+        ::close(m_slave);
+        m_slave = -1;
+    }
+}
+
+bool PtyPair::reconnect()
+{
+    hangUp();
+    return open();
 }
 
 } // namespace orva

@@ -1,0 +1,284 @@
+#include "PtyPair.h"
+#include "display/VirtualClock.h"
+#include "link/QtSerialComm.h"
+#include "window/Form1.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QSocketNotifier>
+#include <QTest>
+
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+using namespace orva;
+
+namespace {
+
+constexpr int Patience = 5000; // ms; generous, a slow machine only waits longer
+
+// The real window on a real line: COM1 is the pseudo-terminal, COM2 does not
+// exist. The display timers run on a virtual clock; warnings are recorded.
+struct LinePanel
+{
+    explicit LinePanel(const QString& com1)
+        : comm(PortNames{com1, QStringLiteral("/nonexistent/orva-com2")})
+    {
+    }
+
+    void click(const char* name) { form.control<QAbstractButton>(name)->click(); }
+    void choose(const char* option)
+    {
+        click("Command33");
+        click(option);
+    }
+    bool frameShown() { return form.control("Frame8")->isVisibleTo(&form); }
+    // Notifiers of the serial port that would still wake the event loop.
+    int liveNotifiers()
+    {
+        int live = 0;
+        for (const QSocketNotifier* notifier : comm.findChildren<QSocketNotifier*>())
+            live += notifier->isEnabled() ? 1 : 0;
+        return live;
+    }
+
+    VirtualClock clock;
+    QtSerialComm comm;
+    QStringList warnings;
+    Form1 form{comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); }};
+};
+
+// Another program holding the device, each the way some real program does.
+class Holder
+{
+public:
+    enum Kind { ThisProgram, LockFileOnly, FlockOnly, ExclusiveModeOnly };
+
+    Holder(Kind kind, const QString& device)
+    {
+        switch (kind) {
+        case ThisProgram:
+            m_comm = std::make_unique<QtSerialComm>(PortNames{device, QString()});
+            m_held = m_comm->setPortOpen(true);
+            break;
+        case LockFileOnly: // a program that only writes a lock file
+            m_port = std::make_unique<QSerialPort>(device);
+            m_held = m_port->open(QIODevice::ReadWrite) && ::ioctl(int(m_port->handle()), TIOCNXCL) == 0;
+            break;
+        case FlockOnly: // as terminal programs that flock() the device
+            m_fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            m_held = m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+            break;
+        case ExclusiveModeOnly: // as programs that only set TIOCEXCL
+            m_fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            m_held = m_fd >= 0 && ::ioctl(m_fd, TIOCEXCL) == 0;
+            break;
+        }
+    }
+    ~Holder() { release(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+
+    bool held() const { return m_held; }
+    void release()
+    {
+        m_comm.reset();
+        m_port.reset();
+        if (m_fd >= 0) {
+            // Exclusive mode belongs to the device and would outlive this
+            // descriptor while the test's own end keeps the device open.
+            ::ioctl(m_fd, TIOCNXCL);
+            ::close(m_fd);
+        }
+        m_fd = -1;
+    }
+    QtSerialComm* comm() const { return m_comm.get(); }
+
+private:
+    bool m_held = false;
+    int m_fd = -1;
+    std::unique_ptr<QtSerialComm> m_comm;
+    std::unique_ptr<QSerialPort> m_port;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Holder::Kind)
+
+// Faults of a real line on a pseudo-terminal: the far end lost mid-session
+// and coming back, frames cut off, and a device another program holds.
+class PtyFaultsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void sessionSurvivesLosingTheFarEnd()
+    {
+        PtyPair pty(PtyPair::StableName);
+        QVERIFY(pty.isValid());
+        LinePanel p(pty.devicePath());
+        p.form.Form_Load();
+        QVERIFY2(p.comm.portOpen(), qPrintable(p.warnings.join(QLatin1Char('\n'))));
+        QCOMPARE(pty.baudRate(), 19200);
+
+        // The speed changes on the open line.
+        p.choose("Option10");
+        QVERIFY(p.comm.portOpen());
+        QCOMPARE(pty.baudRate(), 9600);
+
+        p.form.link().sendCode(QStringLiteral("CR0"));
+        QCOMPARE(pty.read(4, Patience), QByteArray("CR0\r"));
+        QVERIFY(pty.write("00\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(p.form.lines().status(), QStringLiteral(" Power ON"), Patience);
+        p.clock.advance(1000); // the reply timeout and the clear delay run out
+        QCOMPARE(p.form.lines().status(), QString());
+
+        // The far end goes away mid-session.
+        pty.hangUp();
+        QTRY_COMPARE_WITH_TIMEOUT(p.warnings.size(), 1, Patience);
+        QVERIFY2(p.warnings.at(0).contains(QLatin1String("disconnected")), qPrintable(p.warnings.at(0)));
+        QVERIFY(!p.comm.portOpen());
+        QCOMPARE(p.liveNotifiers(), 0);
+        // Nothing keeps firing: further turns of the event loop bring no
+        // more news.
+        for (int i = 0; i < 100; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(p.warnings.size(), 1);
+
+        // Frames sent meanwhile are shown and told of no more.
+        p.form.link().sendCode(QStringLiteral("C00"));
+        QCOMPARE(p.form.lines().transmit(), QStringLiteral(" C 0 0 CR "));
+        QCoreApplication::processEvents();
+        QCOMPARE(p.warnings.size(), 1);
+
+        // Choosing the port while the device is still missing is refused.
+        p.choose("Option1");
+        QCOMPARE(p.warnings.size(), 2);
+        QVERIFY(!p.comm.portOpen());
+        QVERIFY(p.frameShown());
+
+        // The device comes back; choosing the port again opens it.
+        QVERIFY(pty.reconnect());
+        p.choose("Option1");
+        QVERIFY2(p.comm.portOpen(), qPrintable(p.warnings.last()));
+        QCOMPARE(p.comm.commPort(), 1);
+        QCOMPARE(p.warnings.size(), 2);
+        QVERIFY(!p.frameShown());
+        QCOMPARE(pty.baudRate(), 9600);
+
+        p.form.link().sendCode(QStringLiteral("CR0"));
+        QCOMPARE(pty.read(4, Patience), QByteArray("CR0\r"));
+        QVERIFY(pty.write("00\r"));
+        QTRY_COMPARE_WITH_TIMEOUT(p.form.lines().status(), QStringLiteral(" Power ON"), Patience);
+    }
+
+    // A frame the line had taken only in part when the device went away or
+    // the port was closed is not finished in front of the next frame.
+    void unwrittenRestOfAFrameIsDropped_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("port closed and opened again") << false;
+        QTest::newRow("device lost and back") << true;
+    }
+
+    void unwrittenRestOfAFrameIsDropped()
+    {
+        QFETCH(bool, lost);
+
+        PtyPair pty(PtyPair::StableName);
+        QVERIFY(pty.isValid());
+        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+        QSignalSpy notified(&comm, &SerialComm::onComm);
+
+        // Far more than a pseudo-terminal holds while nobody reads it.
+        const QByteArray huge(4 << 20, 'A');
+        QVERIFY(comm.output(QString::fromLatin1(huge)));
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+
+        if (lost) {
+            pty.hangUp();
+            QTRY_VERIFY_WITH_TIMEOUT(!notified.isEmpty(), Patience);
+            QCOMPARE(comm.commEvent(), int(SerialComm::EventDeviceLost));
+            QVERIFY(!comm.portOpen());
+            QVERIFY(pty.reconnect());
+        } else {
+            QVERIFY(comm.setPortOpen(false));
+        }
+        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+        QVERIFY(comm.output(QStringLiteral("C01\r")));
+
+        const QByteArray got = pty.readUntil("C01\r", Patience);
+        QVERIFY2(got.endsWith("C01\r"), qPrintable(QString::number(got.size())));
+        QVERIFY2(got.count('A') < huge.size(), "the rest of the cut-off frame went out after all");
+    }
+
+    // Bytes that reach the device while the port is closed (a reply that
+    // was late for the previous opening) are not taken for a reply to the
+    // first frame of the next.
+    void bytesReceivedWhileClosedAreDropped()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+        QVERIFY(comm.setPortOpen(false));
+        QVERIFY(pty.write("STALE"));
+        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+
+        QSignalSpy notified(&comm, &SerialComm::onComm);
+        QVERIFY(pty.write("00\r"));
+        QString received;
+        QDeadlineTimer deadline(Patience);
+        while (!received.endsWith(QLatin1String("\r")) && !deadline.hasExpired()) {
+            if (notified.isEmpty() && !notified.wait(100))
+                continue;
+            notified.clear();
+            received += comm.input();
+        }
+        QCOMPARE(received, QStringLiteral("00\r"));
+    }
+
+    void deviceHeldElsewhereIsRefusedAsInUse_data()
+    {
+        QTest::addColumn<Holder::Kind>("holder");
+        QTest::newRow("another opener in this program") << Holder::ThisProgram;
+        QTest::newRow("a lock file") << Holder::LockFileOnly;
+        QTest::newRow("an flock()") << Holder::FlockOnly;
+        QTest::newRow("exclusive mode") << Holder::ExclusiveModeOnly;
+    }
+
+    void deviceHeldElsewhereIsRefusedAsInUse()
+    {
+        QFETCH(Holder::Kind, holder);
+
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        Holder other(holder, pty.devicePath());
+        QVERIFY(other.held());
+
+        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY(!comm.setPortOpen(true));
+        QVERIFY(!comm.portOpen());
+        QVERIFY2(comm.errorString().contains(QLatin1String("in use")), qPrintable(comm.errorString()));
+
+        // The holder's line is undisturbed.
+        if (QtSerialComm* first = other.comm()) {
+            QVERIFY(first->portOpen());
+            QVERIFY(first->output(QStringLiteral("C00\r")));
+            QCOMPARE(pty.read(4, Patience), QByteArray("C00\r"));
+        }
+
+        other.release();
+        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+    }
+};
+
+QTEST_MAIN(PtyFaultsTest)
+#include "tst_pty_faults.moc"
