@@ -1,0 +1,327 @@
+#include "SimulatorProcess.h"
+#include "display/FormTimers.h"
+#include "display/QtClock.h"
+#include "display/TrafficTimers.h"
+#include "link/QtSerialComm.h"
+#include "window/Form1.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+using namespace orva;
+
+namespace {
+
+// The limit of every wait: far beyond what any step needs, so that only a
+// real fault runs into it.
+constexpr int Patience = 20000;
+
+// One text written to one of the three display lines.
+struct LineText
+{
+    TrafficLines::Line line;
+    QString text;
+};
+
+// The panel as it runs for the operator (the real window, the event loop's
+// timers, QSerialPort) with its COM1 on a simulated projector started with
+// the given options. Every text written to the display lines is logged.
+class LivePanel
+{
+public:
+    explicit LivePanel(const QStringList& simulatorOptions)
+        : sim(simulatorOptions)
+    {
+        started = sim.start();
+        if (!started)
+            return;
+        comm = std::make_unique<QtSerialComm>(PortNames{sim.device(), QStringLiteral("/dev/orva-no-com2")});
+        form = std::make_unique<Form1>(
+            *comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); });
+        QObject::connect(&form->lines(), &TrafficLines::changed, form.get(),
+            [this](TrafficLines::Line line, const QString& text) {
+                if (logging)
+                    log.append({line, text});
+            });
+        form->Form_Load();
+        form->show();
+    }
+
+    ~LivePanel()
+    {
+        // The window goes before its line, the line before the projector.
+        form.reset();
+        comm.reset();
+    }
+
+    void click(const char* name)
+    {
+        QPushButton* button = form->control<QPushButton>(name);
+        QVERIFY2(button, name);
+        button->click();
+    }
+
+    // Types a code on the free command line and sends it.
+    void type(const QString& code)
+    {
+        form->control<QLineEdit>("Text1")->setText(code);
+        click("Command95");
+    }
+
+    // Texts written to a line so far, in order.
+    QStringList texts(TrafficLines::Line line) const
+    {
+        QStringList out;
+        for (const LineText& entry : log)
+            if (entry.line == line)
+                out.append(entry.text);
+        return out;
+    }
+    QStringList statusTexts() const { return texts(TrafficLines::Status); }
+    // Status texts other than the clearing of the line.
+    QStringList decodedTexts() const
+    {
+        QStringList out = statusTexts();
+        out.removeAll(QString());
+        return out;
+    }
+    QStringList receiveTexts() const { return texts(TrafficLines::Receive); }
+
+    // Position in the log of the first write of exactly this text to the line.
+    qsizetype firstIndex(TrafficLines::Line line, const QString& text) const
+    {
+        for (qsizetype i = 0; i < log.size(); ++i)
+            if (log[i].line == line && log[i].text == text)
+                return i;
+        return -1;
+    }
+
+    // True once the last send's reply window has closed: the reply timeout
+    // has ticked and emptied the reply buffer, so the next reply is read on
+    // its own.
+    bool idle() const { return !form->timers().Timer2->isEnabled() && form->state().ReplyBuffer.isEmpty(); }
+
+    // Presses a status button (or types a status read) once the line is
+    // idle and returns the status text its reply gives.
+    QString ask(const char* button, const QString& typed = QString())
+    {
+        if (!QTest::qWaitFor([this] { return idle(); }, Patience))
+            return QStringLiteral("<line never went idle>");
+        log.clear();
+        if (typed.isEmpty())
+            click(button);
+        else
+            type(typed);
+        if (!QTest::qWaitFor([this] { return !statusTexts().isEmpty(); }, Patience))
+            return QStringLiteral("<no status; receive line showed %1>").arg(receiveTexts().join(QLatin1Char('|')));
+        return statusTexts().constLast();
+    }
+
+    SimulatorProcess sim;
+    bool started = false;
+    QtClock clock;
+    std::unique_ptr<QtSerialComm> comm;
+    std::unique_ptr<Form1> form;
+    QStringList warnings;
+    QList<LineText> log;
+    bool logging = true;
+};
+
+#define START_PANEL(panel, ...)                                                                                        \
+    LivePanel panel(__VA_ARGS__);                                                                                      \
+    QVERIFY2(panel.started, qPrintable(panel.sim.error()));                                                            \
+    QVERIFY2(panel.comm->portOpen(), qPrintable(panel.warnings.join(QLatin1Char('\n'))))
+
+} // namespace
+
+// The panel against the simulated projector over a real pseudo-terminal,
+// driven through its widgets: a healthy line first, then one test for each
+// fault a real line shows.
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void statusFollowsThePowerCycle()
+    {
+        START_PANEL(panel, {"--warmup", "3000", "--cooldown", "1500"});
+        QCOMPARE(panel.ask("Command44"), QStringLiteral(" Stand by"));
+
+        panel.click("Command17"); // "ON" of "POWER"
+        QTRY_COMPARE_WITH_TIMEOUT(panel.receiveTexts().value(0), QStringLiteral(" ACK "), Patience);
+        QStringList seen;
+        while (seen.size() < 100 && !seen.contains(QStringLiteral(" Power ON")))
+            seen.append(panel.ask("Command44"));
+        QCOMPARE(seen.first(), QStringLiteral(" Count down"));
+        QCOMPARE(seen.last(), QStringLiteral(" Power ON"));
+        QCOMPARE(seen.count(QStringLiteral(" Count down")), seen.size() - 1);
+
+        panel.click("Command18"); // "OFF" of "POWER"
+        seen.clear();
+        while (seen.size() < 100 && !seen.contains(QStringLiteral(" Stand by")))
+            seen.append(panel.ask("Command44"));
+        QCOMPARE(seen.first(), QStringLiteral(" Cooling down"));
+        QCOMPARE(seen.count(QStringLiteral(" Cooling down")), seen.size() - 1);
+        QVERIFY(panel.warnings.isEmpty());
+    }
+
+    void statusReadsAreDecoded_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("L-TIME") << "Command46" << "" << " 0 2 3 4 5 CR  Hour Use";
+        QTest::newRow("MODE") << "Command45" << "" << " Computer 1";
+        QTest::newRow("SETTING") << "Command47" << "" << " Normally";
+        QTest::newRow("TEMP") << "Command54" << ""
+                              << "  S1=   2 4 . 0 C  ,   S2= 2 5 . 5 C , S3=   2 6 . 0 C";
+        QTest::newRow("L-MODE") << "Command55" << "" << " LAMP OFF";
+        QTest::newRow("typed mute state") << "" << "CRA" << " Stand by";
+        QTest::newRow("typed pressure") << "" << "CR PRESSURE" << "1013 hPa";
+        QTest::newRow("typed model") << "" << "CR9" << " T K 6 0 0 CR ";
+        QTest::newRow("typed power state") << "" << "CR0" << " Stand by";
+    }
+    void statusReadsAreDecoded()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, typed);
+        QFETCH(QString, status);
+        START_PANEL(panel, {"--lamp-hours", "2345"});
+        QCOMPARE(panel.ask(qPrintable(button), typed), status);
+    }
+
+    void choicesShowInTheReads()
+    {
+        START_PANEL(panel, {"--warmup", "0"});
+        panel.click("Command29"); // "Video" of "INPUT MODE SET"
+        QCOMPARE(panel.ask("Command45"), QStringLiteral(" Video"));
+        panel.click("Command17");
+        panel.click("Command19"); // "ON" of "SOUND MUTE"
+        panel.click("Command21"); // "ON" of "NO SHOW"
+        QCOMPARE(panel.ask(nullptr, QStringLiteral("CRA")), QStringLiteral(" Video & Audio mute ON"));
+        panel.click("Command22"); // "OFF" of "NO SHOW"
+        QCOMPARE(panel.ask(nullptr, QStringLiteral("CRA")), QStringLiteral(" Audio mute ON"));
+        QCOMPARE(panel.ask("Command55"), QStringLiteral(" LAMP ON"));
+    }
+
+    void silentLineIsMarked()
+    {
+        START_PANEL(panel, {"--silent"});
+        panel.click("Command44");
+        QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(TrafficTimers::NoReplyMark), Patience);
+        QCOMPARE(panel.receiveTexts().constFirst(), TrafficTimers::NoReplyMark);
+        QCOMPARE(panel.decodedTexts(), QStringList());
+        QVERIFY(panel.comm->portOpen());
+    }
+
+    void lateReplyFollowsTheMark()
+    {
+        START_PANEL(panel, {"--delay", "1500"});
+        panel.click("Command44");
+        QTRY_VERIFY_WITH_TIMEOUT(panel.statusTexts().contains(QStringLiteral(" Stand by")), Patience);
+        const qsizetype mark = panel.firstIndex(TrafficLines::Receive, TrafficTimers::NoReplyMark);
+        const qsizetype reply = panel.firstIndex(TrafficLines::Receive, QStringLiteral(" 8 0 CR "));
+        QVERIFY2(mark >= 0, "the missing reply was not marked");
+        QVERIFY2(reply > mark, "the late reply did not follow the mark");
+        QVERIFY(panel.firstIndex(TrafficLines::Status, QStringLiteral(" Stand by")) > reply);
+        // The late reply stays in view: its clear delay ran out before it came.
+        QCOMPARE(panel.form->lines().receive(), QStringLiteral(" 8 0 CR "));
+        QCOMPARE(panel.form->lines().status(), QStringLiteral(" Stand by"));
+    }
+
+    void splitReplyDecodesOnceWhole()
+    {
+        // Pieces of one byte 600 ms apart: all within the 2000 ms reply
+        // timeout of the free command line.
+        START_PANEL(panel, {"--split", "1", "--gap", "600"});
+        panel.type(QStringLiteral("CR0"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel.form->lines().receive(), QStringLiteral(" 8 0 CR "), Patience);
+        QCOMPARE(panel.receiveTexts(), (QStringList{" 8 ", " 8 0 ", " 8 0 CR "}));
+        // Nothing was decoded from the first piece alone; the status came
+        // with the second and stayed.
+        QCOMPARE(panel.statusTexts(), (QStringList{" Stand by", " Stand by"}));
+        QVERIFY(panel.firstIndex(TrafficLines::Status, QStringLiteral(" Stand by"))
+            > panel.firstIndex(TrafficLines::Receive, QStringLiteral(" 8 0 ")));
+    }
+
+    void noiseIsShownAndNothingMisread()
+    {
+        START_PANEL(panel, {"--noise"});
+        panel.click("Command44");
+        QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().endsWith(QStringLiteral("8 0 CR ")), Patience);
+        static const QRegularExpression garbledReply(QStringLiteral("^ (\\? ){1,3}8 0 CR $"));
+        QVERIFY2(garbledReply.match(panel.form->lines().receive()).hasMatch(),
+            qPrintable(panel.form->lines().receive()));
+        QCOMPARE(panel.decodedTexts(), QStringList());
+        // The next read is unharmed by the garbage before it.
+        QVERIFY(panel.comm->portOpen());
+        panel.click("Command46");
+        QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().endsWith(QStringLiteral("0 1 2 3 4 CR ")), Patience);
+    }
+
+    void hangUpLeavesThePanelRunningWithThePortClosed()
+    {
+        START_PANEL(panel, {"--hangup-after", "1"});
+        panel.click("Command44");
+        QTRY_VERIFY_WITH_TIMEOUT(!panel.comm->portOpen(), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(panel.sim.process().state(), QProcess::NotRunning, Patience);
+        QCOMPARE(panel.sim.process().exitCode(), 0);
+
+        // The window lives on: a press still shows its frame and, with no
+        // line to answer, the missing reply.
+        QVERIFY(panel.form->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(panel.idle(), Patience);
+        panel.log.clear();
+        panel.click("Command45");
+        QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 1 CR "));
+        QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(TrafficTimers::NoReplyMark), Patience);
+        QVERIFY(!panel.comm->portOpen());
+    }
+
+    void floodKeepsTheWindowResponsive()
+    {
+        // Five times what a 19200-baud line can carry.
+        START_PANEL(panel, {"--stream", "10000"});
+        panel.logging = false; // a log of 64 KB texts would only measure the test
+        QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().size() > 1000, Patience);
+
+        // A timer keeps ticking while the characters pour in ...
+        QElapsedTimer elapsed;
+        elapsed.start();
+        qint64 last = 0;
+        qint64 longestGap = 0;
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, elapsed.elapsed() - last);
+            last = elapsed.elapsed();
+            ++ticks;
+        });
+        ticker.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 100, Patience);
+        QVERIFY2(longestGap < 2000, qPrintable(QStringLiteral("the window stalled for %1 ms").arg(longestGap)));
+
+        // ... and a press still goes out and its reply comes back through
+        // the stream (which carries no digits).
+        bool replied = false;
+        QObject::connect(&panel.form->lines(), &TrafficLines::changed, panel.form.get(),
+            [&replied](TrafficLines::Line line, const QString& text) {
+                if (line == TrafficLines::Receive && text.contains(QLatin1String(" 8 0 CR ")))
+                    replied = true;
+            });
+        panel.click("Command44");
+        QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 0 CR "));
+        QTRY_VERIFY_WITH_TIMEOUT(replied, Patience);
+        QVERIFY(panel.comm->portOpen());
+    }
+};
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_end_to_end.moc"
