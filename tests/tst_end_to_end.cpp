@@ -68,6 +68,15 @@ public:
         button->click();
     }
 
+    // Waits until the line is idle, starts a fresh log and clicks: the
+    // reply to this press is then read on its own.
+    void press(const char* name)
+    {
+        QVERIFY2(QTest::qWaitFor([this] { return idle(); }, Patience), "the line never went idle");
+        log.clear();
+        click(name);
+    }
+
     // Types a code on the free command line and sends it.
     void type(const QString& code)
     {
@@ -153,7 +162,7 @@ private Q_SLOTS:
         START_PANEL(panel, {"--warmup", "3000", "--cooldown", "1500"});
         QCOMPARE(panel.ask("Command44"), QStringLiteral(" Stand by"));
 
-        panel.click("Command17"); // "ON" of "POWER"
+        panel.press("Command17"); // "ON" of "POWER"
         QTRY_COMPARE_WITH_TIMEOUT(panel.receiveTexts().value(0), QStringLiteral(" ACK "), Patience);
         QStringList seen;
         while (seen.size() < 100 && !seen.contains(QStringLiteral(" Power ON")))
@@ -162,7 +171,8 @@ private Q_SLOTS:
         QCOMPARE(seen.last(), QStringLiteral(" Power ON"));
         QCOMPARE(seen.count(QStringLiteral(" Count down")), seen.size() - 1);
 
-        panel.click("Command18"); // "OFF" of "POWER"
+        panel.press("Command18"); // "OFF" of "POWER"
+        QTRY_COMPARE_WITH_TIMEOUT(panel.receiveTexts().value(0), QStringLiteral(" ACK "), Patience);
         seen.clear();
         while (seen.size() < 100 && !seen.contains(QStringLiteral(" Stand by")))
             seen.append(panel.ask("Command44"));
@@ -180,7 +190,7 @@ private Q_SLOTS:
         QTest::newRow("MODE") << "Command45" << "" << " Computer 1";
         QTest::newRow("SETTING") << "Command47" << "" << " Normally";
         QTest::newRow("TEMP") << "Command54" << ""
-                              << "  S1=   2 4 . 0 C  ,   S2= 2 5 . 5 C , S3=   2 6 . 0 C";
+                              << "  S1=   2 4 . 0 C  ,   S2=  2 5 . 5 C , S3=   2 6 . 0 C";
         QTest::newRow("L-MODE") << "Command55" << "" << " LAMP OFF";
         QTest::newRow("typed mute state") << "" << "CRA" << " Stand by";
         QTest::newRow("typed pressure") << "" << "CR PRESSURE" << "1013 hPa";
@@ -276,9 +286,7 @@ private Q_SLOTS:
         // The window lives on: a press still shows its frame and, with no
         // line to answer, the missing reply.
         QVERIFY(panel.form->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(panel.idle(), Patience);
-        panel.log.clear();
-        panel.click("Command45");
+        panel.press("Command45");
         QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 1 CR "));
         QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(TrafficTimers::NoReplyMark), Patience);
         QVERIFY(!panel.comm->portOpen());
