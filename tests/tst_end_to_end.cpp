@@ -43,10 +43,9 @@ public:
         if (!started)
             return;
         comm = std::make_unique<QtSerialComm>(PortNames{sim.device(), QStringLiteral("/dev/orva-no-com2")});
-        form = std::make_unique<Form1>(
-            *comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); });
-        QObject::connect(&form->lines(), &TrafficLines::changed, form.get(),
-            [this](TrafficLines::Line line, const QString& text) {
+        form = std::make_unique<Form1>(*comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); });
+        QObject::connect(
+            &form->lines(), &TrafficLines::changed, form.get(), [this](TrafficLines::Line line, const QString& text) {
                 if (logging)
                     log.append({line, text});
             });
@@ -128,9 +127,18 @@ public:
             click(button);
         else
             type(typed);
-        if (!QTest::qWaitFor([this] { return !statusTexts().isEmpty(); }, Patience))
+        // Waits for the whole reply (up to its carriage return); the clear
+        // delay of an earlier press may empty the lines on the way, so the
+        // answer is the last text decoded.
+        const auto whole = [this] {
+            const QStringList received = receiveTexts();
+            return std::any_of(received.begin(), received.end(), [](const QString& text) {
+                return text.endsWith(QLatin1String("CR "));
+            }) && !decodedTexts().isEmpty();
+        };
+        if (!QTest::qWaitFor(whole, Patience))
             return QStringLiteral("<no status; receive line showed %1>").arg(receiveTexts().join(QLatin1Char('|')));
-        return statusTexts().constLast();
+        return decodedTexts().constLast();
     }
 
     SimulatorProcess sim;
@@ -186,16 +194,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("status");
-        QTest::newRow("L-TIME") << "Command46" << "" << " 0 2 3 4 5 CR  Hour Use";
-        QTest::newRow("MODE") << "Command45" << "" << " Computer 1";
-        QTest::newRow("SETTING") << "Command47" << "" << " Normally";
-        QTest::newRow("TEMP") << "Command54" << ""
+        QTest::newRow("L-TIME") << "Command46"
+                                << ""
+                                << " 0 2 3 4 5 CR  Hour Use";
+        QTest::newRow("MODE") << "Command45"
+                              << ""
+                              << " Computer 1";
+        QTest::newRow("SETTING") << "Command47"
+                                 << ""
+                                 << " Normally";
+        QTest::newRow("TEMP") << "Command54"
+                              << ""
                               << "  S1=   2 4 . 0 C  ,   S2=  2 5 . 5 C , S3=   2 6 . 0 C";
-        QTest::newRow("L-MODE") << "Command55" << "" << " LAMP OFF";
-        QTest::newRow("typed mute state") << "" << "CRA" << " Stand by";
-        QTest::newRow("typed pressure") << "" << "CR PRESSURE" << "1013 hPa";
-        QTest::newRow("typed model") << "" << "CR9" << " T K 6 0 0 CR ";
-        QTest::newRow("typed power state") << "" << "CR0" << " Stand by";
+        QTest::newRow("L-MODE") << "Command55"
+                                << ""
+                                << " LAMP OFF";
+        QTest::newRow("typed mute state") << ""
+                                          << "CRA"
+                                          << " Stand by";
+        QTest::newRow("typed pressure") << ""
+                                        << "CR PRESSURE"
+                                        << "1013 hPa";
+        QTest::newRow("typed model") << ""
+                                     << "CR9"
+                                     << " T K 6 0 0 CR ";
+        QTest::newRow("typed power state") << ""
+                                           << "CR0"
+                                           << " Stand by";
     }
     void statusReadsAreDecoded()
     {
@@ -266,8 +291,8 @@ private Q_SLOTS:
         panel.click("Command44");
         QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().endsWith(QStringLiteral("8 0 CR ")), Patience);
         static const QRegularExpression garbledReply(QStringLiteral("^ (\\? ){1,3}8 0 CR $"));
-        QVERIFY2(garbledReply.match(panel.form->lines().receive()).hasMatch(),
-            qPrintable(panel.form->lines().receive()));
+        QVERIFY2(
+            garbledReply.match(panel.form->lines().receive()).hasMatch(), qPrintable(panel.form->lines().receive()));
         QCOMPARE(panel.decodedTexts(), QStringList());
         // The next read is unharmed by the garbage before it.
         QVERIFY(panel.comm->portOpen());
