@@ -305,6 +305,7 @@ private Q_SLOTS:
         START_PANEL(panel, {"--hangup-after", "1"});
         panel.click("Command44");
         QTRY_VERIFY_WITH_TIMEOUT(!panel.comm->portOpen(), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(panel.warnings.size(), 1, Patience); // told once, in the warning box
         QTRY_COMPARE_WITH_TIMEOUT(panel.sim.process().state(), QProcess::NotRunning, Patience);
         QCOMPARE(panel.sim.process().exitCode(), 0);
 
@@ -315,6 +316,7 @@ private Q_SLOTS:
         QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 1 CR "));
         QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(TrafficTimers::NoReplyMark), Patience);
         QVERIFY(!panel.comm->portOpen());
+        QCOMPARE(panel.warnings.size(), 1);
     }
 
     void floodKeepsTheWindowResponsive()
@@ -353,6 +355,7 @@ private Q_SLOTS:
         QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 0 CR "));
         QTRY_VERIFY_WITH_TIMEOUT(replied, Patience);
         QVERIFY(panel.comm->portOpen());
+        QVERIFY(panel.warnings.isEmpty());
     }
 };
 
