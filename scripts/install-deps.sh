@@ -10,6 +10,7 @@ packages=(
   socat xvfb xauth
   clang clang-format clang-tidy libclang-rt-14-dev
   libbenchmark-dev
+  dpkg-dev desktop-file-utils appstream
 )
 
 missing=()

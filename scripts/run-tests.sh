@@ -16,6 +16,8 @@ run_suite() {
 }
 
 run_suite "$top/build"
+echo "=== style"
+"$top/scripts/check-style.sh" "$top/build" || status=1
 if [ "${ORVA_SKIP_SANITIZERS:-0}" != 1 ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -57,7 +57,7 @@ bool FakeSerialComm::output(const QString& text)
 
 QString FakeSerialComm::input()
 {
-    const QString text = fromLineBytes(m_pending);
+    QString text = fromLineBytes(m_pending);
     m_pending.clear();
     return text;
 }
