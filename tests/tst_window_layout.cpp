@@ -309,6 +309,7 @@ private Q_SLOTS:
         QCOMPARE(f.form.width(), 633);
         QCOMPARE(f.form.palette().color(QPalette::Window), QColor(192, 192, 192));
         QVERIFY(!f.form.windowIcon().isNull());
+        QVERIFY(f.form.windowIcon().availableSizes().contains(QSize(48, 48)));
         QCOMPARE(f.form.font().pointSizeF(), 9.0);
         QVERIFY(!f.form.font().bold());
         QCOMPARE(f.form.focusWidget(), f.form.control("Command17"));

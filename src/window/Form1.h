@@ -42,7 +42,8 @@ class Form1 : public QWidget
 public:
     using Warner = std::function<void(QWidget* parent, const QString& text)>;
 
-    static inline const QString Caption = QStringLiteral("ORVA   TK500 / TK600  CONTROL   Ver.1.40");
+    // The version comes from the project definition, the one place it is kept.
+    static inline const QString Caption = QStringLiteral("ORVA   TK500 / TK600  CONTROL   Ver." ORVA_VERSION);
 
     Form1(SerialComm& comm, Clock& clock, Warner warn, QWidget* parent = nullptr);
     ~Form1() override;

@@ -74,51 +74,10 @@ QImage logoBitmap()
 
 QIcon programIcon()
 {
+    // The same pictures the desktop menu shows (installed under hicolor).
     QIcon icon;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 64.0, size / 64.0);
-
-        // The beam, thrown up and to the right from the lens.
-        QPainterPath beam;
-        beam.moveTo(18, 24);
-        beam.lineTo(62, 2);
-        beam.lineTo(62, 22);
-        beam.lineTo(24, 30);
-        beam.closeSubpath();
-        QLinearGradient light(18, 26, 62, 10);
-        light.setColorAt(0.0, QColor(255, 230, 120, 230));
-        light.setColorAt(1.0, QColor(255, 230, 120, 40));
-        p.setPen(Qt::NoPen);
-        p.setBrush(light);
-        p.drawPath(beam);
-
-        // Body and feet.
-        p.setBrush(QColor(60, 60, 70));
-        p.drawRect(QRectF(10, 52, 8, 6));
-        p.drawRect(QRectF(46, 52, 8, 6));
-        QLinearGradient body(0, 22, 0, 54);
-        body.setColorAt(0.0, QColor(235, 238, 245));
-        body.setColorAt(1.0, QColor(150, 155, 170));
-        p.setPen(QPen(QColor(50, 55, 70), 2));
-        p.setBrush(body);
-        p.drawRoundedRect(QRectF(3, 22, 58, 32), 7, 7);
-
-        // Vents and a power light.
-        p.setPen(QPen(QColor(80, 85, 100), 2, Qt::SolidLine, Qt::RoundCap));
-        for (const int y : {31, 37, 43})
-            p.drawLine(QPointF(38, y), QPointF(54, y));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(60, 200, 80));
-        p.drawEllipse(QPointF(54, 48), 2, 2);
-
-        drawLens(p, QPointF(19, 38), 12);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/orva-panel-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 
