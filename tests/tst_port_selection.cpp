@@ -56,7 +56,7 @@ void play(PanelFixture& f, const QStringList& steps)
 {
     for (const QString& step : steps) {
         const QStringList word = step.split(QLatin1Char(' '));
-        const QString verb = word.at(0);
+        const QString& verb = word.at(0);
         if (verb == QLatin1String("load")) {
             f.form.Form_Load();
         } else if (verb == QLatin1String("fail")) {

@@ -118,10 +118,21 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
         const auto text = value();
         const std::string range = std::to_string(option->min) + " to " + std::to_string(option->max);
         if (!text)
-            return fail("option '" + arg + "' needs a number of " + option->unit + " (" + range + ")");
+            return fail(std::string("option '")
+                            .append(arg)
+                            .append("' needs a number of ")
+                            .append(option->unit)
+                            .append(" (")
+                            .append(range)
+                            .append(")"));
         const auto number = parseNumber(*text, option->min, option->max);
         if (!number)
-            return fail("option '" + arg + "': '" + *text + "' is not a whole number from " + range);
+            return fail(std::string("option '")
+                            .append(arg)
+                            .append("': '")
+                            .append(*text)
+                            .append("' is not a whole number from ")
+                            .append(range));
         if (option->wide)
             *option->wide = *number;
         else
