@@ -33,6 +33,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orva-panel"));
     QApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.TkControlPanel"));
 
     orva::QtClock clock;
     orva::QtSerialComm comm(options.ports);
