@@ -1,0 +1,105 @@
+// Decodes arbitrary receive lines against arbitrary, query-like and exact
+// query frames, with arbitrary prefixes, and checks what the decoding
+// promises: only the nine exact query frames decode, each reads only the
+// part of the line it is meant to, and the pressure reading moves only for
+// the pressure query.
+#include "FuzzSupport.h"
+
+#include "display/StatusDecoder.h"
+
+#include <array>
+
+using orva::decodeStatus;
+
+namespace {
+
+enum class Reads { Key, LampHours, Temperatures, WholeLine, Pressure };
+
+struct Query
+{
+    const char* code;
+    Reads reads;
+    qsizetype length; // characters of the line the decoding depends on at most
+};
+
+const std::array<Query, 9> Queries{{
+    {"CR0", Reads::Key, 4},
+    {"CR1", Reads::Key, 2},
+    {"CR4", Reads::Key, 4},
+    {"CR3", Reads::LampHours, 38},
+    {"CR6", Reads::Temperatures, 34},
+    {"CRA", Reads::Key, 4},
+    {"CR9", Reads::WholeLine, -1},
+    {"CR PRESSURE", Reads::Pressure, -1},
+    {"CR7", Reads::Key, 4},
+}};
+
+const Query* queryOf(const QString& outgoing, const QString& prefix)
+{
+    for (const Query& q : Queries)
+        if (outgoing == prefix + QLatin1String(q.code) + QChar(13))
+            return &q;
+    return nullptr;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    const QString prefix = in.ConsumeBool() ? QString() : orva::fuzz::consumeText(in, 8);
+    QString outgoing;
+    switch (in.ConsumeIntegralInRange(0, 2)) {
+    case 0: // anything
+        outgoing = orva::fuzz::consumeText(in, 24);
+        break;
+    case 1: // an exact query frame
+        outgoing = prefix + QLatin1String(Queries[in.ConsumeIntegralInRange<std::size_t>(0, 8)].code) + QChar(13);
+        break;
+    default: // a query code with something around it
+        outgoing = orva::fuzz::consumeText(in, 4) + prefix
+            + QLatin1String(Queries[in.ConsumeIntegralInRange<std::size_t>(0, 8)].code)
+            + orva::fuzz::consumeText(in, 4);
+        break;
+    }
+    const qint16 before = in.ConsumeIntegral<qint16>();
+    const QString rendered = orva::fuzz::consumeRemainingText(in);
+
+    qint16 pressure = before;
+    const std::optional<QString> status = decodeStatus(outgoing, prefix, rendered, pressure);
+    const Query* query = queryOf(outgoing, prefix);
+
+    if (!query) {
+        FUZZ_CHECK(!status);
+        FUZZ_CHECK(pressure == before);
+        return 0;
+    }
+    if (query->reads != Reads::Pressure)
+        FUZZ_CHECK(pressure == before);
+    if (query->length > 0) {
+        qint16 again = before;
+        FUZZ_CHECK(decodeStatus(outgoing, prefix, rendered.left(query->length), again) == status);
+    }
+    switch (query->reads) {
+    case Reads::Key:
+        FUZZ_CHECK(!status || !status->isEmpty());
+        break;
+    case Reads::LampHours:
+        FUZZ_CHECK(status == rendered.left(38) + QLatin1String(" Hour Use"));
+        break;
+    case Reads::Temperatures:
+        FUZZ_CHECK(status && status->startsWith(QLatin1String("  S1=")) && status->endsWith(QLatin1String(" C")));
+        break;
+    case Reads::WholeLine:
+        FUZZ_CHECK(status == rendered);
+        break;
+    case Reads::Pressure:
+        FUZZ_CHECK(status);
+        if (*status == orva::PressureOutOfRange)
+            FUZZ_CHECK(pressure == before);
+        else
+            FUZZ_CHECK(*status == QString::number(pressure) + QLatin1String(" hPa"));
+        break;
+    }
+    return 0;
+}
