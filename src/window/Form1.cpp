@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <cmath>
 
 namespace orva {
@@ -59,6 +60,19 @@ qint16 shiftStateOf(const QKeyEvent* event)
     if (modifiers & Qt::AltModifier)
         shift |= DataPanel::AltBit;
     return shift;
+}
+
+// The leading part of a display line's text that its label can show. A
+// line can hold a whole reply buffer rendered, 65,535 characters, far more
+// than the one line a label shows; laying all of them out at every
+// notification would cost tens of milliseconds. The characters shown are
+// printable ASCII, none narrower than half a pixel, so no more than twice
+// the label's width in characters can be in view. TrafficLines keeps the
+// whole text, which the decoding reads.
+QString visiblePart(const QLabel* label, const QString& text)
+{
+    const qsizetype room = 2 * qsizetype(std::max(label->width(), 1));
+    return text.size() <= room ? text : text.left(room);
 }
 
 } // namespace
@@ -126,10 +140,11 @@ void Form1::bindControls()
         = {{TrafficLines::Transmit, "Label11"}, {TrafficLines::Receive, "Label12"}, {TrafficLines::Status, "Label22"}};
     for (const auto& [line, name] : labels) {
         QLabel* label = control<QLabel>(name);
+        label->setTextFormat(Qt::PlainText); // received text is never markup
         connect(&m_lines, &TrafficLines::changed, label,
             [label, line = line](TrafficLines::Line changed, const QString& text) {
                 if (changed == line)
-                    label->setText(text);
+                    label->setText(visiblePart(label, text));
             });
     }
 
