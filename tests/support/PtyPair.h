@@ -28,6 +28,9 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     QString devicePath() const { return m_link.isEmpty() ? m_path : m_link; }
+    // The projector's side, non-blocking; for callers that read and write it
+    // themselves (the benchmarks watch it from a thread of their own).
+    int masterFd() const { return m_master; }
 
     // Writes bytes as the projector would.
     bool write(const QByteArray& bytes);

@@ -1,0 +1,314 @@
+#include "BenchSupport.h"
+
+#include <QAbstractButton>
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace orva::bench {
+
+Summary summarize(std::vector<double> samples)
+{
+    Summary s;
+    s.count = samples.size();
+    if (samples.empty())
+        return s;
+    std::sort(samples.begin(), samples.end());
+    // Nearest-rank percentiles.
+    auto rank = [&](double p) {
+        const auto k = std::size_t(std::ceil(p * double(samples.size())));
+        return samples[std::clamp<std::size_t>(k, 1, samples.size()) - 1];
+    };
+    s.median = rank(0.5);
+    s.p99 = rank(0.99);
+    s.worst = samples.back();
+    s.mean = std::accumulate(samples.begin(), samples.end(), 0.0) / double(samples.size());
+    return s;
+}
+
+namespace {
+constexpr int FigureWidth = 54;
+constexpr int MeasuredWidth = 30;
+constexpr int ReferenceWidth = 30;
+constexpr int TargetWidth = 26;
+} // namespace
+
+void printTableHeader()
+{
+    printRow(QStringLiteral("figure"), QStringLiteral("measured"), QStringLiteral("reference"),
+        QStringLiteral("target"), QStringLiteral("verdict"));
+    std::printf(
+        "%s\n", QString(FigureWidth + MeasuredWidth + ReferenceWidth + TargetWidth + 8, u'-').toUtf8().constData());
+}
+
+void printRow(const QString& figure, const QString& measured, const QString& reference, const QString& target,
+    const QString& verdict)
+{
+    std::printf("%-*s %-*s %-*s %-*s %s\n", FigureWidth, qPrintable(figure), MeasuredWidth, qPrintable(measured),
+        ReferenceWidth, qPrintable(reference), TargetWidth, qPrintable(target), qPrintable(verdict));
+    std::fflush(stdout);
+}
+
+QString verdict(bool met)
+{
+    return met ? QStringLiteral("met") : QStringLiteral("MISSED");
+}
+
+QString ms(double value, int decimals)
+{
+    return QString::number(value, 'f', decimals) + QStringLiteral(" ms");
+}
+
+// --- LineWatcher ---------------------------------------------------------
+
+LineWatcher::LineWatcher(int masterFd, bool acknowledge)
+    : m_fd(masterFd)
+    , m_acknowledge(acknowledge)
+{
+    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0)
+        std::perror("pipe2");
+    m_thread = std::thread([this] { run(); });
+}
+
+LineWatcher::~LineWatcher()
+{
+    const char stop = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_stopPipe[1], &stop, 1);
+    m_thread.join();
+    ::close(m_stopPipe[0]);
+    ::close(m_stopPipe[1]);
+}
+
+void LineWatcher::run()
+{
+    auto* dispatcher = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread());
+    for (;;) {
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents)
+            return;
+        if (!(fds[0].revents & POLLIN)) {
+            if (fds[0].revents & (POLLHUP | POLLERR)) // no panel on the line right now
+                ::poll(nullptr, 0, 5);
+            continue;
+        }
+        char buf[4096];
+        const ssize_t n = ::read(m_fd, buf, sizeof buf);
+        const TimePoint now = SteadyClock::now();
+        if (n <= 0)
+            continue;
+        int framesEnded = 0;
+        {
+            std::lock_guard lock(m_mutex);
+            for (ssize_t i = 0; i < n; ++i) {
+                if (buf[i] == '\r') {
+                    m_frames.push_back({now, m_partial});
+                    m_partial.clear();
+                    ++framesEnded;
+                } else {
+                    m_partial.append(buf[i]);
+                }
+            }
+        }
+        if (m_acknowledge) {
+            const QByteArray acks(framesEnded, '\x06');
+            if (!acks.isEmpty()) [[maybe_unused]]
+                const ssize_t w = ::write(m_fd, acks.constData(), size_t(acks.size()));
+        }
+        if (framesEnded > 0 && dispatcher)
+            dispatcher->wakeUp();
+    }
+}
+
+std::size_t LineWatcher::frameCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_frames.size();
+}
+
+std::vector<LineWatcher::Frame> LineWatcher::frames() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_frames;
+}
+
+void LineWatcher::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_frames.clear();
+}
+
+bool LineWatcher::waitForFrames(std::size_t count, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs, Qt::PreciseTimer);
+    bool expired = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&expired] { expired = true; });
+    guard.start(timeoutMs);
+    while (frameCount() < count && !expired && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return frameCount() >= count;
+}
+
+// --- LivePanel -----------------------------------------------------------
+
+namespace {
+PortNames portsFor(const QString& device)
+{
+    PortNames names = PortNames::platformDefaults();
+    names.com1 = device;
+    return names;
+}
+} // namespace
+
+LivePanel::LivePanel(const QString& device, bool openData)
+    : comm(portsFor(device))
+    , form(comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); })
+{
+    form.Form_Load();
+    if (openData) {
+        // As after the hidden key chord: the logo double-click opens the
+        // data and extension bands.
+        form.state().DataPanelArmed = 1;
+        form.dataPanel().Image1_DblClick();
+    }
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        std::fprintf(stderr, "the window was not exposed\n");
+    if (!warnings.isEmpty())
+        std::fprintf(stderr, "start-up warning: %s\n", qPrintable(warnings.join(QLatin1Char('\n'))));
+}
+
+LivePanel::~LivePanel() = default;
+
+QAbstractButton* LivePanel::button(const char* name) const
+{
+    return form.control<QAbstractButton>(name);
+}
+
+// --- process figures -----------------------------------------------------
+
+void runEventsFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+namespace {
+std::int64_t statusField(const char* name)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(name) + ':';
+    for (const QByteArray& line : file.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+} // namespace
+
+std::int64_t residentKb()
+{
+    return statusField("VmRSS");
+}
+
+std::int64_t peakResidentKb()
+{
+    return statusField("VmHWM");
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// --- Simulator -----------------------------------------------------------
+
+Simulator::Simulator(const QStringList& options, const QString& logFile)
+{
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const QByteArray log = logFile.isEmpty() ? QByteArray("/dev/null") : logFile.toLocal8Bit();
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    std::vector<QByteArray> args{QByteArray(ORVA_SIM_PATH)};
+    for (const QString& option : options)
+        args.push_back(option.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& arg : args)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (failed != 0) {
+        ::close(out[0]);
+        std::fprintf(stderr, "cannot start %s\n", ORVA_SIM_PATH);
+        return;
+    }
+    m_pid = pid;
+
+    // Its first line names the device.
+    QByteArray line;
+    const QDeadlineTimer deadline(10'000);
+    while (!line.endsWith('\n') && !deadline.hasExpired()) {
+        pollfd fd{out[0], POLLIN, 0};
+        if (::poll(&fd, 1, 100) <= 0)
+            continue;
+        char c;
+        if (::read(out[0], &c, 1) != 1)
+            break;
+        line.append(c);
+    }
+    ::close(out[0]);
+    m_device = QString::fromLocal8Bit(line.trimmed());
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+void Simulator::stop()
+{
+    if (m_pid <= 0)
+        return;
+    ::kill(pid_t(m_pid), SIGTERM);
+    int status = 0;
+    ::waitpid(pid_t(m_pid), &status, 0);
+    m_pid = -1;
+}
+
+} // namespace orva::bench

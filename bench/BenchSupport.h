@@ -1,0 +1,130 @@
+#pragma once
+
+#include "display/QtClock.h"
+#include "link/QtSerialComm.h"
+#include "window/Form1.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class QAbstractButton;
+
+namespace orva::bench {
+
+using SteadyClock = std::chrono::steady_clock;
+using TimePoint = SteadyClock::time_point;
+
+inline double msBetween(TimePoint from, TimePoint to)
+{
+    return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// Order statistics of a set of samples (milliseconds unless said).
+struct Summary
+{
+    std::size_t count = 0;
+    double median = 0;
+    double p99 = 0;
+    double worst = 0;
+    double mean = 0;
+};
+Summary summarize(std::vector<double> samples);
+
+// The result table: one row per figure, with its reference and target.
+void printTableHeader();
+// verdict: "met", "MISSED" or "" when the figure has no target.
+void printRow(const QString& figure, const QString& measured, const QString& reference, const QString& target,
+    const QString& verdict);
+QString verdict(bool met);
+QString ms(double value, int decimals = 3);
+
+// Watches the projector's side of a pseudo-terminal from a thread of its
+// own: every frame (bytes up to a carriage return) is stamped with the time
+// its last byte could be read. Optionally answers each frame at once with
+// an acknowledge, as a quick projector would.
+class LineWatcher
+{
+public:
+    struct Frame
+    {
+        TimePoint at;
+        QByteArray bytes; // without the carriage return
+    };
+
+    LineWatcher(int masterFd, bool acknowledge);
+    ~LineWatcher();
+    LineWatcher(const LineWatcher&) = delete;
+    LineWatcher& operator=(const LineWatcher&) = delete;
+
+    std::size_t frameCount() const;
+    std::vector<Frame> frames() const;
+    void clear();
+
+    // Runs the window thread's event loop until at least count frames have
+    // arrived or timeoutMs has passed. Returns whether they arrived.
+    bool waitForFrames(std::size_t count, int timeoutMs);
+
+private:
+    void run();
+
+    int m_fd;
+    bool m_acknowledge;
+    int m_stopPipe[2] = {-1, -1};
+    mutable std::mutex m_mutex;
+    std::vector<Frame> m_frames;
+    QByteArray m_partial;
+    std::thread m_thread;
+};
+
+// The real window as the program runs it: event-loop timers (QtClock) and
+// the serial line on a device (QtSerialComm), loaded and shown. Warnings are
+// kept instead of shown.
+struct LivePanel
+{
+    // openData: also open the data panel (as the logo double-click does),
+    // so that the display lines are in view.
+    LivePanel(const QString& device, bool openData);
+    ~LivePanel();
+
+    QAbstractButton* button(const char* name) const;
+
+    QtClock clock;
+    QtSerialComm comm;
+    QStringList warnings;
+    Form1 form;
+};
+
+// Runs the event loop for ms milliseconds.
+void runEventsFor(int ms);
+// Resident set size and its peak, from /proc/self/status, in kB.
+std::int64_t residentKb();
+std::int64_t peakResidentKb();
+// CPU time (user + system) used by this process so far, in seconds.
+double cpuSeconds();
+
+// The simulated projector in a child process on a pseudo-terminal of its
+// own. Stopped (SIGTERM) on destruction.
+class Simulator
+{
+public:
+    explicit Simulator(const QStringList& options, const QString& logFile = QString());
+    ~Simulator();
+    bool isRunning() const { return m_pid > 0 && !m_device.isEmpty(); }
+    QString device() const { return m_device; }
+    // Stops it and waits for it to end.
+    void stop();
+
+private:
+    qint64 m_pid = -1;
+    QString m_device;
+};
+
+} // namespace orva::bench
