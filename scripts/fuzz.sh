@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [LIMIT] [TARGET...]
 #       LIMIT   how long each target runs: a number of executions (10000000)
 #               or a time with a unit (90s, 10m); default 60s
-#       TARGET  fuzz_traffic_text fuzz_status_decoder fuzz_reply_path
+#       TARGET  fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path
 #               fuzz_number_reading (default: all)
 #
 # The build goes to build-fuzz/. Each target starts from its seeds in
@@ -13,7 +13,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 me=$(basename "$0")
-all=(fuzz_traffic_text fuzz_status_decoder fuzz_reply_path fuzz_number_reading)
+all=(fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path fuzz_number_reading)
 
 limit=${1:-60s}
 [ $# -gt 0 ] && shift

@@ -1,0 +1,65 @@
+// The decoding step as the receive path runs it: after the frame of one of
+// the nine status queries (with the empty prefix the panel uses), arbitrary
+// reply bytes from the line are rendered and the rendered line decoded.
+// Checks what each query promises for any reply.
+#include "FuzzSupport.h"
+
+#include "display/NumberReading.h"
+#include "display/StatusDecoder.h"
+#include "display/TrafficText.h"
+#include "link/SerialComm.h"
+
+#include <QRegularExpression>
+
+#include <array>
+
+using namespace orva;
+
+namespace {
+
+const std::array<const char*, 9> Codes{"CR0", "CR1", "CR4", "CR3", "CR6", "CRA", "CR9", "CR PRESSURE", "CR7"};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    const QLatin1String code(Codes[in.ConsumeIntegralInRange<std::size_t>(0, Codes.size() - 1)]);
+    const qint16 before = in.ConsumeIntegral<qint16>();
+    const std::string bytes = in.ConsumeRemainingBytesAsString();
+    const QString reply = SerialComm::fromLineBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    const QString rendered = renderTraffic(reply);
+
+    qint16 pressure = before;
+    const std::optional<QString> status = decodeStatus(code + QChar(13), QString(), rendered, pressure);
+
+    if (code == QLatin1String("CR9")) {
+        FUZZ_CHECK(status == rendered);
+    } else if (code == QLatin1String("CR3")) {
+        FUZZ_CHECK(status == rendered.left(38) + QLatin1String(" Hour Use"));
+    } else if (code == QLatin1String("CR6")) {
+        FUZZ_CHECK(status && status->startsWith(QLatin1String("  S1=")));
+    } else if (code == QLatin1String("CR PRESSURE")) {
+        FUZZ_CHECK(status);
+        if (*status == PressureOutOfRange)
+            FUZZ_CHECK(pressure == before);
+        else
+            FUZZ_CHECK(*status == QString::number(pressure) + QLatin1String(" hPa"));
+        // A reply of up to four digits and a carriage return reads as the
+        // number the digits spell.
+        static const QRegularExpression digits(QStringLiteral("^([0-9]{1,4})\\r$"));
+        if (const QRegularExpressionMatch m = digits.match(reply); m.hasMatch()) {
+            const std::optional<qint16> hpa = pressureHpa(m.captured(1).toInt());
+            FUZZ_CHECK(*status == (hpa ? QString::number(*hpa) + QLatin1String(" hPa") : PressureOutOfRange));
+        }
+    } else {
+        // A key of the table is read from the line's first four characters,
+        // which the reply's first four characters decide whatever they are.
+        qint16 again = before;
+        FUZZ_CHECK(decodeStatus(code + QChar(13), QString(), renderTraffic(reply.left(4)), again) == status);
+        FUZZ_CHECK(!status || (!status->isEmpty() && status->size() < 64));
+    }
+    if (code != QLatin1String("CR PRESSURE"))
+        FUZZ_CHECK(pressure == before);
+    return 0;
+}
