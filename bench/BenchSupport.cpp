@@ -209,6 +209,22 @@ QAbstractButton* LivePanel::button(const char* name) const
 
 // --- process figures -----------------------------------------------------
 
+QtEnvironment::QtEnvironment()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && ::mkdtemp(m_runtime)) {
+        m_own = true;
+        qputenv("XDG_RUNTIME_DIR", m_runtime);
+    }
+}
+
+QtEnvironment::~QtEnvironment()
+{
+    if (m_own)
+        ::rmdir(m_runtime);
+}
+
 void runEventsFor(int ms)
 {
     QEventLoop loop;

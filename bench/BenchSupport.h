@@ -102,6 +102,22 @@ struct LivePanel
     Form1 form;
 };
 
+// Before the application is made: the offscreen platform unless another is
+// asked for, and a private runtime folder for Qt (removed again at the end)
+// unless one is set. The programs started from here inherit both.
+class QtEnvironment
+{
+public:
+    QtEnvironment();
+    ~QtEnvironment();
+    QtEnvironment(const QtEnvironment&) = delete;
+    QtEnvironment& operator=(const QtEnvironment&) = delete;
+
+private:
+    char m_runtime[32] = "/tmp/orva-bench-XXXXXX";
+    bool m_own = false;
+};
+
 // Runs the event loop for ms milliseconds.
 void runEventsFor(int ms);
 // Resident set size and its peak, from /proc/self/status, in kB.

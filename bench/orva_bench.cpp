@@ -43,6 +43,16 @@ using namespace orva::bench;
 
 namespace {
 
+// Set when a figure could not be measured at all (nothing reached the line,
+// a program did not start); the run then ends with status 1.
+bool measurementFailed = false;
+
+void cannotMeasure(const char* what)
+{
+    std::fprintf(stderr, "orva-bench: %s\n", what);
+    measurementFailed = true;
+}
+
 struct Options
 {
     bool quick = false;
@@ -57,6 +67,9 @@ void pressToLine(const Options& o)
     const int presses = o.quick ? 20 : 1000;
     PtyPair pty;
     LineWatcher watcher(pty.masterFd(), true);
+    // The floor's own descriptor on the line, opened before the panel takes
+    // the device for itself.
+    const int fd = ::open(pty.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     LivePanel panel(pty.devicePath(), false);
     QAbstractButton* on = panel.button("Command17"); // "ON" of POWER: C00
     runEventsFor(100);
@@ -69,7 +82,7 @@ void pressToLine(const Options& o)
         const TimePoint t0 = SteadyClock::now();
         QTest::mouseClick(on, Qt::LeftButton);
         if (!watcher.waitForFrames(before + 1, 2000)) {
-            std::fprintf(stderr, "press %d: no frame on the line\n", i);
+            cannotMeasure("a press put no frame on the line");
             return;
         }
         press.push_back(msBetween(t0, watcher.frames()[before].at));
@@ -77,7 +90,6 @@ void pressToLine(const Options& o)
     }
 
     // The floor: the same bytes by a bare write() to the same line.
-    const int fd = ::open(pty.devicePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     std::vector<double> floor;
     for (int i = 0; i < presses && fd >= 0; ++i) {
         const std::size_t before = watcher.frameCount();
@@ -127,6 +139,8 @@ Cadence hold(LivePanel& panel, LineWatcher& watcher, const char* button, const Q
         if (frame.bytes == code)
             times.push_back(frame.at);
     c.frames = times.size();
+    if (c.frames == 0)
+        cannotMeasure("a held button put no frame on the line");
     std::vector<double> gaps;
     std::vector<double> errors;
     for (std::size_t i = 1; i < times.size(); ++i) {
@@ -178,8 +192,10 @@ void fullBufferNotification(const Options& o)
     f.state().DataPanelArmed = 1;
     f.form.dataPanel().Image1_DblClick();
     f.form.show();
-    if (!QTest::qWaitForWindowExposed(&f.form))
+    if (!QTest::qWaitForWindowExposed(&f.form)) {
+        cannotMeasure("the window was not shown");
         return;
+    }
 
     QByteArray fill;
     for (int i = 0; i < Link::MaxReplyLength; ++i)
@@ -231,7 +247,7 @@ void lineRateStream(const Options& o)
     const int seconds = o.quick ? 2 : o.streamSeconds;
     Simulator sim({QStringLiteral("--stream"), QStringLiteral("1920")});
     if (!sim.isRunning()) {
-        std::fprintf(stderr, "the simulated projector did not start\n");
+        cannotMeasure("the simulated projector did not start");
         return;
     }
     LivePanel panel(sim.device(), true);
@@ -357,7 +373,7 @@ void startUp(const Options& o)
         const Start bare = startProbe({ORVA_STARTUP_BARE_PATH, size});
         const Start panel = startProbe({ORVA_STARTUP_PANEL_PATH, pty.devicePath().toLocal8Bit()});
         if (bare.ms < 0 || panel.ms < 0) {
-            std::fprintf(stderr, "a start-up probe did not paint\n");
+            cannotMeasure("a start-up probe did not paint");
             return;
         }
         bareMs.push_back(bare.ms);
@@ -440,22 +456,7 @@ void idle(const Options& o)
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Qt wants a private runtime folder; the probes started here share it.
-    char runtime[] = "/tmp/orva-bench-XXXXXX";
-    const bool ownRuntime = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && ::mkdtemp(runtime);
-    if (ownRuntime)
-        qputenv("XDG_RUNTIME_DIR", runtime);
-    struct RemoveRuntime
-    {
-        const char* path;
-        ~RemoveRuntime()
-        {
-            if (path)
-                ::rmdir(path);
-        }
-    } removeRuntime{ownRuntime ? runtime : nullptr};
+    QtEnvironment environment;
     QApplication app(argc, argv);
 
     Options o;
@@ -496,5 +497,5 @@ int main(int argc, char* argv[])
     for (const auto& [name, run] : all)
         if (figures.isEmpty() || figures.contains(name))
             run(o);
-    return 0;
+    return measurementFailed ? 1 : 0;
 }

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: first the normal build, then the
-# same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
+# a short run of each fuzz target (clang). The normal build also runs a 30 s
+# soak (label soak) and a smoke run of the benchmarks (label bench).
+# ORVA_SKIP_SANITIZERS=1 and ORVA_SKIP_FUZZ=1 leave those stages out.
 # Exits non-zero when anything fails.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,5 +28,15 @@ if [ "${ORVA_SKIP_SANITIZERS:-0}" != 1 ]; then
   # of the process; those are not ours.
   export LSAN_OPTIONS=suppressions="$top/tests/lsan.supp":print_suppressions=0
   run_suite "$top/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DORVA_SANITIZE=ON
+fi
+if [ "${ORVA_SKIP_FUZZ:-0}" != 1 ]; then
+  # The fuzz targets, built with clang, each run briefly over its seeds
+  # (scripts/fuzz.sh runs them for real).
+  echo "=== build-fuzz: build"
+  CC=clang CXX=clang++ cmake -S "$top" -B "$top/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORVA_FUZZ=ON >/dev/null
+  cmake --build "$top/build-fuzz" --target fuzz_all
+  echo "=== build-fuzz: short fuzz runs"
+  (cd "$top/build-fuzz" && ctest -L fuzz --output-on-failure --timeout 300) || status=1
 fi
 exit $status

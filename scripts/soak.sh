@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Soak: the panel against the simulated projector on a noisy line, an arrow
+# held at the 5 ms repeat, for SECONDS (default 600). Prints the resident
+# size at the start and the end, the frames against the cadence and how
+# quickly the panel still answers; exits 1 when any of them is off.
+#
+#   scripts/soak.sh [SECONDS]
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-600}
+case $seconds in
+'' | *[!0-9]*)
+    echo "usage: $(basename "$0") [SECONDS]" >&2
+    exit 2
+    ;;
+esac
+"$top/scripts/install-deps.sh"
+dir="$top/build"
+cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$dir" --target orva-soak >/dev/null
+exec "$dir/bench/orva-soak" "$seconds"
