@@ -281,6 +281,7 @@ Simulator::Simulator(const QStringList& options, const QString& logFile)
     for (const QString& option : options)
         args.push_back(option.toLocal8Bit());
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (QByteArray& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -333,6 +333,7 @@ Start startProbe(const std::vector<QByteArray>& command)
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     std::vector<QByteArray> args = command;
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (QByteArray& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
