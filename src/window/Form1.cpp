@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
@@ -62,16 +63,27 @@ qint16 shiftStateOf(const QKeyEvent* event)
     return shift;
 }
 
+// The narrowest character a display line can show in the label's font. A
+// line holds rendered text: printable ASCII (blank to 'z') only.
+qreal narrowestShownCharacter(const QLabel* label)
+{
+    const QFontMetricsF metrics(label->font());
+    qreal narrowest = metrics.horizontalAdvance(QLatin1Char(' '));
+    for (char16_t c = 33; c <= 122; ++c)
+        narrowest = std::min(narrowest, metrics.horizontalAdvance(QChar(c)));
+    return std::max(narrowest, qreal(0.5));
+}
+
 // The leading part of a display line's text that its label can show. A
 // line can hold a whole reply buffer rendered, 65,535 characters, far more
 // than the one line a label shows; laying all of them out at every
-// notification would cost tens of milliseconds. The characters shown are
-// printable ASCII, none narrower than half a pixel, so no more than twice
-// the label's width in characters can be in view. TrafficLines keeps the
+// notification would cost tens of milliseconds. No more characters than the
+// label's width over the narrowest character can be in view; a quarter
+// more and a few besides leave room for kerning. TrafficLines keeps the
 // whole text, which the decoding reads.
-QString visiblePart(const QLabel* label, const QString& text)
+QString visiblePart(const QLabel* label, qreal narrowest, const QString& text)
 {
-    const qsizetype room = 2 * qsizetype(std::max(label->width(), 1));
+    const auto room = qsizetype(std::ceil(1.25 * label->width() / narrowest)) + 8;
     return text.size() <= room ? text : text.left(room);
 }
 
@@ -142,9 +154,10 @@ void Form1::bindControls()
         QLabel* label = control<QLabel>(name);
         label->setTextFormat(Qt::PlainText); // received text is never markup
         connect(&m_lines, &TrafficLines::changed, label,
-            [label, line = line](TrafficLines::Line changed, const QString& text) {
+            [label, line = line, narrowest = narrowestShownCharacter(label)](
+                TrafficLines::Line changed, const QString& text) {
                 if (changed == line)
-                    label->setText(visiblePart(label, text));
+                    label->setText(visiblePart(label, narrowest, text));
             });
     }
 
