@@ -83,6 +83,8 @@ void pressToLine(const Options& o)
         QTest::mouseClick(on, Qt::LeftButton);
         if (!watcher.waitForFrames(before + 1, 2000)) {
             cannotMeasure("a press put no frame on the line");
+            if (fd >= 0)
+                ::close(fd);
             return;
         }
         press.push_back(msBetween(t0, watcher.frames()[before].at));
@@ -101,6 +103,10 @@ void pressToLine(const Options& o)
     }
     if (fd >= 0)
         ::close(fd);
+    if (floor.size() != press.size()) {
+        cannotMeasure("a bare write did not reach the far end");
+        return;
+    }
 
     const Summary p = summarize(press);
     const Summary f = summarize(floor);
