@@ -102,7 +102,7 @@ int main(int argc, char* argv[])
     std::printf("resident size   start %.1f MB, end %.1f MB (%+.2f MB, highest %.1f MB): %s\n",
         double(startKb) / 1024.0, double(endKb) / 1024.0, grewMb, double(highKb) / 1024.0, flat ? "flat" : "GREW");
     std::printf("frames          %d of %d at the cadence (%.1f%%): %s\n", frames, ideal, 100.0 * frames / ideal,
-        cadence ? "ok" : "below 90%% (machine busy?)");
+        cadence ? "ok" : "below 90 percent (machine busy?)");
     std::printf("CPU             %.1f%% of one core while held\n", cpu);
     if (answered)
         std::printf("responsive      STATUS answered %.0f ms after the click: ok\n", answeredMs);
