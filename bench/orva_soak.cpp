@@ -6,8 +6,8 @@
 //
 // Prints the resident size at the start and the end, the frames that
 // reached the projector against the cadence, the CPU used, and how quickly
-// the panel still answers at the end. Exits 1 when memory grew, frames went
-// missing or the panel stopped answering.
+// the panel still answers at the end. Exits 1 when memory grew or the panel
+// stopped answering; the cadence is reported beside them.
 #include "BenchSupport.h"
 
 #include <QAbstractButton>
@@ -26,8 +26,8 @@ namespace {
 // Resident size may grow this much over the hold (allocator noise, caches
 // that fill once); a leak of even a few bytes a frame shows far beyond it.
 constexpr double FlatLimitMb = 4.0;
-// Frames that must reach the projector, as a share of the cadence. Short of
-// it when timer ticks are lost; generous, as a loaded machine delays some.
+// Frames below this share of the cadence are pointed out: timer ticks were
+// lost (a loaded machine delays some).
 constexpr double CadenceShare = 0.90;
 constexpr int PeriodMs = 5;
 
