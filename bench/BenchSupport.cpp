@@ -264,52 +264,66 @@ double cpuSeconds()
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-// --- Simulator -----------------------------------------------------------
-
-Simulator::Simulator(const QStringList& options, const QString& logFile)
+Child spawnChild(const std::vector<QByteArray>& argv, const QByteArray& errorFile)
 {
+    Child child;
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
-        return;
+        return child;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    const QByteArray log = logFile.isEmpty() ? QByteArray("/dev/null") : logFile.toLocal8Bit();
+    const QByteArray log = errorFile.isEmpty() ? QByteArray("/dev/null") : errorFile;
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
 
-    std::vector<QByteArray> args{QByteArray(ORVA_SIM_PATH)};
-    for (const QString& option : options)
-        args.push_back(option.toLocal8Bit());
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
+    std::vector<QByteArray> args = argv;
+    std::vector<char*> pointers;
+    pointers.reserve(args.size() + 1);
     for (QByteArray& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
 
     pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int failed = ::posix_spawn(&pid, pointers[0], &actions, nullptr, pointers.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     if (failed != 0) {
         ::close(out[0]);
+        return child;
+    }
+    child.pid = pid;
+    child.output = out[0];
+    return child;
+}
+
+// --- Simulator -----------------------------------------------------------
+
+Simulator::Simulator(const QStringList& options, const QString& logFile)
+{
+    std::vector<QByteArray> args{QByteArray(ORVA_SIM_PATH)};
+    for (const QString& option : options)
+        args.push_back(option.toLocal8Bit());
+    const Child child = spawnChild(args, logFile.toLocal8Bit());
+    if (child.pid < 0) {
         std::fprintf(stderr, "cannot start %s\n", ORVA_SIM_PATH);
         return;
     }
-    m_pid = pid;
+    m_pid = child.pid;
+    const int output = child.output;
 
     // Its first line names the device.
     QByteArray line;
     const QDeadlineTimer deadline(10'000);
     while (!line.endsWith('\n') && !deadline.hasExpired()) {
-        pollfd fd{out[0], POLLIN, 0};
+        pollfd fd{output, POLLIN, 0};
         if (::poll(&fd, 1, 100) <= 0)
             continue;
         char c;
-        if (::read(out[0], &c, 1) != 1)
+        if (::read(output, &c, 1) != 1)
             break;
         line.append(c);
     }
-    ::close(out[0]);
+    ::close(output);
     m_device = QString::fromLocal8Bit(line.trimmed());
 }
 

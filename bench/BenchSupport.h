@@ -126,6 +126,15 @@ std::int64_t peakResidentKb();
 // CPU time (user + system) used by this process so far, in seconds.
 double cpuSeconds();
 
+// A child process with its standard output on a pipe. Standard error goes
+// to errorFile (created or emptied), or to /dev/null when none is given.
+struct Child
+{
+    long pid = -1; // -1: it could not be started
+    int output = -1; // read end of its standard output; the caller closes it
+};
+Child spawnChild(const std::vector<QByteArray>& argv, const QByteArray& errorFile = QByteArray());
+
 // The simulated projector in a child process on a pseudo-terminal of its
 // own. Stopped (SIGTERM) on destruction.
 class Simulator

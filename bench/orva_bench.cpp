@@ -331,40 +331,22 @@ struct Start
 // resident size it reports then.
 Start startProbe(const std::vector<QByteArray>& command)
 {
-    int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    std::vector<QByteArray> args = command;
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (QByteArray& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
     Start s;
     const TimePoint t0 = SteadyClock::now();
-    pid_t pid = -1;
-    const int failed = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    if (failed != 0) {
-        ::close(out[0]);
+    const Child child = spawnChild(command);
+    if (child.pid < 0)
         return s;
-    }
     QByteArray line;
     char c;
-    while (!line.endsWith('\n') && ::read(out[0], &c, 1) == 1)
+    while (!line.endsWith('\n') && ::read(child.output, &c, 1) == 1)
         line.append(c);
     if (line.startsWith("painted")) {
         s.ms = msBetween(t0, SteadyClock::now());
         s.peakKb = line.mid(8).trimmed().toLong();
     }
-    ::close(out[0]);
+    ::close(child.output);
     int status = 0;
-    ::waitpid(pid, &status, 0);
+    ::waitpid(pid_t(child.pid), &status, 0);
     return s;
 }
 

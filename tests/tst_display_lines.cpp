@@ -35,16 +35,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
 
         const QString fullBuffer = renderTraffic(alphabet(32767));
-        QTest::newRow("receive line, full reply buffer") << int(TrafficLines::Receive) << "Label12" << fullBuffer;
-        QTest::newRow("status line, whole reply decoded") << int(TrafficLines::Status) << "Label22" << fullBuffer;
+        QTest::newRow("receive line, full reply buffer") << int(TrafficLines::ReceiveLine) << "Label12" << fullBuffer;
+        QTest::newRow("status line, whole reply decoded") << int(TrafficLines::StatusLine) << "Label22" << fullBuffer;
         QTest::newRow("transmit line, long typed command")
-            << int(TrafficLines::Transmit) << "Label11" << renderTraffic(QStringLiteral("CF ") + alphabet(600) + u'\r');
+            << int(TrafficLines::TransmitLine) << "Label11" << renderTraffic(QStringLiteral("CF ") + alphabet(600) + u'\r');
         QTest::newRow("narrowest characters")
-            << int(TrafficLines::Receive) << "Label12" << renderTraffic(QStringLiteral("il.:,;'|!").repeated(2000));
+            << int(TrafficLines::ReceiveLine) << "Label12" << renderTraffic(QStringLiteral("il.:,;'|!").repeated(2000));
         QTest::newRow("blanks, then a mark far out")
-            << int(TrafficLines::Receive) << "Label12" << (QString(4000, u' ') + QStringLiteral("X"));
-        QTest::newRow("short status") << int(TrafficLines::Status) << "Label22" << QStringLiteral(" Power ON");
-        QTest::newRow("no-reply mark") << int(TrafficLines::Receive) << "Label12" << QStringLiteral(" X X X X");
+            << int(TrafficLines::ReceiveLine) << "Label12" << (QString(4000, u' ') + QStringLiteral("X"));
+        QTest::newRow("short status") << int(TrafficLines::StatusLine) << "Label22" << QStringLiteral(" Power ON");
+        QTest::newRow("no-reply mark") << int(TrafficLines::ReceiveLine) << "Label12" << QStringLiteral(" X X X X");
     }
     void looksAsWithWholeText()
     {

@@ -92,7 +92,7 @@ public:
                 out.append(entry.text);
         return out;
     }
-    QStringList statusTexts() const { return texts(TrafficLines::Status); }
+    QStringList statusTexts() const { return texts(TrafficLines::StatusLine); }
     // Status texts other than the clearing of the line.
     QStringList decodedTexts() const
     {
@@ -100,7 +100,7 @@ public:
         out.removeAll(QString());
         return out;
     }
-    QStringList receiveTexts() const { return texts(TrafficLines::Receive); }
+    QStringList receiveTexts() const { return texts(TrafficLines::ReceiveLine); }
 
     // Position in the log of the first write of exactly this text to the line.
     qsizetype firstIndex(TrafficLines::Line line, const QString& text) const
@@ -260,11 +260,11 @@ private Q_SLOTS:
         START_PANEL(panel, {"--delay", "1500"});
         panel.click("Command44");
         QTRY_VERIFY_WITH_TIMEOUT(panel.statusTexts().contains(QStringLiteral(" Stand by")), Patience);
-        const qsizetype mark = panel.firstIndex(TrafficLines::Receive, TrafficTimers::NoReplyMark);
-        const qsizetype reply = panel.firstIndex(TrafficLines::Receive, QStringLiteral(" 8 0 CR "));
+        const qsizetype mark = panel.firstIndex(TrafficLines::ReceiveLine, TrafficTimers::NoReplyMark);
+        const qsizetype reply = panel.firstIndex(TrafficLines::ReceiveLine, QStringLiteral(" 8 0 CR "));
         QVERIFY2(mark >= 0, "the missing reply was not marked");
         QVERIFY2(reply > mark, "the late reply did not follow the mark");
-        QVERIFY(panel.firstIndex(TrafficLines::Status, QStringLiteral(" Stand by")) > reply);
+        QVERIFY(panel.firstIndex(TrafficLines::StatusLine, QStringLiteral(" Stand by")) > reply);
         // The late reply stays in view: its clear delay ran out before it came.
         QCOMPARE(panel.form->lines().receive(), QStringLiteral(" 8 0 CR "));
         QCOMPARE(panel.form->lines().status(), QStringLiteral(" Stand by"));
@@ -281,8 +281,8 @@ private Q_SLOTS:
         // Nothing was decoded from the first piece alone; the status came
         // with the second and stayed.
         QCOMPARE(panel.statusTexts(), (QStringList{" Stand by", " Stand by"}));
-        QVERIFY(panel.firstIndex(TrafficLines::Status, QStringLiteral(" Stand by"))
-            > panel.firstIndex(TrafficLines::Receive, QStringLiteral(" 8 0 ")));
+        QVERIFY(panel.firstIndex(TrafficLines::StatusLine, QStringLiteral(" Stand by"))
+            > panel.firstIndex(TrafficLines::ReceiveLine, QStringLiteral(" 8 0 ")));
     }
 
     void noiseIsShownAndNothingMisread()
@@ -348,7 +348,7 @@ private Q_SLOTS:
         bool replied = false;
         QObject::connect(&panel.form->lines(), &TrafficLines::changed, panel.form.get(),
             [&replied](TrafficLines::Line line, const QString& text) {
-                if (line == TrafficLines::Receive && text.contains(QLatin1String(" 8 0 CR ")))
+                if (line == TrafficLines::ReceiveLine && text.contains(QLatin1String(" 8 0 CR ")))
                     replied = true;
             });
         panel.click("Command44");

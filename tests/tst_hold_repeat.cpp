@@ -273,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
         QStringList received;
         connect(&f.lines(), &TrafficLines::changed, this, [&](TrafficLines::Line line, const QString& text) {
-            if (line == TrafficLines::Receive)
+            if (line == TrafficLines::ReceiveLine)
                 received.append(text);
         });
         f.press(QStringLiteral("Command6")); // SELECT

@@ -12,7 +12,7 @@ class TrafficLines : public QObject
 {
     Q_OBJECT
 public:
-    enum Line { Transmit, Receive, Status };
+    enum Line { TransmitLine, ReceiveLine, StatusLine };
     Q_ENUM(Line)
 
     using QObject::QObject;
@@ -20,12 +20,12 @@ public:
     void setText(Line line, const QString& text);
     const QString& text(Line line) const { return m_text[line]; }
 
-    void setTransmit(const QString& t) { setText(Transmit, t); }
-    void setReceive(const QString& t) { setText(Receive, t); }
-    void setStatus(const QString& t) { setText(Status, t); }
-    const QString& transmit() const { return m_text[Transmit]; }
-    const QString& receive() const { return m_text[Receive]; }
-    const QString& status() const { return m_text[Status]; }
+    void setTransmit(const QString& t) { setText(TransmitLine, t); }
+    void setReceive(const QString& t) { setText(ReceiveLine, t); }
+    void setStatus(const QString& t) { setText(StatusLine, t); }
+    const QString& transmit() const { return m_text[TransmitLine]; }
+    const QString& receive() const { return m_text[ReceiveLine]; }
+    const QString& status() const { return m_text[StatusLine]; }
 
 Q_SIGNALS:
     void changed(orva::TrafficLines::Line line, const QString& text);

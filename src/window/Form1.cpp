@@ -149,7 +149,7 @@ void Form1::bindControls()
         [this](SerialComm::Event fault, const QString& description) { m_ports.lineFault(fault, description); });
 
     const std::pair<TrafficLines::Line, const char*> labels[]
-        = {{TrafficLines::Transmit, "Label11"}, {TrafficLines::Receive, "Label12"}, {TrafficLines::Status, "Label22"}};
+        = {{TrafficLines::TransmitLine, "Label11"}, {TrafficLines::ReceiveLine, "Label12"}, {TrafficLines::StatusLine, "Label22"}};
     for (const auto& [line, name] : labels) {
         QLabel* label = control<QLabel>(name);
         label->setTextFormat(Qt::PlainText); // received text is never markup
