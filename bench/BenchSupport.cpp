@@ -16,6 +16,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -100,6 +102,9 @@ LineWatcher::~LineWatcher()
 
 void LineWatcher::run()
 {
+    sched_param priority{};
+    priority.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    m_realTime = ::pthread_setschedparam(::pthread_self(), SCHED_FIFO, &priority) == 0;
     auto* dispatcher = QAbstractEventDispatcher::instance(QCoreApplication::instance()->thread());
     for (;;) {
         pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};

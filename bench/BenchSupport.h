@@ -49,7 +49,10 @@ QString ms(double value, int decimals = 3);
 // Watches the projector's side of a pseudo-terminal from a thread of its
 // own: every frame (bytes up to a carriage return) is stamped with the time
 // its last byte could be read. Optionally answers each frame at once with
-// an acknowledge, as a quick projector would.
+// an acknowledge, as a quick projector would. The thread asks for real-time
+// priority, so that on a busy machine the stamps measure the panel rather
+// than the watcher's own turn on a processor; where that is refused it runs
+// as an ordinary thread.
 class LineWatcher
 {
 public:
@@ -66,6 +69,8 @@ public:
 
     std::size_t frameCount() const;
     std::vector<Frame> frames() const;
+    // Whether the watcher got real-time priority (known once it has started).
+    bool realTime() const { return m_realTime.load(); }
     void clear();
 
     // Runs the window thread's event loop until at least count frames have
@@ -78,6 +83,7 @@ private:
     int m_fd;
     bool m_acknowledge;
     int m_stopPipe[2] = {-1, -1};
+    std::atomic<bool> m_realTime{false};
     mutable std::mutex m_mutex;
     std::vector<Frame> m_frames;
     QByteArray m_partial;

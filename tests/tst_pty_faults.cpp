@@ -245,6 +245,36 @@ private Q_SLOTS:
         QCOMPARE(received, QStringLiteral("00\r"));
     }
 
+    // A far end that stops reading fills the line's queue; that is no
+    // fault. Frames sent meanwhile wait their turn and all go out, in order,
+    // once it reads again.
+    void fullOutputQueueIsNoFault()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+        QSignalSpy notified(&comm, &SerialComm::onComm);
+
+        // Several times what a pseudo-terminal holds while nobody reads it.
+        QByteArray sent;
+        for (int i = 0; i < 40000; ++i) {
+            const QByteArray frame = "C" + QByteArray::number(i % 1000) + "\r";
+            QVERIFY(comm.output(QString::fromLatin1(frame)));
+            sent += frame;
+            if (i % 100 == 0)
+                QCoreApplication::processEvents();
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(notified.isEmpty());
+        QVERIFY(comm.portOpen());
+
+        const QByteArray got = pty.read(int(sent.size()), Patience * 4);
+        QCOMPARE(got.size(), sent.size());
+        QVERIFY(got == sent);
+        QVERIFY2(notified.isEmpty(), qPrintable(comm.errorString()));
+    }
+
     void deviceHeldElsewhereIsRefusedAsInUse_data()
     {
         QTest::addColumn<Holder::Kind>("holder");

@@ -70,6 +70,15 @@ bool hungUp(int fd)
     pollfd pfd{fd, POLLIN, 0};
     return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
+
+// Whether a write to the device would take bytes without waiting. A full
+// output queue (a slow line, a far end that does not read) is no fault: the
+// bytes wait in QSerialPort until the device has room.
+bool hasRoom(int fd)
+{
+    pollfd pfd{fd, POLLOUT, 0};
+    return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLOUT) != 0;
+}
 #endif
 
 } // namespace
@@ -169,14 +178,24 @@ bool QtSerialComm::output(const QString& text)
         m_error = QStringLiteral("Port is not open");
         return false;
     }
-    // QSerialPort only buffers here and writes from the event loop; a fault
-    // of that write comes back through onError().
     const QByteArray bytes = toLineBytes(text);
     if (m_port.write(bytes) != bytes.size()) {
         m_error = m_port.errorString();
         m_port.clearError();
         return false;
     }
+    // QSerialPort would only buffer the frame and write it at the next turn
+    // of the event loop; a held button's repeat is paced by its timer, so the
+    // frame goes to the device now when it has room. Whatever the device does
+    // not take at once follows from the event loop. A fault of this write
+    // comes back through onError() like any other: a lost device closes the
+    // port, a failed write is reported once the send is complete.
+#ifdef Q_OS_UNIX
+    if (hasRoom(int(m_port.handle())))
+        m_port.flush();
+#else
+    m_port.flush();
+#endif
     return true;
 }
 
