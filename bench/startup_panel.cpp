@@ -5,16 +5,19 @@
 
 #include "display/QtClock.h"
 #include "link/QtSerialComm.h"
+#include "window/FontWarmUp.h"
 #include "window/Form1.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    orva::FontWarmUp fonts;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orva-panel"));
     QApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
 
+    fonts.wait();
     orva::PortNames ports = orva::PortNames::platformDefaults();
     ports.com1 = app.arguments().value(1);
     orva::QtClock clock;

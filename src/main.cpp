@@ -1,6 +1,7 @@
 #include "display/QtClock.h"
 #include "link/PortNames.h"
 #include "link/QtSerialComm.h"
+#include "window/FontWarmUp.h"
 #include "window/Form1.h"
 
 #include <QApplication>
@@ -30,12 +31,14 @@ int main(int argc, char* argv[])
         break;
     }
 
+    orva::FontWarmUp fonts; // overlaps with the making of the application
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orva-panel"));
     QApplication::setApplicationVersion(QStringLiteral(ORVA_VERSION));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.TkControlPanel"));
 
+    fonts.wait();
     orva::QtClock clock;
     orva::QtSerialComm comm(options.ports);
     orva::Form1 window(comm, clock,

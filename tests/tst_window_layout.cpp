@@ -310,6 +310,9 @@ private Q_SLOTS:
         QCOMPARE(f.form.palette().color(QPalette::Window), QColor(192, 192, 192));
         QVERIFY(!f.form.windowIcon().isNull());
         QVERIFY(f.form.windowIcon().availableSizes().contains(QSize(48, 48)));
+        const QImage icon = f.form.windowIcon().pixmap(QSize(48, 48), 1.0).toImage();
+        QCOMPARE(icon.size(), QSize(48, 48));
+        QCOMPARE(icon.pixelColor(24, 24), QColor(0x4f, 0x8f, 0xd6)); // the lens, in the 48 px picture
         QCOMPARE(f.form.font().pointSizeF(), 9.0);
         QVERIFY(!f.form.font().bold());
         QCOMPARE(f.form.focusWidget(), f.form.control("Command17"));

@@ -153,11 +153,16 @@ void Form1::bindControls()
     for (const auto& [line, name] : labels) {
         QLabel* label = control<QLabel>(name);
         label->setTextFormat(Qt::PlainText); // received text is never markup
+        // The narrowest character is measured at the first text the line
+        // gets, not at start-up: the lines are out of sight until the data
+        // panel is opened, and measuring loads their fonts.
         connect(&m_lines, &TrafficLines::changed, label,
-            [label, line = line, narrowest = narrowestShownCharacter(label)](
-                TrafficLines::Line changed, const QString& text) {
-                if (changed == line)
-                    label->setText(visiblePart(label, narrowest, text));
+            [label, line = line, narrowest = qreal(0)](TrafficLines::Line changed, const QString& text) mutable {
+                if (changed != line)
+                    return;
+                if (narrowest == 0)
+                    narrowest = narrowestShownCharacter(label);
+                label->setText(visiblePart(label, narrowest, text));
             });
     }
 

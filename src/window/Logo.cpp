@@ -1,6 +1,7 @@
 #include "window/Logo.h"
 
 #include <QFont>
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -26,6 +27,59 @@ void drawLens(QPainter& p, QPointF c, qreal r)
     p.setBrush(QColor(255, 255, 255, 200));
     p.drawEllipse(c - QPointF(r * 0.28, r * 0.28), r * 0.16, r * 0.16);
 }
+
+// The window's icon: the same pictures the desktop menu shows (installed
+// under hicolor), read when the first of them is asked for. Reading a
+// picture first makes Qt look through its image-format plugins, which costs
+// start-up a millisecond or more on a platform that never shows the icon.
+// The window offers the sizes of title bars, task bars and window switchers;
+// an X server is sent every size the window offers, and the 128 and 256
+// pixel pictures alone added some milliseconds to the start. Desktops that
+// want a large picture take the menu entry's icon, which has them all.
+class ProgramIconEngine final : public QIconEngine
+{
+public:
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int size : Sizes)
+            sizes.append(QSize(size, size));
+        return sizes;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pictures().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return pictures().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override
+    {
+        return pictures().pixmap(size, scale, mode, state);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        pictures().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QIconEngine* clone() const override { return new ProgramIconEngine(*this); }
+    QString key() const override { return QStringLiteral("orva-program-icon"); }
+
+private:
+    static constexpr int Sizes[] = {16, 22, 24, 32, 48, 64};
+
+    // Qt's own icon of the pictures does the choosing and the disabled and
+    // selected looks.
+    const QIcon& pictures()
+    {
+        if (m_pictures.isNull())
+            for (const int size : Sizes)
+                m_pictures.addFile(QStringLiteral(":/icons/orva-panel-%1.png").arg(size), QSize(size, size));
+        return m_pictures;
+    }
+
+    QIcon m_pictures;
+};
 
 } // namespace
 
@@ -74,11 +128,7 @@ QImage logoBitmap()
 
 QIcon programIcon()
 {
-    // The same pictures the desktop menu shows (installed under hicolor).
-    QIcon icon;
-    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/orva-panel-%1.png").arg(size), QSize(size, size));
-    return icon;
+    return QIcon(new ProgramIconEngine);
 }
 
 } // namespace orva

@@ -19,7 +19,7 @@ void drawLogo(QPainter& painter, const QRectF& target);
 // The logo as an 80 x 26 bitmap, 24 bits per pixel.
 QImage logoBitmap();
 
-// The program's icon: a projector throwing its beam, at the usual icon sizes.
+// The window's icon: a projector throwing its beam, 16 to 64 pixels.
 QIcon programIcon();
 
 } // namespace orva
