@@ -136,7 +136,7 @@ double cpuSeconds();
 // to errorFile (created or emptied), or to /dev/null when none is given.
 struct Child
 {
-    long pid = -1; // -1: it could not be started
+    long pid = -1;   // -1: it could not be started
     int output = -1; // read end of its standard output; the caller closes it
 };
 Child spawnChild(const std::vector<QByteArray>& argv, const QByteArray& errorFile = QByteArray());

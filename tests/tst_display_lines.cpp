@@ -37,8 +37,8 @@ private Q_SLOTS:
         const QString fullBuffer = renderTraffic(alphabet(32767));
         QTest::newRow("receive line, full reply buffer") << int(TrafficLines::ReceiveLine) << "Label12" << fullBuffer;
         QTest::newRow("status line, whole reply decoded") << int(TrafficLines::StatusLine) << "Label22" << fullBuffer;
-        QTest::newRow("transmit line, long typed command")
-            << int(TrafficLines::TransmitLine) << "Label11" << renderTraffic(QStringLiteral("CF ") + alphabet(600) + u'\r');
+        QTest::newRow("transmit line, long typed command") << int(
+            TrafficLines::TransmitLine) << "Label11" << renderTraffic(QStringLiteral("CF ") + alphabet(600) + u'\r');
         QTest::newRow("narrowest characters")
             << int(TrafficLines::ReceiveLine) << "Label12" << renderTraffic(QStringLiteral("il.:,;'|!").repeated(2000));
         QTest::newRow("blanks, then a mark far out")

@@ -148,8 +148,8 @@ void Form1::bindControls()
     m_link.setFaultHandler(
         [this](SerialComm::Event fault, const QString& description) { m_ports.lineFault(fault, description); });
 
-    const std::pair<TrafficLines::Line, const char*> labels[]
-        = {{TrafficLines::TransmitLine, "Label11"}, {TrafficLines::ReceiveLine, "Label12"}, {TrafficLines::StatusLine, "Label22"}};
+    const std::pair<TrafficLines::Line, const char*> labels[] = {{TrafficLines::TransmitLine, "Label11"},
+        {TrafficLines::ReceiveLine, "Label12"}, {TrafficLines::StatusLine, "Label22"}};
     for (const auto& [line, name] : labels) {
         QLabel* label = control<QLabel>(name);
         label->setTextFormat(Qt::PlainText); // received text is never markup
