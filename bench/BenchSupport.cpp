@@ -188,15 +188,16 @@ PortNames portsFor(const QString& device)
 } // namespace
 
 LivePanel::LivePanel(const QString& device, bool openData)
-    : comm(portsFor(device))
-    , form(comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); })
+    : line(portsFor(device))
+    , engine(line, clock)
+    , form(engine, [this](QWidget*, const QString& text) { warnings.append(text); })
 {
-    form.Form_Load();
+    form.start();
     if (openData) {
-        // As after the hidden key chord: the logo double-click opens the
-        // data and extension bands.
-        form.state().DataPanelArmed = 1;
-        form.dataPanel().Image1_DblClick();
+        // The hidden key chord, then the logo double-click: the data and
+        // extension bands are in view.
+        QTest::keyClick(form.focusWidget() ? form.focusWidget() : &form, Qt::Key_K, Qt::ControlModifier);
+        QTest::mouseDClick(form.control("Image1"), Qt::LeftButton);
     }
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "display/QtClock.h"
-#include "link/QtSerialComm.h"
-#include "window/Form1.h"
+#include "engine/PanelEngine.h"
+#include "engine/line/QtSerialLine.h"
+#include "engine/timing/QtClock.h"
+#include "window/PanelWindow.h"
 
 #include <QString>
 #include <QStringList>
@@ -91,7 +92,7 @@ private:
 };
 
 // The real window as the program runs it: event-loop timers (QtClock) and
-// the serial line on a device (QtSerialComm), loaded and shown. Warnings are
+// the serial line on a device (QtSerialLine), started and shown. Warnings are
 // kept instead of shown.
 struct LivePanel
 {
@@ -103,9 +104,10 @@ struct LivePanel
     QAbstractButton* button(const char* name) const;
 
     QtClock clock;
-    QtSerialComm comm;
+    QtSerialLine line;
+    PanelEngine engine;
     QStringList warnings;
-    Form1 form;
+    PanelWindow form;
 };
 
 // Before the application is made: the offscreen platform unless another is

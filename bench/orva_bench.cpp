@@ -12,8 +12,9 @@
 #include "PanelFixture.h"
 #include "PtyPair.h"
 
-#include "display/StatusDecoder.h"
-#include "display/TrafficText.h"
+#include "engine/protocol/Frame.h"
+#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
 #include "window/Layout.h"
 
 #include <QAbstractButton>
@@ -249,22 +250,21 @@ void fullBufferNotification(const Options& o)
 {
     const int iterations = o.quick ? 20 : 1000;
     PanelFixture f;
-    f.state().DataPanelArmed = 1;
-    f.form.dataPanel().Image1_DblClick();
-    f.form.show();
-    if (!QTest::qWaitForWindowExposed(&f.form)) {
+    f.openFullPanel();
+    f.window.show();
+    if (!QTest::qWaitForWindowExposed(&f.window)) {
         cannotMeasure("the window was not shown");
         return;
     }
 
     QByteArray fill;
-    for (int i = 0; i < Link::MaxReplyLength; ++i)
+    for (int i = 0; i < ReplyWindow::MaxReplyLength; ++i)
         fill.append(char('a' + i % 26));
 
     // CR9 shows the whole reply on the status line too: the costliest case.
     for (const char* code : {"C00", "CR9"}) {
-        f.form.link().sendCode(QString::fromLatin1(code));
-        f.comm.receive(fill);
+        f.replies().sendCode(QString::fromLatin1(code));
+        f.line.receive(fill);
         QCoreApplication::processEvents();
 
         std::vector<double> handler;
@@ -272,7 +272,7 @@ void fullBufferNotification(const Options& o)
         std::vector<double> model;
         for (int i = 0; i < iterations; ++i) {
             const TimePoint t0 = SteadyClock::now();
-            f.comm.receive("x");
+            f.line.receive("x");
             const TimePoint t1 = SteadyClock::now();
             QCoreApplication::processEvents(); // the repaint the new text asks for
             const TimePoint t2 = SteadyClock::now();
@@ -281,9 +281,9 @@ void fullBufferNotification(const Options& o)
 
             // Reference: the same work without a window (render and decode).
             const TimePoint m0 = SteadyClock::now();
-            const QString rendered = renderTraffic(f.state().ReplyBuffer);
+            const QString rendered = renderTraffic(f.replies().reply());
             qint16 pressure = 0;
-            const auto status = decodeStatus(f.state().OutgoingCommand, QString(), rendered, pressure);
+            const auto status = decodeStatus(f.replies().lastFrame(), CommandPrefix, rendered, pressure);
             Q_UNUSED(status);
             model.push_back(msBetween(m0, SteadyClock::now()));
         }
@@ -312,7 +312,7 @@ void lineRateStream(const Options& o)
     }
     LivePanel panel(sim.device(), true);
     int notifications = 0;
-    QObject::connect(&panel.comm, &SerialComm::onComm, [&notifications] { ++notifications; });
+    QObject::connect(&panel.line, &SerialLine::received, [&notifications] { ++notifications; });
     runEventsFor(500);
 
     // Probes: a 50 ms timer re-armed at each tick, and every other tick a
@@ -409,7 +409,7 @@ void startUp(const Options& o)
     const int runs = o.quick ? 2 : 15;
     PtyPair pty;
     const QByteArray size = QByteArray::number(twipsToPixels(ClientWidthTwips)) + 'x'
-        + QByteArray::number(clientPixelsForOuterHeight(CompactHeight));
+        + QByteArray::number(clientPixelsForOuterHeight(DataPanel::CompactHeight));
     std::vector<double> panelMs, bareMs, textMs, panelKb, bareKb;
     for (int i = 0; i < runs; ++i) {
         // Interleaved, so that all three see the same load on the machine.

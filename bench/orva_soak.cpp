@@ -82,7 +82,7 @@ int main(int argc, char* argv[])
     double answeredMs = -1;
     for (int i = 0; i < 300 && answeredMs < 0; ++i) {
         runEventsFor(10);
-        if (panel.form.lines().receive().contains(QLatin1String(" CR ")))
+        if (panel.engine.replies().text(TrafficLine::Receive).contains(QLatin1String(" CR ")))
             answeredMs = msBetween(asked, SteadyClock::now());
     }
     sim.stop();

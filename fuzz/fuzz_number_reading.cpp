@@ -4,7 +4,7 @@
 // that rounding and the pressure conversion keep their promises.
 #include "FuzzSupport.h"
 
-#include "display/NumberReading.h"
+#include "engine/protocol/NumberReading.h"
 
 #include <cerrno>
 #include <cmath>

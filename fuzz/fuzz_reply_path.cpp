@@ -5,14 +5,12 @@
 // buffer stays within its bound and the lines show what the buffer holds.
 #include "FuzzSupport.h"
 
-#include "FakeSerialComm.h"
-#include "display/FormTimers.h"
-#include "display/StatusDecoder.h"
-#include "display/TrafficLines.h"
-#include "display/TrafficText.h"
-#include "display/TrafficTimers.h"
-#include "display/VirtualClock.h"
-#include "link/Link.h"
+#include "FakeSerialLine.h"
+#include "VirtualClock.h"
+#include "engine/PanelEngine.h"
+#include "engine/protocol/Frame.h"
+#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
 
 #include <array>
 
@@ -26,18 +24,11 @@ const std::array<const char*, 11> Codes{
 struct Panel
 {
     VirtualClock clock; // outlives the timers
-    FakeSerialComm comm;
-    ControllerState state;
-    FormTimers timers{clock};
-    TrafficLines lines;
-    Link link{state, comm, timers, lines};
-    TrafficTimers trafficTimers{state, timers, lines};
+    FakeSerialLine line;
+    PanelEngine engine{line, clock};
+    ReplyWindow& replies = engine.replies();
 
-    // The line's notification reaches the receive path, as in the window.
-    Panel()
-    {
-        QObject::connect(&comm, &SerialComm::onComm, [this] { link.MSComm1_OnComm(); });
-    }
+    const QString& shown(TrafficLine which) const { return replies.text(which); }
 };
 
 } // namespace
@@ -46,11 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzedDataProvider in(data, size);
     Panel p;
-    FUZZ_CHECK(p.comm.setPortOpen(true));
+    FUZZ_CHECK(p.line.open());
 
     const QString code = QLatin1String(Codes[in.ConsumeIntegralInRange<std::size_t>(0, Codes.size() - 1)]);
-    p.link.sendCode(code);
-    FUZZ_CHECK(p.comm.written() == code.toLatin1() + '\r');
+    p.replies.sendCode(code);
+    FUZZ_CHECK(p.line.written() == code.toLatin1() + '\r');
 
     // A bounded number of steps keeps each run short; the buffer reaches its
     // bound in a few steps of repeated pieces.
@@ -65,35 +56,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             QByteArray chunk;
             for (int i = 0; i < repeat; ++i)
                 chunk.append(bytes.data(), qsizetype(bytes.size()));
-            p.comm.receive(chunk);
+            p.line.receive(chunk);
 
-            const QString& buffer = p.state.ReplyBuffer;
-            const QString received = SerialComm::fromLineBytes(chunk).right(Link::MaxReplyLength);
-            FUZZ_CHECK(buffer.size() <= Link::MaxReplyLength);
+            const QString& buffer = p.replies.reply();
+            const QString received = SerialLine::fromLineBytes(chunk).right(ReplyWindow::MaxReplyLength);
+            FUZZ_CHECK(buffer.size() <= ReplyWindow::MaxReplyLength);
             FUZZ_CHECK(buffer.endsWith(received));
-            FUZZ_CHECK(p.state.AwaitingReply == 0);
+            FUZZ_CHECK(!p.replies.isAwaitingReply());
             // The whole buffer is shown, the newest characters last.
-            FUZZ_CHECK(p.lines.receive().startsWith(QLatin1Char(' ')));
-            FUZZ_CHECK(p.lines.receive().endsWith(renderTraffic(received).sliced(1)));
+            const QString& receiveLine = p.shown(TrafficLine::Receive);
+            FUZZ_CHECK(receiveLine.startsWith(QLatin1Char(' ')));
+            FUZZ_CHECK(receiveLine.endsWith(renderTraffic(received).sliced(1)));
             qint16 pressure = 0;
-            if (const auto status
-                = decodeStatus(p.state.OutgoingCommand, p.state.CommandPrefix, p.lines.receive(), pressure)) {
-                FUZZ_CHECK(p.lines.status() == *status);
-                if (code == QLatin1String("CR PRESSURE") && *status != PressureOutOfRange)
-                    FUZZ_CHECK(p.state.PressureValue == pressure);
-            }
+            if (const auto status = decodeStatus(p.replies.lastFrame(), CommandPrefix, receiveLine, pressure))
+                FUZZ_CHECK(p.shown(TrafficLine::Status) == *status);
             break;
         }
         case 2: // time passes: the reply timeout and the clear delay may tick
             p.clock.advance(in.ConsumeIntegralInRange(0, 1200));
             // A stopped reply timeout leaves no reply awaited.
-            if (!p.timers.Timer2->isEnabled())
-                FUZZ_CHECK(p.state.AwaitingReply == 0);
+            if (!p.replies.isReplyTimeoutRunning())
+                FUZZ_CHECK(!p.replies.isAwaitingReply());
             break;
         default: // the operator asks again
-            p.link.sendCode(code);
-            FUZZ_CHECK(p.state.AwaitingReply == 1);
-            FUZZ_CHECK(p.lines.transmit() == renderTraffic(code + QChar(13)));
+            p.replies.sendCode(code);
+            FUZZ_CHECK(p.replies.isAwaitingReply());
+            FUZZ_CHECK(p.shown(TrafficLine::Transmit) == renderTraffic(code + QChar(13)));
             break;
         }
     }

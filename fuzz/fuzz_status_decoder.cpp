@@ -5,7 +5,7 @@
 // the pressure query.
 #include "FuzzSupport.h"
 
-#include "display/StatusDecoder.h"
+#include "engine/protocol/StatusDecoder.h"
 
 #include <array>
 

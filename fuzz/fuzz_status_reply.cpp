@@ -4,10 +4,10 @@
 // Checks what each query promises for any reply.
 #include "FuzzSupport.h"
 
-#include "display/NumberReading.h"
-#include "display/StatusDecoder.h"
-#include "display/TrafficText.h"
-#include "link/SerialComm.h"
+#include "engine/line/SerialLine.h"
+#include "engine/protocol/NumberReading.h"
+#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
 
 #include <QRegularExpression>
 
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QLatin1String code(Codes[in.ConsumeIntegralInRange<std::size_t>(0, Codes.size() - 1)]);
     const qint16 before = in.ConsumeIntegral<qint16>();
     const std::string bytes = in.ConsumeRemainingBytesAsString();
-    const QString reply = SerialComm::fromLineBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    const QString reply = SerialLine::fromLineBytes(QByteArray(bytes.data(), qsizetype(bytes.size())));
     const QString rendered = renderTraffic(reply);
 
     qint16 pressure = before;

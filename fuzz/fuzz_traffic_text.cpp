@@ -2,7 +2,7 @@
 // the status decoding reads back.
 #include "FuzzSupport.h"
 
-#include "display/TrafficText.h"
+#include "engine/protocol/TrafficText.h"
 
 using orva::renderTraffic;
 

@@ -1,5 +1,4 @@
 #include "PanelFixture.h"
-#include "display/TrafficTimers.h"
 
 #include <QPushButton>
 #include <QTest>
@@ -8,11 +7,13 @@ using namespace orva;
 
 namespace {
 
-// Intervals written into the timers before a click, so that a button that
-// should leave them alone shows it.
-constexpr int UntouchedReply = 777;
-constexpr int UntouchedClear = 888;
-constexpr int UntouchedRepeat = 333;
+// What is in force before each click: the input-source pair (5000/5500),
+// and the 5 ms arrow repeat of D.Zoom, so that a button that should leave
+// them alone shows it. Input-source buttons are preceded by "SEND" instead
+// (2000/2500), so that they show that they set their own pair.
+constexpr int UntouchedReply = 5000;
+constexpr int UntouchedClear = 5500;
+constexpr int UntouchedRepeat = 5;
 
 } // namespace
 
@@ -27,12 +28,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QByteArray>("frame");
-        QTest::addColumn<int>("reply");   // Timer2 interval in force afterwards
-        QTest::addColumn<int>("clear");   // Timer4 interval in force afterwards
-        QTest::addColumn<bool>("toMenu"); // Timer1 200 and ArrowContext 1 after the send
+        QTest::addColumn<int>("reply");   // reply timeout in force afterwards
+        QTest::addColumn<int>("clear");   // clear delay in force afterwards
+        QTest::addColumn<bool>("toMenu"); // repeat period 200 and the menu arrows after the send
 
-        const int u = UntouchedReply;
-        const int c = UntouchedClear;
+        const int u = 0; // left as it was
+        const int c = 0;
         struct Row
         {
             const char* name;
@@ -107,46 +108,53 @@ private Q_SLOTS:
         QFETCH(bool, toMenu);
 
         PanelFixture f;
-        auto* button = f.form.findChild<QPushButton*>(control);
+        auto* button = f.window.findChild<QPushButton*>(control);
         QVERIFY(button);
         QCOMPARE(button->text(), caption);
-        f.timers().Timer1->setInterval(UntouchedRepeat);
-        f.timers().Timer2->setInterval(UntouchedReply);
-        f.timers().Timer4->setInterval(UntouchedClear);
+        auto* zoom = f.window.control<QPushButton>("Command48");
+        QTest::mousePress(zoom, Qt::LeftButton);
+        QTest::mouseRelease(zoom, Qt::LeftButton);
+        f.click(reply == InputSourceTiming.replyTimeout ? "Command95" : "Command64");
+        if (reply == 0) {
+            reply = UntouchedReply;
+            clear = UntouchedClear;
+        }
+        f.clock.advance(10000);
+        f.line.clearWritten();
 
         const std::int64_t sent = f.clock.nowMs();
         QTest::mouseClick(button, Qt::LeftButton);
 
-        QCOMPARE(f.comm.writes().size(), 1);
-        QCOMPARE(f.comm.written(), frame);
-        QCOMPARE(f.state().OutgoingCommand, QString::fromLatin1(frame));
-        QCOMPARE(f.timers().Timer2->interval(), reply);
-        QCOMPARE(f.timers().Timer4->interval(), clear);
-        QCOMPARE(f.timers().Timer1->interval(), toMenu ? 200 : UntouchedRepeat);
-        QCOMPARE(f.state().ArrowContext, quint8(toMenu ? 1 : 0));
-        QVERIFY(!f.timers().Timer1->isEnabled());
+        QCOMPARE(f.line.writes().size(), 1);
+        QCOMPARE(f.line.written(), frame);
+        QCOMPARE(f.replies().lastFrame(), QString::fromLatin1(frame));
+        QCOMPARE(f.replies().timing().replyTimeout, reply);
+        QCOMPARE(f.replies().timing().clearDelay, clear);
+        QCOMPARE(f.engine.commands().repeatPeriod(), toMenu ? 200 : UntouchedRepeat);
+        QCOMPARE(f.engine.commands().arrowContext(), toMenu ? ArrowContext::Menu : ArrowContext::Zoom);
+        QVERIFY(!f.engine.commands().isRepeating());
 
         // This very frame runs with the pair: no reply marked just before
         // the reply timeout, marked at it, lines cleared at the clear delay.
         f.clock.advanceTo(sent + reply - 1);
-        QVERIFY(f.lines().receive() != TrafficTimers::NoReplyMark);
+        QVERIFY(f.receive() != ReplyWindow::NoReplyMark);
         f.clock.advanceTo(sent + reply);
-        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        QCOMPARE(f.receive(), ReplyWindow::NoReplyMark);
         f.clock.advanceTo(sent + clear - 1);
-        QVERIFY(!f.lines().transmit().isEmpty());
+        QVERIFY(!f.transmit().isEmpty());
         f.clock.advanceTo(sent + clear);
-        QCOMPARE(f.lines().transmit(), QString());
-        QCOMPARE(f.lines().receive(), QString());
-        QCOMPARE(f.comm.writes().size(), 1);
+        QCOMPARE(f.transmit(), QString());
+        QCOMPARE(f.receive(), QString());
+        QCOMPARE(f.line.writes().size(), 1);
     }
 
     void keyboardActivationSendsLikeAClick()
     {
         PanelFixture f;
-        auto* real = f.form.control<QPushButton>("Command10");
+        auto* real = f.window.control<QPushButton>("Command10");
         QTest::keyClick(real, Qt::Key_Space);
-        QCOMPARE(f.comm.written(), QByteArray("C12\r"));
-        QCOMPARE(f.timers().Timer2->interval(), 2000);
+        QCOMPARE(f.line.written(), QByteArray("C12\r"));
+        QCOMPARE(f.replies().timing().replyTimeout, 2000);
     }
 
     void timingStaysInForceForLaterUntimedButtons_data()
@@ -165,37 +173,37 @@ private Q_SLOTS:
         QFETCH(int, clear);
         PanelFixture f;
         if (!first.isEmpty()) {
-            QTest::mouseClick(f.form.findChild<QPushButton*>(first), Qt::LeftButton);
+            QTest::mouseClick(f.window.findChild<QPushButton*>(first), Qt::LeftButton);
             f.clock.advance(10000);
-            f.comm.clearWritten();
+            f.line.clearWritten();
         }
         const std::int64_t sent = f.clock.nowMs();
-        QTest::mouseClick(f.form.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS
-        QCOMPARE(f.comm.written(), QByteArray("CR0\r"));
+        QTest::mouseClick(f.window.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS
+        QCOMPARE(f.line.written(), QByteArray("CR0\r"));
         f.clock.advanceTo(sent + reply - 1);
-        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.receive(), QString());
         f.clock.advanceTo(sent + reply);
-        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        QCOMPARE(f.receive(), ReplyWindow::NoReplyMark);
         f.clock.advanceTo(sent + clear);
-        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.receive(), QString());
     }
 
     void menuOffLeavesTheArrowContext()
     {
         PanelFixture f;
-        QTest::mouseClick(f.form.control<QPushButton>("Command23"), Qt::LeftButton);
-        QTest::mouseClick(f.form.control<QPushButton>("Command24"), Qt::LeftButton);
-        QCOMPARE(f.state().ArrowContext, quint8(1));
-        QCOMPARE(f.comm.written(), QByteArray("C1C\rC1D\r"));
+        QTest::mouseClick(f.window.control<QPushButton>("Command23"), Qt::LeftButton);
+        QTest::mouseClick(f.window.control<QPushButton>("Command24"), Qt::LeftButton);
+        QCOMPARE(f.engine.commands().arrowContext(), ArrowContext::Menu);
+        QCOMPARE(f.line.written(), QByteArray("C1C\rC1D\r"));
     }
 
     void sameButtonTwiceSendsTwice()
     {
         PanelFixture f;
-        auto* on = f.form.control<QPushButton>("Command17");
+        auto* on = f.window.control<QPushButton>("Command17");
         QTest::mouseClick(on, Qt::LeftButton);
         QTest::mouseClick(on, Qt::LeftButton);
-        QCOMPARE(f.comm.written(), QByteArray("C00\rC00\r"));
+        QCOMPARE(f.line.written(), QByteArray("C00\rC00\r"));
     }
 };
 

@@ -1,4 +1,4 @@
-#include "link/PortNames.h"
+#include "engine/line/PortNames.h"
 
 #include <QTest>
 

@@ -34,13 +34,13 @@ protected:
 
 QPushButton* toggleOf(PanelFixture& f)
 {
-    return f.form.control<QPushButton>("Command34");
+    return f.window.control<QPushButton>("Command34");
 }
 
 // A key press as the operator makes it: to the control with the focus.
 void pressKey(PanelFixture& f, Qt::Key key, Qt::KeyboardModifiers modifiers, bool autoRepeat = false)
 {
-    QWidget* target = f.form.focusWidget() ? f.form.focusWidget() : &f.form;
+    QWidget* target = f.window.focusWidget() ? f.window.focusWidget() : &f.window;
     QKeyEvent press(QEvent::KeyPress, key, modifiers, QString(), autoRepeat);
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
@@ -69,7 +69,7 @@ void apply(PanelFixture& f, Event event)
         pressKey(f, Qt::Key_J, Qt::ControlModifier);
         break;
     case Event::LogoDoubleClick:
-        QTest::mouseDClick(f.form.control("Image1"), Qt::LeftButton, Qt::NoModifier, QPoint(40, 13));
+        QTest::mouseDClick(f.window.control("Image1"), Qt::LeftButton, Qt::NoModifier, QPoint(40, 13));
         break;
     case Event::Toggle:
         // As from the keyboard: the button lies below the client area in some states.
@@ -101,7 +101,7 @@ void reach(PanelFixture& f, State state)
     case State::At6000:
     case State::At5999:
         apply(f, Event::CtrlK);
-        f.form.setOuterHeightTwips(state == State::At6000 ? 6000 : 5999);
+        f.engine.dataPanel().setOuterHeight(state == State::At6000 ? 6000 : 5999);
         break;
     }
 }
@@ -166,24 +166,24 @@ private Q_SLOTS:
         QFETCH(bool, visible);
 
         PanelFixture f;
-        QCOMPARE(f.form.outerHeightTwips(), CompactHeight);
+        QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::CompactHeight);
         reach(f, from);
         apply(f, event);
-        QCOMPARE(f.form.outerHeightTwips(), height);
-        QCOMPARE(f.form.height(), clientPixelsForOuterHeight(height));
-        QCOMPARE(f.state().DataPanelArmed, qint16(armed));
+        QCOMPARE(f.engine.dataPanel().outerHeight(), height);
+        QCOMPARE(f.window.height(), clientPixelsForOuterHeight(height));
+        QCOMPARE(f.engine.dataPanel().isArmed(), armed != 0);
         QCOMPARE(toggleOf(f)->text(), caption);
-        QCOMPARE(toggleOf(f)->isVisibleTo(&f.form), visible);
-        QVERIFY(f.comm.written().isEmpty());
+        QCOMPARE(toggleOf(f)->isVisibleTo(&f.window), visible);
+        QVERIFY(f.line.written().isEmpty());
     }
 
     void toggleRestartsTheSettingsFrameTimer_data()
     {
         QTest::addColumn<int>("comAt");    // when "COM" is clicked, -1 never
         QTest::addColumn<int>("toggleAt"); // when Command34 is clicked
-        QTest::addColumn<int>("tickAt");   // when Timer3 ticks and stops
+        QTest::addColumn<int>("tickAt");   // when the frame's timer ticks and hides it
         QTest::newRow("COM, toggle 3000 ms later") << 0 << 3000 << 8000;
-        QTest::newRow("toggle with the frame hidden") << -1 << 1000 << 6000;
+        QTest::newRow("toggle with the frame hidden, COM later") << 3000 << 1000 << 6000;
         QTest::newRow("COM while the toggle's countdown runs") << 2000 << 0 << 5000;
     }
 
@@ -194,72 +194,68 @@ private Q_SLOTS:
         QFETCH(int, tickAt);
         PanelFixture f;
         apply(f, Event::CtrlK);
-        QWidget* frame = f.form.control("Frame8");
-        IntervalTimer& timer3 = *f.timers().Timer3;
+        QWidget* frame = f.window.control("Frame8");
 
         const std::int64_t start = f.clock.nowMs();
         for (int at = 0; at <= std::max(comAt, toggleAt); at += 1000) {
             f.clock.advanceTo(start + at);
             if (at == comAt)
-                f.form.control<QPushButton>("Command33")->click();
+                f.window.control<QPushButton>("Command33")->click();
             if (at == toggleAt)
                 apply(f, Event::Toggle);
         }
         f.clock.advanceTo(start + tickAt - 1);
-        QVERIFY(timer3.isEnabled());
-        QCOMPARE(frame->isVisibleTo(&f.form), comAt >= 0);
+        QVERIFY(frame->isVisibleTo(&f.window));
         f.clock.advanceTo(start + tickAt);
-        QVERIFY(!timer3.isEnabled());
-        QVERIFY(!frame->isVisibleTo(&f.form));
-        QCOMPARE(timer3.interval(), 5000);
+        QVERIFY(!frame->isVisibleTo(&f.window));
     }
 
     void chordReachesTheWindowAndTheTextBox()
     {
         PanelFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&f.form));
-        auto* text = f.form.control<QLineEdit>("Text1");
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        auto* text = f.window.control<QLineEdit>("Text1");
         text->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), text);
         KeyRecorder recorder;
         text->installEventFilter(&recorder);
 
-        QTest::keyClick(f.form.windowHandle(), Qt::Key_K, Qt::ControlModifier);
-        QCOMPARE(f.form.outerHeightTwips(), ChordHeight);
-        QCOMPARE(f.state().DataPanelArmed, qint16(1));
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_K, Qt::ControlModifier);
+        QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::ChordHeight);
+        QVERIFY(f.engine.dataPanel().isArmed());
         // The box got the K itself (after the Ctrl key's own press).
         QCOMPARE(recorder.presses.count({int(Qt::Key_K), Qt::ControlModifier}), 1);
 
         // An ordinary K still types into the box and leaves the panel alone.
         apply(f, Event::LogoDoubleClick);
-        QTest::keyClick(f.form.windowHandle(), Qt::Key_K, Qt::NoModifier);
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_K, Qt::NoModifier);
         QCOMPARE(text->text(), QStringLiteral("k"));
-        QCOMPARE(f.form.outerHeightTwips(), FullHeight);
+        QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::FullHeight);
     }
 
     void tabReachesTheToggleBelowTheClientArea()
     {
         PanelFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowActive(&f.form));
-        QCOMPARE(QApplication::focusWidget(), f.form.control("Command17"));
-        auto* com = f.form.control<QPushButton>("Command33");
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        QCOMPARE(QApplication::focusWidget(), f.window.control("Command17"));
+        auto* com = f.window.control<QPushButton>("Command33");
 
         // Hidden at start, the toggle is skipped.
         com->setFocus();
-        QTest::keyClick(f.form.windowHandle(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), f.form.control("Command15"));
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), f.window.control("Command15"));
 
         // Closed: visible but out of view, it is next after "COM" and Space
         // presses it, opening the data band.
         reach(f, State::Closed);
-        QVERIFY(toggleOf(f)->y() >= f.form.height());
+        QVERIFY(toggleOf(f)->y() >= f.window.height());
         com->setFocus();
-        QTest::keyClick(f.form.windowHandle(), Qt::Key_Tab);
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), toggleOf(f));
-        QTest::keyClick(f.form.windowHandle(), Qt::Key_Space);
-        QCOMPARE(f.form.outerHeightTwips(), DataHeight);
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_Space);
+        QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::DataHeight);
         QCOMPARE(toggleOf(f)->text(), DataPanel::HideCaption);
     }
 
@@ -283,16 +279,16 @@ private Q_SLOTS:
     void loadCentresOnTheFullHeightThenShrinks()
     {
         PanelFixture f(false);
-        QCOMPARE(f.form.outerHeightTwips(), DesignOuterHeightTwips);
-        QCOMPARE(f.form.height(), ClientHeightTwips / TwipsPerPixel);
-        f.form.Form_Load();
+        QCOMPARE(f.engine.dataPanel().outerHeight(), DesignOuterHeightTwips);
+        QCOMPARE(f.window.height(), ClientHeightTwips / TwipsPerPixel);
+        f.window.start();
 
-        const QSizeF screen = QSizeF(f.form.screen()->geometry().size()) * TwipsPerPixel;
-        const QPointF at = f.form.startPositionTwips();
+        const QSizeF screen = QSizeF(f.window.screen()->geometry().size()) * TwipsPerPixel;
+        const QPointF at = f.window.startPositionTwips();
         QCOMPARE(at, orva::startPosition(screen));
-        QCOMPARE(f.form.pos(), QPoint(qRound(at.x() / TwipsPerPixel), qRound(at.y() / TwipsPerPixel)));
-        QCOMPARE(f.form.outerHeightTwips(), CompactHeight);
-        QCOMPARE(f.form.height(), 332);
+        QCOMPARE(f.window.pos(), QPoint(qRound(at.x() / TwipsPerPixel), qRound(at.y() / TwipsPerPixel)));
+        QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::CompactHeight);
+        QCOMPARE(f.window.height(), 332);
     }
 };
 

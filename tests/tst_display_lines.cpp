@@ -1,5 +1,4 @@
 #include "PanelFixture.h"
-#include "display/TrafficText.h"
 
 #include <QImage>
 #include <QLabel>
@@ -30,38 +29,46 @@ class DisplayLinesTest : public QObject
 private Q_SLOTS:
     void looksAsWithWholeText_data()
     {
+        QTest::addColumn<QString>("frame"); // sent first, unless empty
+        QTest::addColumn<QString>("reply"); // then received, unless empty
+        QTest::addColumn<int>("wait");      // then this many ms pass
         QTest::addColumn<int>("line");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("text");
 
-        const QString fullBuffer = renderTraffic(alphabet(32767));
-        QTest::newRow("receive line, full reply buffer") << int(TrafficLines::ReceiveLine) << "Label12" << fullBuffer;
-        QTest::newRow("status line, whole reply decoded") << int(TrafficLines::StatusLine) << "Label22" << fullBuffer;
-        QTest::newRow("transmit line, long typed command") << int(
-            TrafficLines::TransmitLine) << "Label11" << renderTraffic(QStringLiteral("CF ") + alphabet(600) + u'\r');
+        const QString full = alphabet(32767);
+        const int transmit = int(TrafficLine::Transmit);
+        const int receive = int(TrafficLine::Receive);
+        const int status = int(TrafficLine::Status);
+        QTest::newRow("receive line, full reply buffer") << QString() << full << 0 << receive;
+        QTest::newRow("status line, whole reply decoded") << QStringLiteral("CR9\r") << full << 0 << status;
+        QTest::newRow("transmit line, long typed command")
+            << (QStringLiteral("CF ") + alphabet(600) + u'\r') << QString() << 0 << transmit;
         QTest::newRow("narrowest characters")
-            << int(TrafficLines::ReceiveLine) << "Label12" << renderTraffic(QStringLiteral("il.:,;'|!").repeated(2000));
-        QTest::newRow("blanks, then a mark far out")
-            << int(TrafficLines::ReceiveLine) << "Label12" << (QString(4000, u' ') + QStringLiteral("X"));
-        QTest::newRow("short status") << int(TrafficLines::StatusLine) << "Label22" << QStringLiteral(" Power ON");
-        QTest::newRow("no-reply mark") << int(TrafficLines::ReceiveLine) << "Label12" << QStringLiteral(" X X X X");
+            << QString() << QStringLiteral("il.:,;'|!").repeated(2000) << 0 << receive;
+        QTest::newRow("blanks, then a mark far out") << QString() << (QString(4000, u' ') + u'X') << 0 << receive;
+        QTest::newRow("short status") << QStringLiteral("CR0\r") << QStringLiteral("00\r") << 0 << status;
+        QTest::newRow("no-reply mark") << QStringLiteral("C00\r") << QString() << 500 << receive;
     }
     void looksAsWithWholeText()
     {
+        QFETCH(QString, frame);
+        QFETCH(QString, reply);
+        QFETCH(int, wait);
         QFETCH(int, line);
-        QFETCH(QString, label);
-        QFETCH(QString, text);
 
         PanelFixture f;
-        f.state().DataPanelArmed = 1;
-        f.form.dataPanel().Image1_DblClick(); // the lines are in view
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        auto* shownIn = f.form.control<QLabel>(label.toLatin1().constData());
-        QVERIFY(shownIn);
+        f.openFullPanel(); // the lines are in view
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const char* labels[] = {ControlId::TransmitLine, ControlId::ReceiveLine, ControlId::StatusLine};
+        auto* shownIn = f.window.control<QLabel>(labels[line]);
 
-        f.lines().setText(TrafficLines::Line(line), text);
-        QCOMPARE(f.lines().text(TrafficLines::Line(line)), text);
+        if (!frame.isEmpty())
+            f.replies().send(frame);
+        if (!reply.isEmpty())
+            f.line.receive(reply.toLatin1());
+        f.clock.advance(wait);
+        const QString text = f.replies().text(TrafficLine(line));
+        QVERIFY(text.size() > 4);
         const QImage shown = shownIn->grab().toImage();
 
         shownIn->setText(text); // the label given everything

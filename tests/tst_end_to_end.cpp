@@ -1,9 +1,8 @@
 #include "SimulatorProcess.h"
-#include "display/FormTimers.h"
-#include "display/QtClock.h"
-#include "display/TrafficTimers.h"
-#include "link/QtSerialComm.h"
-#include "window/Form1.h"
+#include "engine/PanelEngine.h"
+#include "engine/line/QtSerialLine.h"
+#include "engine/timing/QtClock.h"
+#include "window/PanelWindow.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -26,7 +25,7 @@ constexpr int Patience = 20000;
 // One text written to one of the three display lines.
 struct LineText
 {
-    TrafficLines::Line line;
+    TrafficLine line;
     QString text;
 };
 
@@ -42,14 +41,15 @@ public:
         started = sim.start();
         if (!started)
             return;
-        comm = std::make_unique<QtSerialComm>(PortNames{sim.device(), QStringLiteral("/dev/orva-no-com2")});
-        form = std::make_unique<Form1>(*comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); });
+        comm = std::make_unique<QtSerialLine>(PortNames{sim.device(), QStringLiteral("/dev/orva-no-com2")});
+        engine = std::make_unique<PanelEngine>(*comm, clock);
+        form = std::make_unique<PanelWindow>(*engine, [this](QWidget*, const QString& text) { warnings.append(text); });
         QObject::connect(
-            &form->lines(), &TrafficLines::changed, form.get(), [this](TrafficLines::Line line, const QString& text) {
+            &engine->replies(), &ReplyWindow::lineChanged, form.get(), [this](TrafficLine line, const QString& text) {
                 if (logging)
                     log.append({line, text});
             });
-        form->Form_Load();
+        form->start();
         form->show();
     }
 
@@ -57,6 +57,7 @@ public:
     {
         // The window goes before its line, the line before the projector.
         form.reset();
+        engine.reset();
         comm.reset();
     }
 
@@ -84,7 +85,7 @@ public:
     }
 
     // Texts written to a line so far, in order.
-    QStringList texts(TrafficLines::Line line) const
+    QStringList texts(TrafficLine line) const
     {
         QStringList out;
         for (const LineText& entry : log)
@@ -92,7 +93,7 @@ public:
                 out.append(entry.text);
         return out;
     }
-    QStringList statusTexts() const { return texts(TrafficLines::StatusLine); }
+    QStringList statusTexts() const { return texts(TrafficLine::Status); }
     // Status texts other than the clearing of the line.
     QStringList decodedTexts() const
     {
@@ -100,10 +101,10 @@ public:
         out.removeAll(QString());
         return out;
     }
-    QStringList receiveTexts() const { return texts(TrafficLines::ReceiveLine); }
+    QStringList receiveTexts() const { return texts(TrafficLine::Receive); }
 
     // Position in the log of the first write of exactly this text to the line.
-    qsizetype firstIndex(TrafficLines::Line line, const QString& text) const
+    qsizetype firstIndex(TrafficLine line, const QString& text) const
     {
         for (qsizetype i = 0; i < log.size(); ++i)
             if (log[i].line == line && log[i].text == text)
@@ -114,7 +115,7 @@ public:
     // True once the last send's reply window has closed: the reply timeout
     // has ticked and emptied the reply buffer, so the next reply is read on
     // its own.
-    bool idle() const { return !form->timers().Timer2->isEnabled() && form->state().ReplyBuffer.isEmpty(); }
+    bool idle() const { return !engine->replies().isReplyTimeoutRunning() && engine->replies().reply().isEmpty(); }
 
     // Presses a status button (or types a status read) once the line is
     // idle and returns the status text its reply gives.
@@ -144,8 +145,9 @@ public:
     SimulatorProcess sim;
     bool started = false;
     QtClock clock;
-    std::unique_ptr<QtSerialComm> comm;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<QtSerialLine> comm;
+    std::unique_ptr<PanelEngine> engine;
+    std::unique_ptr<PanelWindow> form;
     QStringList warnings;
     QList<LineText> log;
     bool logging = true;
@@ -154,7 +156,7 @@ public:
 #define START_PANEL(panel, ...)                                                                                        \
     LivePanel panel(__VA_ARGS__);                                                                                      \
     QVERIFY2(panel.started, qPrintable(panel.sim.error()));                                                            \
-    QVERIFY2(panel.comm->portOpen(), qPrintable(panel.warnings.join(QLatin1Char('\n'))))
+    QVERIFY2(panel.comm->isOpen(), qPrintable(panel.warnings.join(QLatin1Char('\n'))))
 
 } // namespace
 
@@ -249,10 +251,10 @@ private Q_SLOTS:
     {
         START_PANEL(panel, {"--silent"});
         panel.click("Command44");
-        QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(TrafficTimers::NoReplyMark), Patience);
-        QCOMPARE(panel.receiveTexts().constFirst(), TrafficTimers::NoReplyMark);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(ReplyWindow::NoReplyMark), Patience);
+        QCOMPARE(panel.receiveTexts().constFirst(), ReplyWindow::NoReplyMark);
         QCOMPARE(panel.decodedTexts(), QStringList());
-        QVERIFY(panel.comm->portOpen());
+        QVERIFY(panel.comm->isOpen());
     }
 
     void lateReplyFollowsTheMark()
@@ -260,14 +262,14 @@ private Q_SLOTS:
         START_PANEL(panel, {"--delay", "1500"});
         panel.click("Command44");
         QTRY_VERIFY_WITH_TIMEOUT(panel.statusTexts().contains(QStringLiteral(" Stand by")), Patience);
-        const qsizetype mark = panel.firstIndex(TrafficLines::ReceiveLine, TrafficTimers::NoReplyMark);
-        const qsizetype reply = panel.firstIndex(TrafficLines::ReceiveLine, QStringLiteral(" 8 0 CR "));
+        const qsizetype mark = panel.firstIndex(TrafficLine::Receive, ReplyWindow::NoReplyMark);
+        const qsizetype reply = panel.firstIndex(TrafficLine::Receive, QStringLiteral(" 8 0 CR "));
         QVERIFY2(mark >= 0, "the missing reply was not marked");
         QVERIFY2(reply > mark, "the late reply did not follow the mark");
-        QVERIFY(panel.firstIndex(TrafficLines::StatusLine, QStringLiteral(" Stand by")) > reply);
+        QVERIFY(panel.firstIndex(TrafficLine::Status, QStringLiteral(" Stand by")) > reply);
         // The late reply stays in view: its clear delay ran out before it came.
-        QCOMPARE(panel.form->lines().receive(), QStringLiteral(" 8 0 CR "));
-        QCOMPARE(panel.form->lines().status(), QStringLiteral(" Stand by"));
+        QCOMPARE(panel.engine->replies().text(TrafficLine::Receive), QStringLiteral(" 8 0 CR "));
+        QCOMPARE(panel.engine->replies().text(TrafficLine::Status), QStringLiteral(" Stand by"));
     }
 
     void splitReplyDecodesOnceWhole()
@@ -276,35 +278,38 @@ private Q_SLOTS:
         // timeout of the free command line.
         START_PANEL(panel, {"--split", "1", "--gap", "600"});
         panel.type(QStringLiteral("CR0"));
-        QTRY_COMPARE_WITH_TIMEOUT(panel.form->lines().receive(), QStringLiteral(" 8 0 CR "), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            panel.engine->replies().text(TrafficLine::Receive), QStringLiteral(" 8 0 CR "), Patience);
         QCOMPARE(panel.receiveTexts(), (QStringList{" 8 ", " 8 0 ", " 8 0 CR "}));
         // Nothing was decoded from the first piece alone; the status came
         // with the second and stayed.
         QCOMPARE(panel.statusTexts(), (QStringList{" Stand by", " Stand by"}));
-        QVERIFY(panel.firstIndex(TrafficLines::StatusLine, QStringLiteral(" Stand by"))
-            > panel.firstIndex(TrafficLines::ReceiveLine, QStringLiteral(" 8 0 ")));
+        QVERIFY(panel.firstIndex(TrafficLine::Status, QStringLiteral(" Stand by"))
+            > panel.firstIndex(TrafficLine::Receive, QStringLiteral(" 8 0 ")));
     }
 
     void noiseIsShownAndNothingMisread()
     {
         START_PANEL(panel, {"--noise"});
         panel.click("Command44");
-        QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().endsWith(QStringLiteral("8 0 CR ")), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            panel.engine->replies().text(TrafficLine::Receive).endsWith(QStringLiteral("8 0 CR ")), Patience);
         static const QRegularExpression garbledReply(QStringLiteral("^ (\\? ){1,3}8 0 CR $"));
-        QVERIFY2(
-            garbledReply.match(panel.form->lines().receive()).hasMatch(), qPrintable(panel.form->lines().receive()));
+        QVERIFY2(garbledReply.match(panel.engine->replies().text(TrafficLine::Receive)).hasMatch(),
+            qPrintable(panel.engine->replies().text(TrafficLine::Receive)));
         QCOMPARE(panel.decodedTexts(), QStringList());
         // The next read is unharmed by the garbage before it.
-        QVERIFY(panel.comm->portOpen());
+        QVERIFY(panel.comm->isOpen());
         panel.click("Command46");
-        QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().endsWith(QStringLiteral("0 1 2 3 4 CR ")), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            panel.engine->replies().text(TrafficLine::Receive).endsWith(QStringLiteral("0 1 2 3 4 CR ")), Patience);
     }
 
     void hangUpLeavesThePanelRunningWithThePortClosed()
     {
         START_PANEL(panel, {"--hangup-after", "1"});
         panel.click("Command44");
-        QTRY_VERIFY_WITH_TIMEOUT(!panel.comm->portOpen(), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(!panel.comm->isOpen(), Patience);
         QTRY_COMPARE_WITH_TIMEOUT(panel.warnings.size(), 1, Patience); // told once, in the warning box
         QTRY_COMPARE_WITH_TIMEOUT(panel.sim.process().state(), QProcess::NotRunning, Patience);
         QCOMPARE(panel.sim.process().exitCode(), 0);
@@ -313,9 +318,9 @@ private Q_SLOTS:
         // line to answer, the missing reply.
         QVERIFY(panel.form->isVisible());
         panel.press("Command45");
-        QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 1 CR "));
-        QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(TrafficTimers::NoReplyMark), Patience);
-        QVERIFY(!panel.comm->portOpen());
+        QCOMPARE(panel.engine->replies().text(TrafficLine::Transmit), QStringLiteral(" C R 1 CR "));
+        QTRY_VERIFY_WITH_TIMEOUT(panel.receiveTexts().contains(ReplyWindow::NoReplyMark), Patience);
+        QVERIFY(!panel.comm->isOpen());
         QCOMPARE(panel.warnings.size(), 1);
     }
 
@@ -324,7 +329,7 @@ private Q_SLOTS:
         // Five times what a 19200-baud line can carry.
         START_PANEL(panel, {"--stream", "10000"});
         panel.logging = false; // a log of 64 KB texts would only measure the test
-        QTRY_VERIFY_WITH_TIMEOUT(panel.form->lines().receive().size() > 1000, Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(panel.engine->replies().text(TrafficLine::Receive).size() > 1000, Patience);
 
         // A timer keeps ticking while the characters pour in ...
         QElapsedTimer elapsed;
@@ -346,15 +351,15 @@ private Q_SLOTS:
         // ... and a press still goes out and its reply comes back through
         // the stream (which carries no digits).
         bool replied = false;
-        QObject::connect(&panel.form->lines(), &TrafficLines::changed, panel.form.get(),
-            [&replied](TrafficLines::Line line, const QString& text) {
-                if (line == TrafficLines::ReceiveLine && text.contains(QLatin1String(" 8 0 CR ")))
+        QObject::connect(&panel.engine->replies(), &ReplyWindow::lineChanged, panel.form.get(),
+            [&replied](TrafficLine line, const QString& text) {
+                if (line == TrafficLine::Receive && text.contains(QLatin1String(" 8 0 CR ")))
                     replied = true;
             });
         panel.click("Command44");
-        QCOMPARE(panel.form->lines().transmit(), QStringLiteral(" C R 0 CR "));
+        QCOMPARE(panel.engine->replies().text(TrafficLine::Transmit), QStringLiteral(" C R 0 CR "));
         QTRY_VERIFY_WITH_TIMEOUT(replied, Patience);
-        QVERIFY(panel.comm->portOpen());
+        QVERIFY(panel.comm->isOpen());
         QVERIFY(panel.warnings.isEmpty());
     }
 };

@@ -1,5 +1,4 @@
 #include "PanelFixture.h"
-#include "display/TrafficTimers.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -13,16 +12,16 @@ namespace {
 
 struct CommandLineFixture : PanelFixture
 {
-    QLineEdit* text1() { return form.control<QLineEdit>("Text1"); }
+    QLineEdit* text1() { return window.control<QLineEdit>("Text1"); }
     // Types text key by key, as the keyboard would deliver it.
     void type(const QString& text)
     {
         for (const QChar ch : text)
             QTest::sendKeyEvent(QTest::Click, text1(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
     }
-    void send() { QTest::mouseClick(form.control<QPushButton>("Command95"), Qt::LeftButton); }
-    void cls() { QTest::mouseClick(form.control<QPushButton>("Command96"), Qt::LeftButton); }
-    void end() { QTest::mouseClick(form.control<QPushButton>("Command16"), Qt::LeftButton); }
+    void send() { QTest::mouseClick(window.control<QPushButton>("Command95"), Qt::LeftButton); }
+    void cls() { QTest::mouseClick(window.control<QPushButton>("Command96"), Qt::LeftButton); }
+    void end() { QTest::mouseClick(window.control<QPushButton>("Command16"), Qt::LeftButton); }
 };
 
 // Runs the application's event loop until the window has ended the program
@@ -64,32 +63,31 @@ private Q_SLOTS:
         f.type(typed);
         QCOMPARE(f.text1()->text(), typed);
         f.send();
-        QCOMPARE(f.comm.written(), frame);
-        QCOMPARE(f.state().FreeCommand, typed);
+        QCOMPARE(f.line.written(), frame);
         QCOMPARE(f.text1()->text(), typed);
         // The picture-mode timing, in force for this very frame.
-        QCOMPARE(f.timers().Timer2->interval(), 2000);
-        QCOMPARE(f.timers().Timer4->interval(), 2500);
+        QCOMPARE(f.replies().timing().replyTimeout, 2000);
+        QCOMPARE(f.replies().timing().clearDelay, 2500);
         f.clock.advance(1999);
-        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.receive(), QString());
         f.clock.advance(1);
-        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        QCOMPARE(f.receive(), ReplyWindow::NoReplyMark);
         f.clock.advance(500);
-        QCOMPARE(f.lines().transmit(), QString());
+        QCOMPARE(f.transmit(), QString());
     }
 
     void typedCodeMatchesItsButton()
     {
         CommandLineFixture f;
-        QTest::mouseClick(f.form.control<QPushButton>("Command17"), Qt::LeftButton); // POWER ON
-        const QByteArray byButton = f.comm.written();
-        QCOMPARE(f.timers().Timer2->interval(), 500);
-        f.comm.clearWritten();
+        QTest::mouseClick(f.window.control<QPushButton>("Command17"), Qt::LeftButton); // POWER ON
+        const QByteArray byButton = f.line.written();
+        QCOMPARE(f.replies().timing().replyTimeout, 500);
+        f.line.clearWritten();
         f.type(QStringLiteral("C00"));
         f.send();
-        QCOMPARE(f.comm.written(), byButton);
-        QCOMPARE(f.timers().Timer2->interval(), 2000);
-        QCOMPARE(f.timers().Timer4->interval(), 2500);
+        QCOMPARE(f.line.written(), byButton);
+        QCOMPARE(f.replies().timing().replyTimeout, 2000);
+        QCOMPARE(f.replies().timing().clearDelay, 2500);
     }
 
     void typedStatusReadIsDecodedOnlyWhenExact_data()
@@ -107,9 +105,9 @@ private Q_SLOTS:
         CommandLineFixture f;
         f.type(typed);
         f.send();
-        f.comm.receive("00\r");
-        QCOMPARE(f.lines().receive(), QStringLiteral(" 0 0 CR "));
-        QCOMPARE(f.lines().status(), status);
+        f.line.receive("00\r");
+        QCOMPARE(f.receive(), QStringLiteral(" 0 0 CR "));
+        QCOMPARE(f.status(), status);
     }
 
     void sendTwiceSendsTwice()
@@ -118,7 +116,7 @@ private Q_SLOTS:
         f.type(QStringLiteral("C1E"));
         f.send();
         f.send();
-        QCOMPARE(f.comm.written(), QByteArray("C1E\rC1E\r"));
+        QCOMPARE(f.line.written(), QByteArray("C1E\rC1E\r"));
         QCOMPARE(f.text1()->text(), QStringLiteral("C1E"));
     }
 
@@ -129,7 +127,7 @@ private Q_SLOTS:
         f.cls();
         QCOMPARE(f.text1()->text(), QString());
         f.send();
-        QCOMPARE(f.comm.written(), QByteArray("\r"));
+        QCOMPARE(f.line.written(), QByteArray("\r"));
     }
 
     void clsTouchesOnlyTheCommandLine()
@@ -137,21 +135,20 @@ private Q_SLOTS:
         CommandLineFixture f;
         f.type(QStringLiteral("CR0"));
         f.send();
-        f.comm.receive("00\r");
+        f.line.receive("00\r");
         f.type(QStringLiteral("more"));
         f.cls();
         QCOMPARE(f.text1()->text(), QString());
-        QCOMPARE(f.lines().transmit(), QStringLiteral(" C R 0 CR "));
-        QCOMPARE(f.lines().receive(), QStringLiteral(" 0 0 CR "));
-        QCOMPARE(f.lines().status(), QStringLiteral(" Power ON"));
-        QCOMPARE(f.state().FreeCommand, QStringLiteral("CR0"));
-        QCOMPARE(f.state().OutgoingCommand, QStringLiteral("CR0\r"));
-        QCOMPARE(f.comm.writes().size(), 1);
+        QCOMPARE(f.transmit(), QStringLiteral(" C R 0 CR "));
+        QCOMPARE(f.receive(), QStringLiteral(" 0 0 CR "));
+        QCOMPARE(f.status(), QStringLiteral(" Power ON"));
+        QCOMPARE(f.replies().lastFrame(), QStringLiteral("CR0\r"));
+        QCOMPARE(f.line.writes().size(), 1);
         // The lines clear at the clear delay of the last send, not before.
         f.clock.advance(2499);
-        QCOMPARE(f.lines().status(), QStringLiteral(" Power ON"));
+        QCOMPARE(f.status(), QStringLiteral(" Power ON"));
         f.clock.advance(1);
-        QCOMPARE(f.lines().status(), QString());
+        QCOMPARE(f.status(), QString());
     }
 
     void enterInTheCommandLineSendsNothing_data()
@@ -164,74 +161,74 @@ private Q_SLOTS:
     {
         QFETCH(int, key);
         CommandLineFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.text1()->setFocus();
         f.type(QStringLiteral("C00"));
         QTest::keyClick(f.text1(), Qt::Key(key));
         f.clock.advance(5000);
-        QVERIFY(f.comm.written().isEmpty());
+        QVERIFY(f.line.written().isEmpty());
         QCOMPARE(f.text1()->text(), QStringLiteral("C00"));
-        QVERIFY(!f.timers().Timer2->isEnabled());
+        QVERIFY(!f.replies().isReplyTimeoutRunning());
     }
 
     void endWhileAReplyIsDue()
     {
         CommandLineFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        QTest::mouseClick(f.form.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS
-        f.comm.clearLog();
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QTest::mouseClick(f.window.control<QPushButton>("Command44"), Qt::LeftButton); // STATUS
+        f.line.clearLog();
         QStringList changes;
-        connect(&f.lines(), &TrafficLines::changed, this,
-            [&](TrafficLines::Line, const QString& text) { changes.append(text); });
+        connect(&f.replies(), &ReplyWindow::lineChanged, this,
+            [&](TrafficLine, const QString& text) { changes.append(text); });
 
         f.end();
-        QVERIFY(!f.comm.portOpen());
-        QVERIFY(!f.comm.log().isEmpty());
-        QVERIFY(f.comm.log().first() == QLatin1String("close"));
-        QVERIFY(!f.comm.log().contains(QStringLiteral("open 1")));
-        QVERIFY(!f.form.isVisible());
+        QVERIFY(!f.line.isOpen());
+        QVERIFY(!f.line.log().isEmpty());
+        QVERIFY(f.line.log().first() == QLatin1String("close"));
+        QVERIFY(!f.line.log().contains(QStringLiteral("open 1")));
+        QVERIFY(!f.window.isVisible());
         // The reply arrives too late: the window is gone and shows nothing,
         // and no timer of it ticks any more.
-        f.comm.receive("00\r");
+        f.line.receive("00\r");
         f.clock.advance(10000);
         QVERIFY2(changes.isEmpty(), qPrintable(changes.join(QLatin1Char('|'))));
-        QCOMPARE(f.comm.written(), QByteArray("CR0\r"));
+        QCOMPARE(f.line.written(), QByteArray("CR0\r"));
     }
 
     void endOnAClosedPortStillEnds()
     {
         CommandLineFixture f;
-        f.form.show();
-        QVERIFY(f.comm.setPortOpen(false));
+        f.window.show();
+        f.line.close();
         f.end();
-        QVERIFY(!f.comm.portOpen());
-        QVERIFY(!f.form.isVisible());
-        QVERIFY(f.comm.written().isEmpty());
+        QVERIFY(!f.line.isOpen());
+        QVERIFY(!f.window.isVisible());
+        QVERIFY(f.line.written().isEmpty());
     }
 
     void endQuitsTheApplicationWithStatusZero()
     {
         CommandLineFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        QTest::mouseClick(f.form.control<QPushButton>("Command44"), Qt::LeftButton);
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        QTest::mouseClick(f.window.control<QPushButton>("Command44"), Qt::LeftButton);
         const int status = runUntilQuit([&] { f.end(); });
         QCOMPARE(status, 0);
-        QVERIFY(!f.comm.portOpen());
-        QCOMPARE(f.comm.written(), QByteArray("CR0\r"));
+        QVERIFY(!f.line.isOpen());
+        QCOMPARE(f.line.written(), QByteArray("CR0\r"));
     }
 
     void closingTheWindowQuitsLikeEnd()
     {
         CommandLineFixture f;
-        f.form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        const int status = runUntilQuit([&] { f.form.close(); });
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const int status = runUntilQuit([&] { f.window.close(); });
         QCOMPARE(status, 0);
-        QVERIFY(!f.comm.portOpen());
-        QVERIFY(f.comm.written().isEmpty());
+        QVERIFY(!f.line.isOpen());
+        QVERIFY(f.line.written().isEmpty());
     }
 };
 

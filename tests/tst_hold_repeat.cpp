@@ -3,7 +3,6 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "PanelFixture.h"
-#include "display/TrafficTimers.h"
 
 #include <QDialog>
 #include <QPushButton>
@@ -16,9 +15,9 @@ namespace {
 
 struct HoldFixture : PanelFixture
 {
-    HoldFixture() { form.show(); }
+    HoldFixture() { window.show(); }
 
-    QPushButton* button(const QString& name) { return form.findChild<QPushButton*>(name); }
+    QPushButton* button(const QString& name) { return window.findChild<QPushButton*>(name); }
     void press(const QString& name, Qt::MouseButton b = Qt::LeftButton, Qt::KeyboardModifiers m = {})
     {
         QTest::mousePress(button(name), b, m);
@@ -35,7 +34,7 @@ struct HoldFixture : PanelFixture
     QList<std::int64_t> sendTimes() const
     {
         QList<std::int64_t> times;
-        for (const auto& w : comm.writes())
+        for (const auto& w : line.writes())
             times.append(w.at);
         return times;
     }
@@ -109,7 +108,7 @@ private Q_SLOTS:
         QFETCH(int, clear);
 
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         QCOMPARE(f.button(control)->text(), caption);
         for (const QString& step : before) {
             const QString name = step.section(QLatin1Char(':'), 1);
@@ -119,26 +118,25 @@ private Q_SLOTS:
                 f.button(name)->click();
         }
         f.clock.advance(10000);
-        f.comm.clearWritten();
+        f.line.clearWritten();
 
         const std::int64_t start = f.clock.nowMs();
         f.press(control);
         QVERIFY(f.button(control)->isDown());
-        QCOMPARE(f.timers().Timer1->interval(), period);
-        QCOMPARE(f.timers().Timer2->interval(), reply);
-        QCOMPARE(f.timers().Timer4->interval(), clear);
+        QCOMPARE(f.engine.commands().repeatPeriod(), period);
+        QCOMPARE(f.replies().timing().replyTimeout, reply);
+        QCOMPARE(f.replies().timing().clearDelay, clear);
         f.clock.advance(4 * period + period / 2);
         f.release(control);
         QVERIFY(!f.button(control)->isDown());
         f.clock.advance(5000);
 
         QCOMPARE(f.sendTimes(), every(start, period, 5));
-        for (const auto& w : f.comm.writes())
+        for (const auto& w : f.line.writes())
             QCOMPARE(w.bytes, frame);
-        QCOMPARE(f.state().HeldCode, quint8(0));
-        QVERIFY(!f.timers().Timer1->isEnabled());
-        QCOMPARE(f.timers().Timer2->interval(), 500);
-        QCOMPARE(f.timers().Timer4->interval(), 1000);
+        QVERIFY(!f.engine.commands().isRepeating());
+        QCOMPARE(f.replies().timing().replyTimeout, 500);
+        QCOMPARE(f.replies().timing().clearDelay, 1000);
     }
 
     void quickClickSendsOneFrame_data()
@@ -151,30 +149,30 @@ private Q_SLOTS:
     {
         QFETCH(int, heldFor);
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.press(QStringLiteral("Command1"));
         f.clock.advance(heldFor);
         f.release(QStringLiteral("Command1"));
         f.clock.advance(5000);
-        QCOMPARE(f.comm.written(), QByteArray("C09\r"));
+        QCOMPARE(f.line.written(), QByteArray("C09\r"));
     }
 
     void volumeCycleMarksAndClearsBeforeEachRepeat()
     {
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.press(QStringLiteral("Command1"));
-        QCOMPARE(f.lines().transmit(), QStringLiteral(" C 0 9 CR "));
+        QCOMPARE(f.transmit(), QStringLiteral(" C 0 9 CR "));
         f.clock.advance(199);
-        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.receive(), QString());
         f.clock.advance(1); // 200: no reply
-        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        QCOMPARE(f.receive(), ReplyWindow::NoReplyMark);
         f.clock.advance(45); // 245: lines cleared
-        QCOMPARE(f.lines().transmit(), QString());
-        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.transmit(), QString());
+        QCOMPARE(f.receive(), QString());
         f.clock.advance(5); // 250: sent again
-        QCOMPARE(f.lines().transmit(), QStringLiteral(" C 0 9 CR "));
-        QCOMPARE(f.comm.writes().size(), 2);
+        QCOMPARE(f.transmit(), QStringLiteral(" C 0 9 CR "));
+        QCOMPARE(f.line.writes().size(), 2);
         f.release(QStringLiteral("Command1"));
     }
 
@@ -197,24 +195,24 @@ private Q_SLOTS:
         QFETCH(Qt::MouseButton, mouseButton);
         QFETCH(Qt::KeyboardModifiers, modifiers);
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         QPushButton* plus = f.button(QStringLiteral("Command1"));
         QTest::mousePress(plus, mouseButton, modifiers);
         QVERIFY(plus->isDown());
         f.clock.advance(1100);
         // Released over the window's corner, far from the button.
-        QTest::mouseRelease(&f.form, mouseButton, modifiers, QPoint(2, 2));
+        QTest::mouseRelease(&f.window, mouseButton, modifiers, QPoint(2, 2));
         QVERIFY(!plus->isDown());
         f.clock.advance(5000);
         QCOMPARE(f.sendTimes(), every(0, 250, 5));
-        QCOMPARE(f.comm.written(), QByteArray("C09\rC09\rC09\rC09\rC09\r"));
-        QVERIFY(!f.timers().Timer1->isEnabled());
+        QCOMPARE(f.line.written(), QByteArray("C09\rC09\rC09\rC09\rC09\r"));
+        QVERIFY(!f.engine.commands().isRepeating());
     }
 
     void keyboardAndClicksSendNothing()
     {
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         const char* held[] = {"Command1", "Command2", "Command15", "Command35", "Command48", "Command49", "Command50",
             "Command51", "Command6", "Command5", "Command7", "Command9", "Command8"};
         for (const char* name : held) {
@@ -227,82 +225,81 @@ private Q_SLOTS:
             QTest::keyClick(b, Qt::Key_Return);
             b->click();
             f.clock.advance(600);
-            QVERIFY2(f.comm.written().isEmpty(), name);
-            QVERIFY2(!f.timers().Timer1->isEnabled(), name);
-            QCOMPARE(f.state().HeldCode, quint8(0));
+            QVERIFY2(f.line.written().isEmpty(), name);
+            QVERIFY2(!f.engine.commands().isRepeating(), name);
         }
     }
 
     void doubleClickIsTwoPresses()
     {
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         QTest::mouseDClick(f.button(QStringLiteral("Command1")), Qt::RightButton);
         f.clock.advance(5000);
-        QCOMPARE(f.comm.written(), QByteArray("C09\rC09\r"));
-        QVERIFY(!f.timers().Timer1->isEnabled());
+        QCOMPARE(f.line.written(), QByteArray("C09\rC09\r"));
+        QVERIFY(!f.engine.commands().isRepeating());
         QVERIFY(!f.button(QStringLiteral("Command1"))->isDown());
     }
 
     void releaseBlanksTransmitAndReceiveButNotStatus()
     {
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.button(QStringLiteral("Command44"))->click(); // STATUS
-        f.comm.receive("00\r");
-        QCOMPARE(f.lines().status(), QStringLiteral(" Power ON"));
+        f.line.receive("00\r");
+        QCOMPARE(f.status(), QStringLiteral(" Power ON"));
         f.press(QStringLiteral("Command1"));
-        f.comm.receive("0");
-        QVERIFY(!f.lines().receive().isEmpty());
+        f.line.receive("0");
+        QVERIFY(!f.receive().isEmpty());
         f.clock.advance(100);
         const std::int64_t released = f.clock.nowMs();
         f.release(QStringLiteral("Command1"));
-        QCOMPARE(f.lines().transmit(), QString());
-        QCOMPARE(f.lines().receive(), QString());
-        QCOMPARE(f.lines().status(), QStringLiteral(" Power ON"));
-        QCOMPARE(f.state().ReplyBuffer, QString());
+        QCOMPARE(f.transmit(), QString());
+        QCOMPARE(f.receive(), QString());
+        QCOMPARE(f.status(), QStringLiteral(" Power ON"));
+        QCOMPARE(f.replies().reply(), QString());
         f.clock.advanceTo(released + 999);
-        QCOMPARE(f.lines().status(), QStringLiteral(" Power ON"));
+        QCOMPARE(f.status(), QStringLiteral(" Power ON"));
         f.clock.advanceTo(released + 1000);
-        QCOMPARE(f.lines().status(), QString());
+        QCOMPARE(f.status(), QString());
     }
 
     void releaseDropsThePendingReplyTimeout()
     {
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         QStringList received;
-        connect(&f.lines(), &TrafficLines::changed, this, [&](TrafficLines::Line line, const QString& text) {
-            if (line == TrafficLines::ReceiveLine)
+        connect(&f.replies(), &ReplyWindow::lineChanged, this, [&](TrafficLine line, const QString& text) {
+            if (line == TrafficLine::Receive)
                 received.append(text);
         });
         f.press(QStringLiteral("Command6")); // SELECT
         f.clock.advance(100);
         f.release(QStringLiteral("Command6"));
         f.clock.advance(500);
-        f.comm.receive("ab"); // a late reply, shown alone
-        QCOMPARE(f.lines().receive(), QStringLiteral(" a b "));
+        f.line.receive("ab"); // a late reply, shown alone
+        QCOMPARE(f.receive(), QStringLiteral(" a b "));
         f.clock.advance(499);
-        QCOMPARE(f.lines().receive(), QStringLiteral(" a b "));
+        QCOMPARE(f.receive(), QStringLiteral(" a b "));
         f.clock.advance(1); // 1000 ms after the release
-        QCOMPARE(f.lines().receive(), QString());
+        QCOMPARE(f.receive(), QString());
         f.clock.advance(5000);
-        QVERIFY2(!received.contains(TrafficTimers::NoReplyMark), qPrintable(received.join(QLatin1Char('|'))));
-        QCOMPARE(f.comm.written(), QByteArray("C3F\r"));
+        QVERIFY2(!received.contains(ReplyWindow::NoReplyMark), qPrintable(received.join(QLatin1Char('|'))));
+        QCOMPARE(f.line.written(), QByteArray("C3F\r"));
     }
 
     void modalWindowEndsTheHold()
     {
         HoldFixture f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
         f.press(QStringLiteral("Command1"));
-        QDialog box(&f.form);
+        QDialog box(&f.window);
         box.setWindowModality(Qt::ApplicationModal);
         box.show(); // the release would never reach the panel
-        QVERIFY(!f.timers().Timer1->isEnabled());
+        QVERIFY(!f.engine.commands().isRepeating());
         QVERIFY(!f.button(QStringLiteral("Command1"))->isDown());
         f.clock.advance(2000);
-        QCOMPARE(f.comm.written(), QByteArray("C09\r"));
+        QCOMPARE(f.line.written(), QByteArray("C09\r"));
         box.hide();
     }
 };

@@ -1,4 +1,4 @@
-#include "display/NumberReading.h"
+#include "engine/protocol/NumberReading.h"
 
 #include <QTest>
 

@@ -3,9 +3,10 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "PtyPair.h"
-#include "display/QtClock.h"
-#include "link/QtSerialComm.h"
-#include "window/Form1.h"
+#include "engine/PanelEngine.h"
+#include "engine/line/QtSerialLine.h"
+#include "engine/timing/QtClock.h"
+#include "window/PanelWindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -37,12 +38,13 @@ private Q_SLOTS:
         PtyPair pty;
         QVERIFY(pty.isValid());
         QtClock clock;
-        QtSerialComm comm(PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
+        QtSerialLine comm(PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
         QStringList warnings;
-        Form1 form(comm, clock, [&](QWidget*, const QString& text) { warnings.append(text); });
-        form.Form_Load();
+        PanelEngine engine(comm, clock);
+        PanelWindow form(engine, [&](QWidget*, const QString& text) { warnings.append(text); });
+        form.start();
         QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
-        QVERIFY(comm.portOpen());
+        QVERIFY(comm.isOpen());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
 
@@ -55,7 +57,7 @@ private Q_SLOTS:
         QTest::mousePress(plus, Qt::RightButton);
         QByteArray held = readUntil(pty, "C09\rC09\rC09\r");
         QTest::mouseRelease(plus, Qt::RightButton);
-        QVERIFY(!form.timers().Timer1->isEnabled());
+        QVERIFY(!engine.commands().isRepeating());
 
         // The typed status read; frames of the hold still on the way come first.
         form.control<QLineEdit>("Text1")->setText(QStringLiteral("CR0"));
@@ -70,7 +72,7 @@ private Q_SLOTS:
 
         // END: the port is closed, the window gone, nothing more sent.
         QTest::mouseClick(form.control<QPushButton>("Command16"), Qt::LeftButton);
-        QVERIFY(!comm.portOpen());
+        QVERIFY(!comm.isOpen());
         QVERIFY(!form.isVisible());
     }
 };

@@ -1,5 +1,5 @@
 #include "PtyPair.h"
-#include "link/QtSerialComm.h"
+#include "engine/line/QtSerialLine.h"
 
 #include <QTest>
 
@@ -31,8 +31,8 @@ private Q_SLOTS:
             // Become "nobody", with no supplementary groups.
             if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
                 ::_exit(3);
-            QtSerialComm comm(PortNames{pty.devicePath(), QString()});
-            const bool opened = comm.setPortOpen(true);
+            QtSerialLine comm(PortNames{pty.devicePath(), QString()});
+            const bool opened = comm.open();
             const QByteArray description = comm.errorString().toUtf8();
             (void)!::write(pipeFds[1], description.constData(), size_t(description.size()));
             ::_exit(opened ? 1 : 0);

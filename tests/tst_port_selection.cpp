@@ -1,5 +1,4 @@
 #include "PanelFixture.h"
-#include "display/TrafficTimers.h"
 
 #include <QAbstractButton>
 #include <QRadioButton>
@@ -32,18 +31,18 @@ const char* optionOf(const QString& caption)
 
 void click(PanelFixture& f, const char* name)
 {
-    QAbstractButton* button = f.form.control<QAbstractButton>(name);
+    QAbstractButton* button = f.window.control<QAbstractButton>(name);
     QVERIFY2(button, name);
     button->click();
 }
 
 bool frameShown(PanelFixture& f)
 {
-    return f.form.control("Frame8")->isVisibleTo(&f.form);
+    return f.window.control("Frame8")->isVisibleTo(&f.window);
 }
 
 // Plays a scenario written as steps:
-//   load                 start-up (Form_Load)
+//   load                 start
 //   fail N / back N      port N cannot be opened / can be opened again
 //   choose CAPTION       "COM", then the option "COM1", "COM2", "19200" or "9600"
 //   lose                 the device goes away while open
@@ -58,26 +57,26 @@ void play(PanelFixture& f, const QStringList& steps)
         const QStringList word = step.split(QLatin1Char(' '));
         const QString& verb = word.at(0);
         if (verb == QLatin1String("load")) {
-            f.form.Form_Load();
+            f.window.start();
         } else if (verb == QLatin1String("fail")) {
-            f.comm.failOpening(word.at(1).toInt(), cannotOpen(word.at(1).toInt()));
+            f.line.failOpening(Port(word.at(1).toInt()), cannotOpen(word.at(1).toInt()));
         } else if (verb == QLatin1String("back")) {
-            f.comm.clearOpeningFailure(word.at(1).toInt());
+            f.line.clearOpeningFailure(Port(word.at(1).toInt()));
         } else if (verb == QLatin1String("choose")) {
             const char* option = optionOf(word.at(1));
             QVERIFY2(option, qPrintable(step));
             click(f, "Command33");
             click(f, option);
         } else if (verb == QLatin1String("lose")) {
-            f.comm.loseDevice(Lost);
+            f.line.loseDevice(Lost);
         } else if (verb == QLatin1String("send")) {
-            f.form.link().sendCode(word.at(1));
+            f.replies().sendCode(word.at(1));
         } else if (step.startsWith(QLatin1String("writes fail"))) {
-            f.comm.setWritesFail(true, WriteError, word.value(2).toInt());
+            f.line.setWritesFail(true, WriteError, word.value(2).toInt());
         } else if (step == QLatin1String("writes ok")) {
-            f.comm.setWritesFail(false);
+            f.line.setWritesFail(false);
         } else if (step == QLatin1String("late write failure")) {
-            f.comm.failAcceptedWrite(WriteError);
+            f.line.failAcceptedWrite(WriteError);
         } else {
             QFAIL(qPrintable(QStringLiteral("unknown step: ") + step));
         }
@@ -99,10 +98,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("choice");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("baud");
 
-        const QString s19200 = QStringLiteral("19200,N,8,1");
-        const QString s9600 = QStringLiteral("9600,N,8,1");
+        const int s19200 = 19200;
+        const int s9600 = 9600;
         QTest::newRow("COM1 to COM2") << QStringList{"load"} << "COM2" << QStringList{"close", "port 2", "open 2"} << 2
                                       << s19200;
         QTest::newRow("COM2 back to COM1")
@@ -119,45 +118,44 @@ private Q_SLOTS:
         QFETCH(QString, choice);
         QFETCH(QStringList, log);
         QFETCH(int, port);
-        QFETCH(QString, settings);
+        QFETCH(int, baud);
 
         PanelFixture f(false);
         play(f, before);
-        f.comm.clearLog();
+        f.line.clearLog();
         play(f, {QStringLiteral("choose ") + choice});
 
-        QCOMPARE(f.comm.log(), log);
-        QVERIFY(f.comm.portOpen());
-        QCOMPARE(f.comm.commPort(), port);
-        QCOMPARE(f.comm.settings(), settings);
+        QCOMPARE(f.line.log(), log);
+        QVERIFY(f.line.isOpen());
+        QCOMPARE(int(f.line.port()), port);
+        QCOMPARE(baudRate(f.line.speed()), baud);
         QVERIFY(!frameShown(f));
         QVERIFY(f.warnings.isEmpty());
-        QVERIFY(f.form.control<QRadioButton>(optionOf(choice))->isChecked());
-        QVERIFY(f.comm.written().isEmpty());
+        QVERIFY(f.window.control<QRadioButton>(optionOf(choice))->isChecked());
+        QVERIFY(f.line.written().isEmpty());
     }
 
-    void failedSwitchKeepsTheFrameUntilTimer3()
+    void failedSwitchKeepsTheFrameUntilItsTimer()
     {
         PanelFixture f(false);
         play(f, {"fail 2", "load"});
         click(f, "Command33");
         f.clock.advance(1000);
-        f.comm.clearLog();
+        f.line.clearLog();
         click(f, "Option2");
 
         QCOMPARE(f.warnings, QStringList{cannotOpen(2)});
-        QCOMPARE(f.comm.log(), (QStringList{"close", "port 2", "open 2 failed", "port 1"}));
-        QVERIFY(!f.comm.portOpen());
-        QCOMPARE(f.comm.commPort(), 1);
-        QVERIFY(f.form.control<QRadioButton>("Option2")->isChecked());
-        QVERIFY(!f.form.control<QRadioButton>("Option1")->isChecked());
+        QCOMPARE(f.line.log(), (QStringList{"close", "port 2", "open 2 failed", "port 1"}));
+        QVERIFY(!f.line.isOpen());
+        QCOMPARE(f.line.port(), Port::Com1);
+        QVERIFY(f.window.control<QRadioButton>("Option2")->isChecked());
+        QVERIFY(!f.window.control<QRadioButton>("Option1")->isChecked());
         QVERIFY(frameShown(f));
 
         f.clock.advanceTo(4999);
         QVERIFY(frameShown(f));
         f.clock.advanceTo(5000);
         QVERIFY(!frameShown(f));
-        QVERIFY(!f.timers().Timer3->isEnabled());
         QCOMPARE(f.warnings.size(), 1);
     }
 
@@ -204,8 +202,8 @@ private Q_SLOTS:
 
         PanelFixture f(false);
         play(f, steps);
-        QCOMPARE(f.comm.portOpen(), open);
-        QCOMPARE(f.comm.commPort(), port);
+        QCOMPARE(f.line.isOpen(), open);
+        QCOMPARE(int(f.line.port()), port);
         QCOMPARE(f.warnings, warnings);
         QCOMPARE(frameShown(f), frame);
     }
@@ -233,15 +231,14 @@ private Q_SLOTS:
         PanelFixture f(false);
         play(f, before);
         const int warnings = f.warnings.size();
-        f.comm.clearLog();
+        f.line.clearLog();
         play(f, {QStringLiteral("choose ") + choice});
 
-        const QString settings = choice + QStringLiteral(",N,8,1");
-        QCOMPARE(f.comm.log(), QStringList{QStringLiteral("settings ") + settings});
-        QCOMPARE(f.comm.settings(), settings);
-        QCOMPARE(f.state().PortSettings, settings);
-        QCOMPARE(f.comm.portOpen(), open);
-        QCOMPARE(f.comm.commPort(), port);
+        QCOMPARE(f.line.log(), QStringList{QStringLiteral("speed ") + choice});
+        QCOMPARE(speedName(f.line.speed()), choice);
+        QCOMPARE(speedName(f.engine.ports().speed()), choice);
+        QCOMPARE(f.line.isOpen(), open);
+        QCOMPARE(int(f.line.port()), port);
         QVERIFY(!frameShown(f));
         QCOMPARE(f.warnings.size(), warnings);
     }
@@ -250,10 +247,10 @@ private Q_SLOTS:
     {
         PanelFixture f(false);
         play(f, {"fail 1", "load", "choose 9600", "back 1"});
-        f.comm.clearLog();
+        f.line.clearLog();
         play(f, {"choose COM1"});
-        QCOMPARE(f.comm.log(), (QStringList{"port 1", "open 1"}));
-        QCOMPARE(f.comm.settings(), QStringLiteral("9600,N,8,1"));
+        QCOMPARE(f.line.log(), (QStringList{"port 1", "open 1"}));
+        QCOMPARE(f.line.speed(), LineSpeed::Baud9600);
     }
 
     void groupsAreIndependent_data()
@@ -279,12 +276,12 @@ private Q_SLOTS:
         PanelFixture f(false);
         play(f, QStringList{"load"} + choices);
         for (const char* caption : {"COM1", "COM2", "19200", "9600"}) {
-            const bool isChecked = f.form.control<QRadioButton>(optionOf(QLatin1String(caption)))->isChecked();
+            const bool isChecked = f.window.control<QRadioButton>(optionOf(QLatin1String(caption)))->isChecked();
             QVERIFY2(isChecked == checked.contains(QLatin1String(caption)), caption);
         }
     }
 
-    void optionsLeaveTimer3Running_data()
+    void optionsLeaveTheFrameTimerRunning_data()
     {
         QTest::addColumn<QStringList>("before");
         QTest::addColumn<QString>("option");
@@ -296,7 +293,7 @@ private Q_SLOTS:
         QTest::newRow("failed COM2") << QStringList{"fail 2", "load"} << "Option2" << false;
     }
 
-    void optionsLeaveTimer3Running()
+    void optionsLeaveTheFrameTimerRunning()
     {
         QFETCH(QStringList, before);
         QFETCH(QString, option);
@@ -306,12 +303,10 @@ private Q_SLOTS:
         play(f, before);
         click(f, "Command33");
         QVERIFY(frameShown(f));
-        QVERIFY(f.timers().Timer3->isEnabled());
 
         f.clock.advance(2000);
         click(f, qPrintable(option));
         QCOMPARE(frameShown(f), !hiddenByOption);
-        QVERIFY(f.timers().Timer3->isEnabled());
 
         // "COM" again while the frame's countdown runs: it runs on.
         f.clock.advance(1000);
@@ -321,38 +316,37 @@ private Q_SLOTS:
         QVERIFY(frameShown(f));
         f.clock.advanceTo(5000);
         QVERIFY(!frameShown(f));
-        QVERIFY(!f.timers().Timer3->isEnabled());
     }
 
     void lostDeviceIsToldOnceAndTheLinkCarriesOn()
     {
         PanelFixture f;
-        f.comm.loseDevice(Lost);
+        f.line.loseDevice(Lost);
         QVERIFY2(f.warnings.isEmpty(), "told only once the notification has been handled");
         f.settle();
         QCOMPARE(f.warnings, QStringList{Lost});
-        QVERIFY(!f.comm.portOpen());
+        QVERIFY(!f.line.isOpen());
 
         // Frames sent meanwhile are shown and time out as usual, told of no
         // more.
-        f.form.link().sendCode(QStringLiteral("C00"));
+        f.replies().sendCode(QStringLiteral("C00"));
         f.settle();
-        QVERIFY(f.comm.written().isEmpty());
-        QCOMPARE(f.lines().transmit(), QStringLiteral(" C 0 0 CR "));
-        QCOMPARE(f.state().AwaitingReply, quint8(1));
+        QVERIFY(f.line.written().isEmpty());
+        QCOMPARE(f.transmit(), QStringLiteral(" C 0 0 CR "));
+        QVERIFY(f.replies().isAwaitingReply());
         f.clock.advance(500);
-        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        QCOMPARE(f.receive(), ReplyWindow::NoReplyMark);
         QCOMPARE(f.warnings.size(), 1);
 
         // Choosing the port again opens it, and the link carries on.
         play(f, {"choose COM1"});
-        QVERIFY(f.comm.portOpen());
-        QCOMPARE(f.comm.commPort(), 1);
+        QVERIFY(f.line.isOpen());
+        QCOMPARE(f.line.port(), Port::Com1);
         QVERIFY(!frameShown(f));
-        f.form.link().sendCode(QStringLiteral("CR0"));
-        QCOMPARE(f.comm.written(), QByteArray("CR0\r"));
-        f.comm.receive("00\r");
-        QCOMPARE(f.lines().status(), QStringLiteral(" Power ON"));
+        f.replies().sendCode(QStringLiteral("CR0"));
+        QCOMPARE(f.line.written(), QByteArray("CR0\r"));
+        f.line.receive("00\r");
+        QCOMPARE(f.status(), QStringLiteral(" Power ON"));
 
         // A new loss of the new opening is told again.
         play(f, {"lose"});
@@ -362,19 +356,19 @@ private Q_SLOTS:
     void frameThatCannotBeWrittenIsShownAndTimedOut()
     {
         PanelFixture f;
-        f.comm.setWritesFail(true, WriteError);
-        f.form.link().sendCode(QStringLiteral("C00"));
+        f.line.setWritesFail(true, WriteError);
+        f.replies().sendCode(QStringLiteral("C00"));
         QVERIFY2(f.warnings.isEmpty(), "no box in the middle of a send");
-        QCOMPARE(f.lines().transmit(), QStringLiteral(" C 0 0 CR "));
-        QVERIFY(f.timers().Timer2->isEnabled());
-        QVERIFY(f.timers().Timer4->isEnabled());
-        QCOMPARE(f.state().AwaitingReply, quint8(1));
+        QCOMPARE(f.transmit(), QStringLiteral(" C 0 0 CR "));
+        QVERIFY(f.replies().isReplyTimeoutRunning());
+        QVERIFY(f.replies().isClearDelayRunning());
+        QVERIFY(f.replies().isAwaitingReply());
         f.settle();
         QCOMPARE(f.warnings, QStringList{WriteError});
         f.clock.advance(500);
-        QCOMPARE(f.lines().receive(), TrafficTimers::NoReplyMark);
+        QCOMPARE(f.receive(), ReplyWindow::NoReplyMark);
         f.clock.advance(500);
-        QCOMPARE(f.lines().transmit(), QString());
+        QCOMPARE(f.transmit(), QString());
     }
 
     // Write failures are told once per opening of the port, so that a held
@@ -411,7 +405,7 @@ private Q_SLOTS:
 
         PanelFixture f;
         play(f, steps);
-        QCOMPARE(f.comm.written(), written);
+        QCOMPARE(f.line.written(), written);
         QCOMPARE(f.warnings, warnings);
     }
 };

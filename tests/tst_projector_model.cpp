@@ -2,7 +2,7 @@
 #include "LineFaults.h"
 #include "ProjectorModel.h"
 #include "SimOptions.h"
-#include "display/VirtualClock.h"
+#include "VirtualClock.h"
 
 #include <QTest>
 

@@ -1,7 +1,8 @@
 #include "PtyPair.h"
-#include "display/VirtualClock.h"
-#include "link/QtSerialComm.h"
-#include "window/Form1.h"
+#include "VirtualClock.h"
+#include "engine/PanelEngine.h"
+#include "engine/line/QtSerialLine.h"
+#include "window/PanelWindow.h"
 
 #include <QAbstractButton>
 #include <QFile>
@@ -49,9 +50,10 @@ struct LinePanel
     }
 
     VirtualClock clock;
-    QtSerialComm comm;
+    QtSerialLine comm;
     QStringList warnings;
-    Form1 form{comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); }};
+    PanelEngine engine{comm, clock};
+    PanelWindow form{engine, [this](QWidget*, const QString& text) { warnings.append(text); }};
 };
 
 // Another program holding the device, each the way some real program does.
@@ -64,8 +66,8 @@ public:
     {
         switch (kind) {
         case ThisProgram:
-            m_comm = std::make_unique<QtSerialComm>(PortNames{device, QString()});
-            m_held = m_comm->setPortOpen(true);
+            m_comm = std::make_unique<QtSerialLine>(PortNames{device, QString()});
+            m_held = m_comm->open();
             break;
         case LockFileOnly: // a program that only writes a lock file
             m_port = std::make_unique<QSerialPort>(device);
@@ -98,12 +100,12 @@ public:
         }
         m_fd = -1;
     }
-    QtSerialComm* comm() const { return m_comm.get(); }
+    QtSerialLine* comm() const { return m_comm.get(); }
 
 private:
     bool m_held = false;
     int m_fd = -1;
-    std::unique_ptr<QtSerialComm> m_comm;
+    std::unique_ptr<QtSerialLine> m_comm;
     std::unique_ptr<QSerialPort> m_port;
 };
 
@@ -122,27 +124,27 @@ private Q_SLOTS:
         PtyPair pty(PtyPair::StableName);
         QVERIFY(pty.isValid());
         LinePanel p(pty.devicePath());
-        p.form.Form_Load();
-        QVERIFY2(p.comm.portOpen(), qPrintable(p.warnings.join(QLatin1Char('\n'))));
+        p.form.start();
+        QVERIFY2(p.comm.isOpen(), qPrintable(p.warnings.join(QLatin1Char('\n'))));
         QCOMPARE(pty.baudRate(), 19200);
 
         // The speed changes on the open line.
         p.choose("Option10");
-        QVERIFY(p.comm.portOpen());
+        QVERIFY(p.comm.isOpen());
         QCOMPARE(pty.baudRate(), 9600);
 
-        p.form.link().sendCode(QStringLiteral("CR0"));
+        p.engine.replies().sendCode(QStringLiteral("CR0"));
         QCOMPARE(pty.read(4, Patience), QByteArray("CR0\r"));
         QVERIFY(pty.write("00\r"));
-        QTRY_COMPARE_WITH_TIMEOUT(p.form.lines().status(), QStringLiteral(" Power ON"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(p.engine.replies().text(TrafficLine::Status), QStringLiteral(" Power ON"), Patience);
         p.clock.advance(1000); // the reply timeout and the clear delay run out
-        QCOMPARE(p.form.lines().status(), QString());
+        QCOMPARE(p.engine.replies().text(TrafficLine::Status), QString());
 
         // The far end goes away mid-session.
         pty.hangUp();
         QTRY_COMPARE_WITH_TIMEOUT(p.warnings.size(), 1, Patience);
         QVERIFY2(p.warnings.at(0).contains(QLatin1String("disconnected")), qPrintable(p.warnings.at(0)));
-        QVERIFY(!p.comm.portOpen());
+        QVERIFY(!p.comm.isOpen());
         QCOMPARE(p.liveNotifiers(), 0);
         // Nothing keeps firing: further turns of the event loop bring no
         // more news.
@@ -151,30 +153,30 @@ private Q_SLOTS:
         QCOMPARE(p.warnings.size(), 1);
 
         // Frames sent meanwhile are shown and told of no more.
-        p.form.link().sendCode(QStringLiteral("C00"));
-        QCOMPARE(p.form.lines().transmit(), QStringLiteral(" C 0 0 CR "));
+        p.engine.replies().sendCode(QStringLiteral("C00"));
+        QCOMPARE(p.engine.replies().text(TrafficLine::Transmit), QStringLiteral(" C 0 0 CR "));
         QCoreApplication::processEvents();
         QCOMPARE(p.warnings.size(), 1);
 
         // Choosing the port while the device is still missing is refused.
         p.choose("Option1");
         QCOMPARE(p.warnings.size(), 2);
-        QVERIFY(!p.comm.portOpen());
+        QVERIFY(!p.comm.isOpen());
         QVERIFY(p.frameShown());
 
         // The device comes back; choosing the port again opens it.
         QVERIFY(pty.reconnect());
         p.choose("Option1");
-        QVERIFY2(p.comm.portOpen(), qPrintable(p.warnings.last()));
-        QCOMPARE(p.comm.commPort(), 1);
+        QVERIFY2(p.comm.isOpen(), qPrintable(p.warnings.last()));
+        QCOMPARE(p.comm.port(), Port::Com1);
         QCOMPARE(p.warnings.size(), 2);
         QVERIFY(!p.frameShown());
         QCOMPARE(pty.baudRate(), 9600);
 
-        p.form.link().sendCode(QStringLiteral("CR0"));
+        p.engine.replies().sendCode(QStringLiteral("CR0"));
         QCOMPARE(pty.read(4, Patience), QByteArray("CR0\r"));
         QVERIFY(pty.write("00\r"));
-        QTRY_COMPARE_WITH_TIMEOUT(p.form.lines().status(), QStringLiteral(" Power ON"), Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(p.engine.replies().text(TrafficLine::Status), QStringLiteral(" Power ON"), Patience);
     }
 
     // A frame the line had taken only in part when the device went away or
@@ -192,27 +194,26 @@ private Q_SLOTS:
 
         PtyPair pty(PtyPair::StableName);
         QVERIFY(pty.isValid());
-        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
-        QSignalSpy notified(&comm, &SerialComm::onComm);
+        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QSignalSpy notified(&comm, &SerialLine::deviceLost);
 
         // Far more than a pseudo-terminal holds while nobody reads it.
         const QByteArray huge(4 << 20, 'A');
-        QVERIFY(comm.output(QString::fromLatin1(huge)));
+        QVERIFY(comm.write(QString::fromLatin1(huge)));
         for (int i = 0; i < 10; ++i)
             QCoreApplication::processEvents();
 
         if (lost) {
             pty.hangUp();
             QTRY_VERIFY_WITH_TIMEOUT(!notified.isEmpty(), Patience);
-            QCOMPARE(comm.commEvent(), int(SerialComm::EventDeviceLost));
-            QVERIFY(!comm.portOpen());
+            QVERIFY(!comm.isOpen());
             QVERIFY(pty.reconnect());
         } else {
-            QVERIFY(comm.setPortOpen(false));
+            comm.close();
         }
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
-        QVERIFY(comm.output(QStringLiteral("C01\r")));
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QVERIFY(comm.write(QStringLiteral("C01\r")));
 
         const QByteArray got = pty.readUntil("C01\r", Patience);
         QVERIFY2(got.endsWith("C01\r"), qPrintable(QString::number(got.size())));
@@ -226,13 +227,13 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
-        QVERIFY(comm.setPortOpen(false));
+        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        comm.close();
         QVERIFY(pty.write("STALE"));
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
 
-        QSignalSpy notified(&comm, &SerialComm::onComm);
+        QSignalSpy notified(&comm, &SerialLine::received);
         QVERIFY(pty.write("00\r"));
         QString received;
         QDeadlineTimer deadline(Patience);
@@ -240,7 +241,7 @@ private Q_SLOTS:
             if (notified.isEmpty() && !notified.wait(100))
                 continue;
             notified.clear();
-            received += comm.input();
+            received += comm.readAll();
         }
         QCOMPARE(received, QStringLiteral("00\r"));
     }
@@ -252,27 +253,28 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
-        QSignalSpy notified(&comm, &SerialComm::onComm);
+        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QSignalSpy lost(&comm, &SerialLine::deviceLost);
+        QSignalSpy failed(&comm, &SerialLine::writeFailed);
 
         // Several times what a pseudo-terminal holds while nobody reads it.
         QByteArray sent;
         for (int i = 0; i < 40000; ++i) {
             const QByteArray frame = "C" + QByteArray::number(i % 1000) + "\r";
-            QVERIFY(comm.output(QString::fromLatin1(frame)));
+            QVERIFY(comm.write(QString::fromLatin1(frame)));
             sent += frame;
             if (i % 100 == 0)
                 QCoreApplication::processEvents();
         }
         QCoreApplication::processEvents();
-        QVERIFY(notified.isEmpty());
-        QVERIFY(comm.portOpen());
+        QVERIFY(lost.isEmpty() && failed.isEmpty());
+        QVERIFY(comm.isOpen());
 
         const QByteArray got = pty.read(int(sent.size()), Patience * 4);
         QCOMPARE(got.size(), sent.size());
         QVERIFY(got == sent);
-        QVERIFY2(notified.isEmpty(), qPrintable(comm.errorString()));
+        QVERIFY2(lost.isEmpty() && failed.isEmpty(), qPrintable(comm.errorString()));
     }
 
     void deviceHeldElsewhereIsRefusedAsInUse_data()
@@ -293,20 +295,20 @@ private Q_SLOTS:
         Holder other(holder, pty.devicePath());
         QVERIFY(other.held());
 
-        QtSerialComm comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY(!comm.setPortOpen(true));
-        QVERIFY(!comm.portOpen());
+        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
+        QVERIFY(!comm.open());
+        QVERIFY(!comm.isOpen());
         QVERIFY2(comm.errorString().contains(QLatin1String("in use")), qPrintable(comm.errorString()));
 
         // The holder's line is undisturbed.
-        if (QtSerialComm* first = other.comm()) {
-            QVERIFY(first->portOpen());
-            QVERIFY(first->output(QStringLiteral("C00\r")));
+        if (QtSerialLine* first = other.comm()) {
+            QVERIFY(first->isOpen());
+            QVERIFY(first->write(QStringLiteral("C00\r")));
             QCOMPARE(pty.read(4, Patience), QByteArray("C00\r"));
         }
 
         other.release();
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
     }
 };
 

@@ -1,5 +1,5 @@
 #include "PtyPair.h"
-#include "link/QtSerialComm.h"
+#include "engine/line/QtSerialLine.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -15,16 +15,16 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialComm comm(PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
-        comm.setCommPort(1);
-        QVERIFY(comm.setSettings(QStringLiteral("19200,N,8,1")));
-        QVERIFY2(comm.setPortOpen(true), qPrintable(comm.errorString()));
-        QVERIFY(comm.portOpen());
+        QtSerialLine comm(PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
+        comm.setPort(Port::Com1);
+        QVERIFY(comm.setSpeed(LineSpeed::Baud19200));
+        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QVERIFY(comm.isOpen());
 
-        QVERIFY(comm.output(QStringLiteral("CR0\r")));
+        QVERIFY(comm.write(QStringLiteral("CR0\r")));
         QCOMPARE(pty.read(4, 5000), QByteArray("CR0\r"));
 
-        QSignalSpy notified(&comm, &SerialComm::onComm);
+        QSignalSpy notified(&comm, &SerialLine::received);
         QVERIFY(pty.write(QByteArray("80\r\xff", 4)));
         QString received;
         QDeadlineTimer deadline(5000);
@@ -32,25 +32,24 @@ private Q_SLOTS:
             if (notified.isEmpty() && !notified.wait(100))
                 continue;
             notified.clear();
-            QCOMPARE(comm.commEvent(), int(SerialComm::EventReceive));
-            received += comm.input();
+            received += comm.readAll();
         }
         QCOMPARE(received, QString::fromLatin1("80\r\xff"));
 
-        QVERIFY(comm.setSettings(QStringLiteral("9600,N,8,1")));
-        QVERIFY(comm.portOpen());
-        QVERIFY(comm.setPortOpen(false));
-        QVERIFY(!comm.portOpen());
-        QVERIFY(comm.setPortOpen(false)); // closing a closed port is harmless
+        QVERIFY(comm.setSpeed(LineSpeed::Baud9600));
+        QVERIFY(comm.isOpen());
+        comm.close();
+        QVERIFY(!comm.isOpen());
+        comm.close(); // closing a closed port is harmless
     }
 
     void missingDeviceIsReportedInTheLayersWords()
     {
-        QtSerialComm comm(PortNames{QStringLiteral("/dev/orva-no-such-port"), QString()});
-        QVERIFY(!comm.setPortOpen(true));
-        QVERIFY(!comm.portOpen());
+        QtSerialLine comm(PortNames{QStringLiteral("/dev/orva-no-such-port"), QString()});
+        QVERIFY(!comm.open());
+        QVERIFY(!comm.isOpen());
         QVERIFY2(!comm.errorString().isEmpty(), "a failed opening must carry a description");
-        QVERIFY(!comm.output(QStringLiteral("C00\r")));
+        QVERIFY(!comm.write(QStringLiteral("C00\r")));
     }
 };
 

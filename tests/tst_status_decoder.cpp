@@ -1,5 +1,5 @@
-#include "display/StatusDecoder.h"
-#include "display/TrafficText.h"
+#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "display/TrafficText.h"
+#include "engine/protocol/TrafficText.h"
 
 #include <QTest>
 

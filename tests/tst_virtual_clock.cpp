@@ -1,4 +1,4 @@
-#include "display/VirtualClock.h"
+#include "VirtualClock.h"
 
 #include <QTest>
 

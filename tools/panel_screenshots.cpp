@@ -6,12 +6,13 @@
 // query and its answer) and
 // OUTDIR/settings.png (the data view with the port-settings frame). The views are
 // reached through the same key and mouse events an operator would use. No
-// serial device is touched: the ports point nowhere and the warning about
-// it is dropped.
+// serial device is touched: the line is a stand-in that answers every frame
+// as a projector in use answers a power query.
 
-#include "display/VirtualClock.h"
-#include "link/QtSerialComm.h"
-#include "window/Form1.h"
+#include "engine/PanelEngine.h"
+#include "engine/line/SerialLine.h"
+#include "engine/timing/QtClock.h"
+#include "window/PanelWindow.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -21,10 +22,42 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
-bool save(orva::Form1& form, const QString& path)
+// A line that is always there and answers "00" and a carriage return.
+class AnsweringLine final : public orva::SerialLine
+{
+public:
+    void setPort(orva::Port port) override { m_port = port; }
+    orva::Port port() const override { return m_port; }
+    bool setSpeed(orva::LineSpeed speed) override
+    {
+        m_speed = speed;
+        return true;
+    }
+    orva::LineSpeed speed() const override { return m_speed; }
+    bool isOpen() const override { return m_open; }
+    bool open() override { return m_open = true; }
+    void close() override { m_open = false; }
+    bool write(const QString&) override
+    {
+        m_pending = QStringLiteral("00\r");
+        Q_EMIT received();
+        return m_open;
+    }
+    QString readAll() override { return std::exchange(m_pending, QString()); }
+    QString errorString() const override { return QString(); }
+
+private:
+    orva::Port m_port = orva::Port::Com1;
+    orva::LineSpeed m_speed = orva::LineSpeed::Baud9600;
+    bool m_open = false;
+    QString m_pending;
+};
+
+bool save(orva::PanelWindow& form, const QString& path)
 {
     QApplication::processEvents();
     if (!form.grab().save(path)) {
@@ -50,10 +83,11 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    orva::VirtualClock clock;
-    orva::QtSerialComm comm(orva::PortNames{QStringLiteral("/nonexistent/com1"), QStringLiteral("/nonexistent/com2")});
-    orva::Form1 form(comm, clock, [](QWidget*, const QString&) {});
-    form.Form_Load();
+    orva::QtClock clock;
+    AnsweringLine line;
+    orva::PanelEngine engine(line, clock);
+    orva::PanelWindow form(engine, [](QWidget*, const QString&) {});
+    form.start();
     form.show();
     form.activateWindow();
     const QDeadlineTimer deadline(10000);
@@ -66,11 +100,8 @@ int main(int argc, char* argv[])
     QWidget* focus = form.focusWidget() ? form.focusWidget() : &form;
     QTest::keyClick(focus, Qt::Key_K, Qt::ControlModifier);
     QTest::mouseDClick(form.control("Image1"), Qt::LeftButton);
-    // A power query and its answer, through the same send and receive paths
-    // as on the line (the port itself is closed, so nothing goes out).
-    form.link().sendCode(QStringLiteral("CR0"));
-    form.state().ReplyBuffer = QStringLiteral("00\r");
-    form.Hyouji(form.state().ReplyBuffer, orva::Receive);
+    // A power query and its answer.
+    form.control<QPushButton>("Command44")->click();
     ok = save(form, out.filePath(QStringLiteral("full.png"))) && ok;
 
     // Closed, then opened on the data band alone.

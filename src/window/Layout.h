@@ -75,12 +75,6 @@ inline constexpr int SideBorderTwips = 45;
 inline constexpr int OuterWidthTwips = ClientWidthTwips + 2 * SideBorderTwips;
 inline constexpr int DesignOuterHeightTwips = ClientHeightTwips + TitleAndBordersTwips;
 
-// The outer heights the window is switched between.
-inline constexpr int CompactHeight = 5350; // main band only
-inline constexpr int DataHeight = 6645;    // main and data bands
-inline constexpr int ChordHeight = 7200;   // main and data bands and a strip of background
-inline constexpr int FullHeight = 9100;    // everything
-
 // Client height in logical pixels for an outer height in twips (never
 // negative).
 inline int clientPixelsForOuterHeight(int outerTwips)

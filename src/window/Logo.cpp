@@ -117,15 +117,6 @@ void drawLogo(QPainter& p, const QRectF& target)
     p.restore();
 }
 
-QImage logoBitmap()
-{
-    QImage image(LogoWidth, LogoHeight, QImage::Format_RGB888);
-    image.fill(QColor(192, 192, 192));
-    QPainter p(&image);
-    drawLogo(p, QRectF(0, 0, LogoWidth, LogoHeight));
-    return image;
-}
-
 QIcon programIcon()
 {
     return QIcon(new ProgramIconEngine);

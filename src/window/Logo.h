@@ -16,9 +16,6 @@ inline constexpr int LogoHeight = 26;
 // into target. Drawn from shapes, so it stays sharp at any display scale.
 void drawLogo(QPainter& painter, const QRectF& target);
 
-// The logo as an 80 x 26 bitmap, 24 bits per pixel.
-QImage logoBitmap();
-
 // The window's icon: a projector throwing its beam, 16 to 64 pixels.
 QIcon programIcon();
 

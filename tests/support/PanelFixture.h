@@ -1,38 +1,61 @@
 #pragma once
 
-#include "FakeSerialComm.h"
-#include "display/VirtualClock.h"
-#include "window/Form1.h"
+#include "FakeSerialLine.h"
+#include "VirtualClock.h"
+#include "engine/PanelEngine.h"
+#include "window/ControlIds.h"
+#include "window/PanelWindow.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QStringList>
+#include <QTest>
 
 namespace orva {
 
-// The real window on a virtual clock and a fake serial line, loaded and
-// ready. Warnings are recorded instead of shown.
+// The real window on the real engine, on a virtual clock and a fake serial
+// line, started and ready. Warnings are recorded instead of shown.
 struct PanelFixture
 {
-    explicit PanelFixture(bool load = true)
+    explicit PanelFixture(bool start = true)
     {
-        comm.setTimeSource([this] { return clock.nowMs(); });
-        if (load)
-            form.Form_Load();
+        line.setTimeSource([this] { return clock.nowMs(); });
+        if (start)
+            window.start();
     }
 
     // Fields in construction order: the window goes first on destruction.
     VirtualClock clock;
-    FakeSerialComm comm;
+    FakeSerialLine line;
+    PanelEngine engine{line, clock};
     QStringList warnings;
-    Form1 form{comm, clock, [this](QWidget*, const QString& text) { warnings.append(text); }};
+    PanelWindow window{engine, [this](QWidget*, const QString& text) { warnings.append(text); }};
 
     // Lets out what waits for the handler in progress to end (the warnings
     // about faults of the line).
     void settle() { QCoreApplication::sendPostedEvents(); }
 
-    TrafficLines& lines() { return form.lines(); }
-    ControllerState& state() { return form.state(); }
-    FormTimers& timers() { return form.timers(); }
+    // Opens the whole panel as the operator does: the chord Ctrl+K on the
+    // control with the focus, then a double-click on the logo.
+    void openFullPanel()
+    {
+        QWidget* focus = window.focusWidget() ? window.focusWidget() : &window;
+        QTest::keyClick(focus, Qt::Key_K, Qt::ControlModifier);
+        QTest::mouseDClick(window.control(ControlId::Logo), Qt::LeftButton, Qt::NoModifier, QPoint(40, 13));
+    }
+
+    // Clicks a button by name, as with the mouse or the keyboard.
+    void click(const char* name)
+    {
+        auto* button = window.control<QAbstractButton>(name);
+        QVERIFY2(button, name);
+        button->click();
+    }
+
+    ReplyWindow& replies() { return engine.replies(); }
+    const QString& transmit() { return engine.replies().text(TrafficLine::Transmit); }
+    const QString& receive() { return engine.replies().text(TrafficLine::Receive); }
+    const QString& status() { return engine.replies().text(TrafficLine::Status); }
 };
 
 } // namespace orva

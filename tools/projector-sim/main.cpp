@@ -1,5 +1,6 @@
 #include "SimOptions.h"
 #include "SimulatorLoop.h"
+#include "orva/Version.h"
 
 #include <cerrno>
 #include <csignal>
@@ -86,7 +87,7 @@ int main(int argc, char* argv[])
         std::fputs(orva::sim::helpText(Program).c_str(), stdout);
         return 0;
     case orva::sim::ParsedOptions::Action::Version:
-        std::printf("%s %s\n", Program, ORVA_VERSION);
+        std::printf("%s %s\n", Program, orva::VersionText);
         return 0;
     case orva::sim::ParsedOptions::Action::Error:
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", Program, parsed.message.c_str(), Program);

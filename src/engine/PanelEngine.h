@@ -1,0 +1,50 @@
+#pragma once
+
+#include "engine/CommandPanel.h"
+#include "engine/DataPanel.h"
+#include "engine/PortSelection.h"
+#include "engine/ReplyWindow.h"
+
+namespace orva {
+
+class Clock;
+class SerialLine;
+
+// The panel's behaviour without its window: the one composition of the
+// engine that every front end builds (the window, the command-line tool,
+// the benchmarks and the fuzz targets). Time and the line are injected, so
+// tests run it on a virtual clock and a fake line.
+//
+//   CommandPanel --sendCode--> ReplyWindow --write--> SerialLine
+//   SerialLine --received--> ReplyWindow --lineChanged--> (front end)
+//   SerialLine --deviceLost/writeFailed--> PortSelection --warning--> (front end)
+//   DataPanel --restartSettingsTimer--> PortSelection
+//
+// Everything runs on the thread of the event loop, one handler at a time.
+class PanelEngine
+{
+public:
+    PanelEngine(SerialLine& line, Clock& clock);
+    PanelEngine(const PanelEngine&) = delete;
+    PanelEngine& operator=(const PanelEngine&) = delete;
+
+    // Opens COM1 at 19200 baud (see PortSelection::start()).
+    void start();
+    // Closes the line and stops every timer; nothing more is sent, shown or
+    // told. Nothing goes to the projector on the way out.
+    void end();
+
+    ReplyWindow& replies() { return m_replies; }
+    CommandPanel& commands() { return m_commands; }
+    PortSelection& ports() { return m_ports; }
+    DataPanel& dataPanel() { return m_dataPanel; }
+
+private:
+    SerialLine& m_line;
+    ReplyWindow m_replies;
+    CommandPanel m_commands;
+    PortSelection m_ports;
+    DataPanel m_dataPanel;
+};
+
+} // namespace orva

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "engine/line/SerialLine.h"
+#include "engine/timing/IntervalTimer.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace orva {
+
+// Choice of port (COM1, COM2) and line speed (19200, 9600 baud) in the small
+// settings frame that "COM" pops up, the opening of the line at start, and
+// what the operator is told when the line fails. Every choice takes effect
+// at once. It owns the line's settings, the settings frame's visibility and
+// the timer that hides the frame again 5 s after "COM".
+//
+// Failures are told through warning(), emitted synchronously: a receiver may
+// show a modal box, and the choice carries on once it returns.
+class PortSelection : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int SettingsFrameTimeout = 5000;
+
+    PortSelection(SerialLine& line, Clock& clock, QObject* parent = nullptr);
+    ~PortSelection() override;
+
+    // Start: COM1 at 19200 baud, opened. A port that cannot be opened is told
+    // once and the program carries on with the line closed. COM1 is then
+    // chosen as by the operator, which opens the line once more; a line
+    // left closed by the failure stays closed.
+    void start();
+
+    // "COM": shows the settings frame; it hides itself 5 s later.
+    void showSettings();
+    // A port option: the line is closed, set to the port and opened again.
+    // When that fails the operator is told, the line stays closed on the
+    // other port's number, and the settings frame stays up. A choice made
+    // while the line is closed (after a failed switch or a lost device)
+    // opens the chosen port, so that the operator can recover.
+    void choosePort(Port port);
+    // A speed option: applies at once; the line stays open.
+    void chooseSpeed(LineSpeed speed);
+    // Starts the hiding of the settings frame anew, from now.
+    void restartSettingsTimer();
+    // Stops the settings timer for good.
+    void stop();
+
+    // A fault of the open line. The operator is told once the handler in
+    // progress has finished, never in the middle of a send: of a lost device
+    // once (the line is closed now, and choosing a port opens it again); of
+    // frames that could not be written once per opening, so that a button
+    // held down over a failing line does not raise a box for every frame.
+    void onDeviceLost(const QString& description);
+    void onWriteFailed(const QString& description);
+
+    bool isSettingsFrameVisible() const { return m_frameVisible; }
+    LineSpeed speed() const { return m_speed; }
+
+Q_SIGNALS:
+    void settingsFrameVisibleChanged(bool visible);
+    void warning(const QString& text);
+
+private:
+    void setSettingsFrameVisible(bool visible);
+    void onSettingsTimeout();
+    void opened();
+    void warnLater(bool& told, const QString& text);
+
+    SerialLine& m_line;
+    std::unique_ptr<IntervalTimer> m_settingsTimer;
+    LineSpeed m_speed = LineSpeed::Baud19200;
+    bool m_frameVisible = false;
+    bool m_starting = false;
+    // What has been told of the current opening.
+    bool m_lossTold = false;
+    bool m_writeFailureTold = false;
+    // Context of the warnings that wait for the handler in progress to end;
+    // they are dropped with it.
+    QObject m_later;
+};
+
+} // namespace orva

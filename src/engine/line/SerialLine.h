@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace orva {
+
+// The two ports the panel chooses between. Each stands for a device given
+// on the command line (PortNames).
+enum class Port : quint8 { Com1 = 1, Com2 = 2 };
+
+// The two line speeds; the rest of the line is fixed: no parity, 8 data
+// bits, 1 stop bit.
+enum class LineSpeed : quint8 { Baud19200, Baud9600 };
+
+constexpr int baudRate(LineSpeed speed)
+{
+    return speed == LineSpeed::Baud19200 ? 19200 : 9600;
+}
+
+// How a port and a speed are written for people: "COM1", "19200".
+QString portName(Port port);
+QString speedName(LineSpeed speed);
+
+// The serial line as the engine sees it, and all it needs of one. One
+// implementation drives a real device through QSerialPort; tests use a fake
+// that records every byte.
+//
+// Contract relied on by the engine:
+//  - setPort() selects COM1 or COM2; it takes effect at the next opening.
+//  - setSpeed() applies at once, also to an open port.
+//  - open() opens the selected port at the current speed; a failure returns
+//    false and leaves a description in errorString(). A device that another
+//    program holds is refused as in use, never shared. Nothing written or
+//    received before an earlier closing survives into a new opening.
+//    close() on a closed line is harmless.
+//  - write() writes the characters in order, one byte each; a character
+//    above 127 goes out as '?'. Writing to a closed line writes nothing and
+//    returns false. A write the line refuses returns false with a
+//    description, or, when it fails only after write() has returned, is
+//    signalled later by writeFailed(); either way the unwritten rest of the
+//    text is dropped and never reaches the line in front of a later text.
+//  - readAll() returns every character received since the last read (each
+//    byte as one character of the same code) and empties the receive buffer.
+//  - received() is emitted on the thread of the event loop after characters
+//    have arrived. deviceLost() and writeFailed() are emitted from the event
+//    loop, never from inside a call on this interface. After deviceLost()
+//    the line is closed, once per loss.
+class SerialLine : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~SerialLine() override = default;
+
+    virtual void setPort(Port port) = 0;
+    virtual Port port() const = 0;
+
+    [[nodiscard]] virtual bool setSpeed(LineSpeed speed) = 0;
+    virtual LineSpeed speed() const = 0;
+
+    virtual bool isOpen() const = 0;
+    [[nodiscard]] virtual bool open() = 0;
+    virtual void close() = 0;
+
+    virtual bool write(const QString& text) = 0;
+    virtual QString readAll() = 0;
+
+    // Description of the latest failure, in the serial layer's own words.
+    virtual QString errorString() const = 0;
+
+    // The bytes a text puts on the line: one byte a character, '?' for
+    // anything beyond ASCII.
+    static QByteArray toLineBytes(const QString& text);
+    // The characters a chunk of received bytes stands for.
+    static QString fromLineBytes(const QByteArray& bytes);
+
+Q_SIGNALS:
+    // Characters have arrived; readAll() takes them.
+    void received();
+    // The device went away while open; the line is closed now.
+    void deviceLost(const QString& description);
+    // Characters already accepted by write() could not be written.
+    void writeFailed(const QString& description);
+};
+
+} // namespace orva

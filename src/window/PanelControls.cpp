@@ -1,0 +1,56 @@
+#include "window/PanelControls.h"
+
+#include "window/ControlIds.h"
+#include "window/Controls.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace orva {
+
+namespace {
+
+template <class T> T* require(const QWidget& window, const char* name)
+{
+    auto* control = window.findChild<T*>(QLatin1String(name));
+    if (!control)
+        qFatal("The window has no control %s of kind %s", name, T::staticMetaObject.className());
+    return control;
+}
+
+} // namespace
+
+PanelControls PanelControls::resolve(const QWidget& window)
+{
+    using namespace ControlId;
+    PanelControls c{
+        require<LogoImage>(window, Logo),
+        require<QPushButton>(window, PortSettingsButton),
+        require<QWidget>(window, SettingsFrame),
+        require<QRadioButton>(window, Com1Option),
+        require<QRadioButton>(window, Com2Option),
+        require<QRadioButton>(window, Speed19200Option),
+        require<QRadioButton>(window, Speed9600Option),
+        require<QLabel>(window, TransmitLine),
+        require<QLabel>(window, ReceiveLine),
+        require<QLabel>(window, StatusLine),
+        require<QPushButton>(window, DataToggle),
+        require<QLineEdit>(window, CommandLine),
+        require<QPushButton>(window, SendButton),
+        require<QPushButton>(window, ClearButton),
+        require<QPushButton>(window, EndButton),
+        {},
+        {},
+    };
+    c.catalogue.reserve(std::size(CommandCatalogue));
+    for (const CatalogueEntry& entry : CommandCatalogue)
+        c.catalogue.emplace_back(require<QPushButton>(window, entry.control), &entry);
+    c.held.reserve(std::size(HoldTable));
+    for (const HeldEntry& entry : HoldTable)
+        c.held.emplace_back(require<QPushButton>(window, entry.control), &entry);
+    return c;
+}
+
+} // namespace orva

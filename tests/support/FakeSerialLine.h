@@ -1,0 +1,81 @@
+#pragma once
+
+#include "engine/line/SerialLine.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+namespace orva {
+
+// A serial line for tests: records every byte written and every operation,
+// lets a test inject received chunks and faults, and can make an opening
+// fail with a given description. Signals are emitted synchronously.
+class FakeSerialLine final : public SerialLine
+{
+    Q_OBJECT
+public:
+    struct Write
+    {
+        std::int64_t at; // time of the write, from the time source
+        QByteArray bytes;
+    };
+
+    using SerialLine::SerialLine;
+
+    void setPort(Port port) override;
+    Port port() const override { return m_port; }
+    bool setSpeed(LineSpeed speed) override;
+    LineSpeed speed() const override { return m_speed; }
+    bool isOpen() const override { return m_open; }
+    [[nodiscard]] bool open() override;
+    void close() override;
+    bool write(const QString& text) override;
+    QString readAll() override;
+    QString errorString() const override { return m_error; }
+
+    // --- test controls ---
+    // Where write times come from (the virtual clock); 0 without one.
+    void setTimeSource(std::function<std::int64_t()> now) { m_now = std::move(now); }
+    // Openings of this port fail with this description until cleared.
+    void failOpening(Port port, const QString& description) { m_openFailures.insert(port, description); }
+    void clearOpeningFailure(Port port) { m_openFailures.remove(port); }
+    // Characters arrive: one received() signal.
+    void receive(const QByteArray& chunk);
+    void receive(const char* chunk) { receive(QByteArray(chunk)); }
+    // The device goes away while open: line closed, one deviceLost().
+    void loseDevice(const QString& description);
+    // Writes fail while set: the first bytesThrough bytes of each text reach
+    // the line (a partial write), the rest is lost, write() returns false.
+    void setWritesFail(
+        bool fail, const QString& description = QStringLiteral("Input/output error"), int bytesThrough = 0);
+    // A write accepted earlier fails now: one writeFailed().
+    void failAcceptedWrite(const QString& description);
+
+    QByteArray written() const;
+    const QList<Write>& writes() const { return m_writes; }
+    void clearWritten() { m_writes.clear(); }
+    // Operations in order: "port 2", "speed 9600", "open 2", "open 2 failed", "close".
+    const QStringList& log() const { return m_log; }
+    void clearLog() { m_log.clear(); }
+
+private:
+    Port m_port = Port::Com1;
+    LineSpeed m_speed = LineSpeed::Baud9600;
+    bool m_open = false;
+    QString m_error;
+    QByteArray m_pending;
+    QList<Write> m_writes;
+    QStringList m_log;
+    QHash<Port, QString> m_openFailures;
+    bool m_writesFail = false;
+    int m_bytesThrough = 0;
+    QString m_writeError;
+    std::function<std::int64_t()> m_now;
+};
+
+} // namespace orva
