@@ -1,6 +1,6 @@
 #include "engine/PanelEngine.h"
-#include "engine/line/PortNames.h"
-#include "engine/line/QtSerialLine.h"
+#include "engine/line/LineFactory.h"
+#include "engine/line/SerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "orva/Version.h"
 #include "window/FontWarmUp.h"
@@ -42,8 +42,8 @@ int main(int argc, char* argv[])
 
     fonts.wait();
     orva::QtClock clock;
-    orva::QtSerialLine line(options.ports);
-    orva::PanelEngine engine(line, clock);
+    const std::unique_ptr<orva::SerialLine> line = orva::makeLine(options.ports);
+    orva::PanelEngine engine(*line, clock);
     orva::PanelWindow window(engine,
         [](QWidget* parent, const QString& text) { QMessageBox::warning(parent, orva::PanelWindow::Caption, text); });
     window.start();
