@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SimulatorProcess.h"
 #include "engine/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
@@ -142,22 +143,5 @@ struct Child
     int output = -1; // read end of its standard output; the caller closes it
 };
 Child spawnChild(const std::vector<QByteArray>& argv, const QByteArray& errorFile = QByteArray());
-
-// The simulated projector in a child process on a pseudo-terminal of its
-// own. Stopped (SIGTERM) on destruction.
-class Simulator
-{
-public:
-    explicit Simulator(const QStringList& options, const QString& logFile = QString());
-    ~Simulator();
-    bool isRunning() const { return m_pid > 0 && !m_device.isEmpty(); }
-    QString device() const { return m_device; }
-    // Stops it and waits for it to end.
-    void stop();
-
-private:
-    qint64 m_pid = -1;
-    QString m_device;
-};
 
 } // namespace orva::bench

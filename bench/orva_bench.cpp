@@ -305,8 +305,8 @@ void fullBufferNotification(const Options& o)
 void lineRateStream(const Options& o)
 {
     const int seconds = o.quick ? 2 : o.streamSeconds;
-    Simulator sim({QStringLiteral("--stream"), QStringLiteral("1920")});
-    if (!sim.isRunning()) {
+    SimulatorProcess sim({QStringLiteral("--stream"), QStringLiteral("1920")});
+    if (!sim.start()) {
         cannotMeasure("the simulated projector did not start");
         return;
     }

@@ -41,8 +41,9 @@ int main(int argc, char* argv[])
 
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("projector.log"));
-    Simulator sim({QStringLiteral("--noise"), QStringLiteral("--verbose")}, log);
-    if (!sim.isRunning()) {
+    SimulatorProcess sim({QStringLiteral("--noise"), QStringLiteral("--verbose")});
+    sim.setErrorLog(log);
+    if (!sim.start()) {
         std::fprintf(stderr, "orva-soak: the simulated projector did not start\n");
         return 1;
     }

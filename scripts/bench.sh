@@ -15,8 +15,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 dir="$top/build-bench"
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$dir" --target orva-bench >/dev/null
+"$top/scripts/build.sh" bench orva-bench >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
 "$dir/bench/orva-bench" "$@" || status=$?

@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# Configures and builds into a build folder: scripts/build.sh [FOLDER [CMAKE-ARGS...]]
+# Configures and builds through a CMake preset (see CMakePresets.json):
+#   scripts/build.sh [PRESET [TARGET...]]
+# PRESET defaults to "default", which builds into build/.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-dir=${1:-"$top/build"}
+preset=${1:-default}
 shift || true
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$dir" --parallel "$(nproc)"
+cd "$top"
+cmake --preset "$preset" >/dev/null
+if [ $# -gt 0 ]; then
+  cmake --build --preset "$preset" --target "$@"
+else
+  cmake --build --preset "$preset"
+fi

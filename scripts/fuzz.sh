@@ -32,8 +32,7 @@ esac
 
 "$top/scripts/install-deps.sh"
 dir="$top/build-fuzz"
-CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVA_FUZZ=ON >/dev/null
-cmake --build "$dir" --target "${targets[@]}"
+"$top/scripts/build.sh" fuzz "${targets[@]}"
 
 mkdir -p "$dir/artifacts"
 # A smaller quarantine than the default keeps the resident size (and the

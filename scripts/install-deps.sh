@@ -7,9 +7,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libfontconfig-dev
   fonts-ipafont-gothic
-  socat xvfb xauth
+  xvfb xauth
   clang clang-format clang-tidy libclang-rt-14-dev
-  libbenchmark-dev
   dpkg-dev desktop-file-utils appstream
 )
 

@@ -73,8 +73,8 @@ if [ $real = 1 ] && [ ${#sim_args[@]} -gt 0 ]; then
 fi
 
 "$top/scripts/install-deps.sh"
-"$top/scripts/build.sh" "$top/build"
-panel="$top/build/src/orva-panel"
+"$top/scripts/build.sh" default orva-panel orva-projector-sim
+panel="$top/build/src/apps/orva-panel"
 
 if [ $real = 1 ]; then
     [ $com1_given = 1 ] || devices+=(/dev/ttyS0)

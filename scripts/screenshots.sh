@@ -17,8 +17,7 @@ fi
 out=${1:-"$top/build/screenshots"}
 scale=${2:-1}
 
-cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$top/build" --target orva-screenshots
+"$top/scripts/build.sh" default orva-screenshots
 QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale" \
   xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" "$top/build/tools/orva-screenshots" "$out"
 

@@ -17,6 +17,5 @@ case $seconds in
 esac
 "$top/scripts/install-deps.sh"
 dir="$top/build"
-cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" --target orva-soak >/dev/null
+"$top/scripts/build.sh" default orva-soak >/dev/null
 exec "$dir/bench/orva-soak" "$seconds"

@@ -6,8 +6,8 @@
 
 namespace orva {
 
-// The simulated projector (orva-projector-sim) as a child process, for
-// tests over a real pseudo-terminal. start() waits for the device path the
+// The simulated projector (orva-projector-sim) as a child process on a
+// pseudo-terminal of its own, for the tests and the benchmarks. start() waits for the device path the
 // simulator prints first; the destructor stops it with SIGTERM.
 class SimulatorProcess
 {
@@ -21,6 +21,9 @@ public:
     SimulatorProcess(const SimulatorProcess&) = delete;
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
+    // Sends what the simulator writes on standard error (its log, with
+    // --verbose) to a file instead; before start().
+    void setErrorLog(const QString& path) { m_process.setStandardErrorFile(path); }
     // Starts the simulator and reads its device path; false (with a reason
     // in error()) when it does not come within timeoutMs.
     bool start(int timeoutMs = 30000);
