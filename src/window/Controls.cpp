@@ -1,13 +1,24 @@
 #include "window/Controls.h"
 
+#include "window/Accessibility.h"
 #include "window/Logo.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
 namespace orva {
+
+namespace {
+
+bool isEnterKey(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+} // namespace
 
 PanelButton::PanelButton(const QString& caption, QColor back, QColor text, QWidget* parent)
     : QPushButton(caption, parent)
@@ -28,6 +39,39 @@ QColor PanelButton::textColour() const
     // A coloured button is always a light one: its caption is black, as on
     // the classic desktop the panel was drawn for, even under a dark theme.
     return m_back.isValid() ? QColor(Qt::black) : QGuiApplication::palette().color(QPalette::ButtonText);
+}
+
+void PanelButton::setCaption(const QString& caption)
+{
+    setText(caption);
+    setAccessibleName(accessibleNameOf(objectName(), caption));
+}
+
+void PanelButton::keyPressEvent(QKeyEvent* event)
+{
+    if (!isEnterKey(event)) {
+        QPushButton::keyPressEvent(event);
+        return;
+    }
+    // Handed on as the press key of buttons, so that Enter and Space cannot
+    // differ: a held key presses once, Escape while down cancels, and a
+    // button that does nothing on a click does nothing on either.
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, event->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
+        event->isAutoRepeat(), event->count());
+    QPushButton::keyPressEvent(&space);
+    event->setAccepted(space.isAccepted());
+}
+
+void PanelButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!isEnterKey(event)) {
+        QPushButton::keyReleaseEvent(event);
+        return;
+    }
+    QKeyEvent space(QEvent::KeyRelease, Qt::Key_Space, event->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
+        event->isAutoRepeat(), event->count());
+    QPushButton::keyReleaseEvent(&space);
+    event->setAccepted(space.isAccepted());
 }
 
 void PanelButton::paintEvent(QPaintEvent*)
@@ -119,6 +163,39 @@ void OutlineLine::paintEvent(QPaintEvent*)
     const QPointF shift = QPointF(m_width / 2.0, m_width / 2.0) - QPointF(pos());
     p.setPen(QPen(m_colour, m_width, Qt::SolidLine, Qt::SquareCap));
     p.drawLine(QPointF(m_from) + shift, QPointF(m_to) + shift);
+}
+
+PanelTextBox::PanelTextBox(const QString& text, QWidget* parent)
+    : QLineEdit(text, parent)
+{
+}
+
+bool PanelTextBox::isChord(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers held = event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    return event->key() == Qt::Key_K && held == Qt::ControlModifier;
+}
+
+bool PanelTextBox::event(QEvent* event)
+{
+    // Taken as a key press in any key scheme, never as a shortcut of
+    // something else: the press is what the window's key preview looks at.
+    if (event->type() == QEvent::ShortcutOverride && isChord(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QLineEdit::event(event);
+}
+
+void PanelTextBox::keyPressEvent(QKeyEvent* event)
+{
+    // Passed on to the containers, as the box does with any key it has no
+    // use for, and the text, cursor and clipboard stay as they were.
+    if (isChord(event)) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
 
 LogoImage::LogoImage(QWidget* parent)

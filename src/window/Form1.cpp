@@ -105,7 +105,7 @@ Form1::Form1(SerialComm& comm, Clock& clock, Warner warn, QWidget* parent)
           DataPanel::View{
               [this] { return m_outerHeight; },
               [this](int twips) { setOuterHeightTwips(twips); },
-              [this](const QString& caption) { control<QPushButton>("Command34")->setText(caption); },
+              [this](const QString& caption) { control<PanelButton>("Command34")->setCaption(caption); },
               [this](bool visible) { control("Command34")->setVisible(visible); },
           })
     , m_panel(m_state, comm, m_timers, m_lines, m_link,
