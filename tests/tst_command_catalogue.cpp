@@ -1,6 +1,7 @@
 #include "PanelFixture.h"
 #include "display/TrafficTimers.h"
 
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -140,13 +141,38 @@ private Q_SLOTS:
         QCOMPARE(f.comm.writes().size(), 1);
     }
 
+    // Space, Return and the keypad's Enter press the focused button: the
+    // frame goes on the release, once however long the key is held.
+    void keyboardActivationSendsLikeAClick_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<QByteArray>("frame");
+        const Qt::KeyboardModifiers none, keypad(Qt::KeypadModifier);
+        QTest::newRow("POWER ON, Space") << "Command17" << Qt::Key_Space << none << QByteArray("C00\r");
+        QTest::newRow("POWER ON, Return") << "Command17" << Qt::Key_Return << none << QByteArray("C00\r");
+        QTest::newRow("REAL, keypad Enter") << "Command10" << Qt::Key_Enter << keypad << QByteArray("C12\r");
+        QTest::newRow("PC2 RGB, Return") << "Command72" << Qt::Key_Return << none << QByteArray("CF INPUT2 ANALOG\r");
+        QTest::newRow("STATUS, keypad Enter") << "Command44" << Qt::Key_Enter << keypad << QByteArray("CR0\r");
+        QTest::newRow("SEND, Return") << "Command95" << Qt::Key_Return << none << QByteArray("\r");
+    }
     void keyboardActivationSendsLikeAClick()
     {
+        QFETCH(QString, control);
+        QFETCH(Qt::Key, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(QByteArray, frame);
         PanelFixture f;
-        auto* real = f.form.control<QPushButton>("Command10");
-        QTest::keyClick(real, Qt::Key_Space);
-        QCOMPARE(f.comm.written(), QByteArray("C12\r"));
-        QCOMPARE(f.timers().Timer2->interval(), 2000);
+        QWidget* button = f.form.control(qPrintable(control));
+        QTest::keyPress(button, key, modifiers);
+        for (const QEvent::Type held : {QEvent::KeyRelease, QEvent::KeyPress}) {
+            QKeyEvent repeat(held, key, modifiers, QString(), true);
+            QApplication::sendEvent(button, &repeat);
+        }
+        QVERIFY(f.comm.written().isEmpty());
+        QTest::keyRelease(button, key, modifiers);
+        QCOMPARE(f.comm.written(), frame);
     }
 
     void timingStaysInForceForLaterUntimedButtons_data()
