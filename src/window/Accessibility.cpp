@@ -10,7 +10,9 @@ namespace orva {
 namespace {
 
 // A display line: static text whose name says which line it is and whose
-// value is the text it shows, which changes with the traffic.
+// value is the text it shows, which changes with the traffic. The name comes
+// from here, not from the label's accessible name: a label that has one no
+// longer tells screen readers that its text changed.
 class DisplayLineInterface : public QAccessibleWidget
 {
 public:
@@ -24,7 +26,9 @@ public:
         const QString shown = static_cast<const DisplayLabel*>(widget())->text();
         if (t == QAccessible::Value)
             return shown;
-        const QString own = QAccessibleWidget::text(t);
+        QString own = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && own.isEmpty())
+            own = accessibleNameOf(widget()->objectName(), QString());
         return t == QAccessible::Name && own.isEmpty() ? shown : own;
     }
 

@@ -15,6 +15,8 @@ namespace orva {
 // area; installAccessibleInterfaces() registers what they are:
 //   FrameBox      grouping, named after what it groups
 //   DisplayLabel  static text, named after the line, its text as the value
+//                 (the label keeps no accessible name of its own, so that
+//                 it still announces each change of its text)
 //   OutlineLine   separator (drawing only)
 //   LogoImage     graphic
 // Safe to call more than once.
