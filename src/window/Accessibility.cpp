@@ -23,13 +23,12 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QString shown = static_cast<const DisplayLabel*>(widget())->text();
         if (t == QAccessible::Value)
-            return shown;
+            return static_cast<const DisplayLabel*>(widget())->text();
         QString own = QAccessibleWidget::text(t);
         if (t == QAccessible::Name && own.isEmpty())
             own = accessibleNameOf(widget()->objectName(), QString());
-        return t == QAccessible::Name && own.isEmpty() ? shown : own;
+        return t == QAccessible::Name && own.isEmpty() ? static_cast<const DisplayLabel*>(widget())->text() : own;
     }
 
     QAccessible::State state() const override
