@@ -18,6 +18,16 @@ bool isEnterKey(const QKeyEvent* event)
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
 }
 
+// Hands handle the same key event with Space in place of Enter, and takes
+// back whether it was accepted.
+template <class Handler> void asSpace(QKeyEvent* event, Handler handle)
+{
+    QKeyEvent space(event->type(), Qt::Key_Space, event->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
+        event->isAutoRepeat(), event->count());
+    handle(&space);
+    event->setAccepted(space.isAccepted());
+}
+
 } // namespace
 
 PanelButton::PanelButton(const QString& caption, QColor back, QColor text, QWidget* parent)
@@ -49,29 +59,22 @@ void PanelButton::setCaption(const QString& caption)
 
 void PanelButton::keyPressEvent(QKeyEvent* event)
 {
-    if (!isEnterKey(event)) {
+    // Enter is handed on as the press key of buttons, so that Enter and
+    // Space cannot differ: a held key presses once, Escape while down
+    // cancels, and a button that does nothing on a click does nothing on
+    // either.
+    if (isEnterKey(event))
+        asSpace(event, [this](QKeyEvent* space) { QPushButton::keyPressEvent(space); });
+    else
         QPushButton::keyPressEvent(event);
-        return;
-    }
-    // Handed on as the press key of buttons, so that Enter and Space cannot
-    // differ: a held key presses once, Escape while down cancels, and a
-    // button that does nothing on a click does nothing on either.
-    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, event->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
-        event->isAutoRepeat(), event->count());
-    QPushButton::keyPressEvent(&space);
-    event->setAccepted(space.isAccepted());
 }
 
 void PanelButton::keyReleaseEvent(QKeyEvent* event)
 {
-    if (!isEnterKey(event)) {
+    if (isEnterKey(event))
+        asSpace(event, [this](QKeyEvent* space) { QPushButton::keyReleaseEvent(space); });
+    else
         QPushButton::keyReleaseEvent(event);
-        return;
-    }
-    QKeyEvent space(QEvent::KeyRelease, Qt::Key_Space, event->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
-        event->isAutoRepeat(), event->count());
-    QPushButton::keyReleaseEvent(&space);
-    event->setAccepted(space.isAccepted());
 }
 
 void PanelButton::paintEvent(QPaintEvent*)
