@@ -1,5 +1,6 @@
 #include "PanelFixture.h"
 
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -148,13 +149,35 @@ private Q_SLOTS:
         QCOMPARE(f.line.writes().size(), 1);
     }
 
+    // Space, Return and the keypad's Enter press the focused button: the
+    // frame goes on the release, once however long the key is held.
+    void keyboardActivationSendsLikeAClick_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::newRow("POWER ON, Space") << "Command17" << Qt::Key_Space << QByteArray("C00\r");
+        QTest::newRow("POWER ON, Return") << "Command17" << Qt::Key_Return << QByteArray("C00\r");
+        QTest::newRow("REAL, keypad Enter") << "Command10" << Qt::Key_Enter << QByteArray("C12\r");
+        QTest::newRow("PC2 RGB, Return") << "Command72" << Qt::Key_Return << QByteArray("CF INPUT2 ANALOG\r");
+        QTest::newRow("SEND, keypad Enter") << "Command95" << Qt::Key_Enter << QByteArray("\r");
+    }
     void keyboardActivationSendsLikeAClick()
     {
+        QFETCH(QString, control);
+        QFETCH(Qt::Key, key);
+        QFETCH(QByteArray, frame);
+        const Qt::KeyboardModifiers modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
         PanelFixture f;
-        auto* real = f.window.control<QPushButton>("Command10");
-        QTest::keyClick(real, Qt::Key_Space);
-        QCOMPARE(f.line.written(), QByteArray("C12\r"));
-        QCOMPARE(f.replies().timing().replyTimeout, 2000);
+        QWidget* button = f.window.control(qPrintable(control));
+        QTest::keyPress(button, key, modifiers);
+        for (const QEvent::Type held : {QEvent::KeyRelease, QEvent::KeyPress}) {
+            QKeyEvent repeat(held, key, modifiers, QString(), true);
+            QApplication::sendEvent(button, &repeat);
+        }
+        QVERIFY(f.line.written().isEmpty());
+        QTest::keyRelease(button, key, modifiers);
+        QCOMPARE(f.line.written(), frame);
     }
 
     void timingStaysInForceForLaterUntimedButtons_data()

@@ -1,7 +1,9 @@
 #include "PanelFixture.h"
 #include "window/Layout.h"
 
+#include <QClipboard>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -210,14 +212,25 @@ private Q_SLOTS:
         QVERIFY(!frame->isVisibleTo(&f.window));
     }
 
+    // The chord in the command line leaves the text, cursor and clipboard
+    // alone, also where the key scheme binds Ctrl+K to "delete to end of line".
     void chordReachesTheWindowAndTheTextBox()
     {
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            QVERIFY(
+                QKeySequence::keyBindings(QKeySequence::DeleteEndOfLine).contains(QKeySequence(Qt::CTRL | Qt::Key_K)));
         PanelFixture f;
         f.window.show();
+        f.window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         auto* text = f.window.control<QLineEdit>("Text1");
         text->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), text);
+        QTest::keyClicks(text, QStringLiteral("C00 typed"));
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_Home);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(f.window.windowHandle(), Qt::Key_Right);
+        QGuiApplication::clipboard()->setText(QStringLiteral("clipped before"));
         KeyRecorder recorder;
         text->installEventFilter(&recorder);
 
@@ -226,18 +239,30 @@ private Q_SLOTS:
         QVERIFY(f.engine.dataPanel().isArmed());
         // The box got the K itself (after the Ctrl key's own press).
         QCOMPARE(recorder.presses.count({int(Qt::Key_K), Qt::ControlModifier}), 1);
+        QCOMPARE(text->text(), QStringLiteral("C00 typed"));
+        QCOMPARE(text->cursorPosition(), 3);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("clipped before"));
 
         // An ordinary K still types into the box and leaves the panel alone.
         apply(f, Event::LogoDoubleClick);
         QTest::keyClick(f.window.windowHandle(), Qt::Key_K, Qt::NoModifier);
-        QCOMPARE(text->text(), QStringLiteral("k"));
+        QCOMPARE(text->text(), QStringLiteral("C00k typed"));
         QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::FullHeight);
     }
 
+    void tabReachesTheToggleBelowTheClientArea_data()
+    {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::newRow("Space") << Qt::Key_Space;
+        QTest::newRow("Return") << Qt::Key_Return;
+        QTest::newRow("keypad Enter") << Qt::Key_Enter;
+    }
     void tabReachesTheToggleBelowTheClientArea()
     {
+        QFETCH(Qt::Key, key);
         PanelFixture f;
         f.window.show();
+        f.window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         QCOMPARE(QApplication::focusWidget(), f.window.control("Command17"));
         auto* com = f.window.control<QPushButton>("Command33");
@@ -247,16 +272,17 @@ private Q_SLOTS:
         QTest::keyClick(f.window.windowHandle(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), f.window.control("Command15"));
 
-        // Closed: visible but out of view, it is next after "COM" and Space
-        // presses it, opening the data band.
+        // Closed: visible but out of view, it is next after "COM" and the
+        // key presses it, opening the data band.
         reach(f, State::Closed);
         QVERIFY(toggleOf(f)->y() >= f.window.height());
         com->setFocus();
         QTest::keyClick(f.window.windowHandle(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), toggleOf(f));
-        QTest::keyClick(f.window.windowHandle(), Qt::Key_Space);
+        QTest::keyClick(f.window.windowHandle(), key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
         QCOMPARE(f.engine.dataPanel().outerHeight(), DataPanel::DataHeight);
         QCOMPARE(toggleOf(f)->text(), DataPanel::HideCaption);
+        QVERIFY(f.line.written().isEmpty());
     }
 
     void startPosition_data()

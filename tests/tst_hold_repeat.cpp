@@ -223,6 +223,9 @@ private Q_SLOTS:
             f.clock.advance(600);
             QTest::keyRelease(b, Qt::Key_Space);
             QTest::keyClick(b, Qt::Key_Return);
+            QTest::keyPress(b, Qt::Key_Enter, Qt::KeypadModifier);
+            f.clock.advance(600);
+            QTest::keyRelease(b, Qt::Key_Enter, Qt::KeypadModifier);
             b->click();
             f.clock.advance(600);
             QVERIFY2(f.line.written().isEmpty(), name);

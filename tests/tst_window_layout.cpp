@@ -3,6 +3,7 @@
 #include "window/Layout.h"
 #include "window/Logo.h"
 
+#include <QAccessible>
 #include <QFontDatabase>
 #include <QImage>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -301,6 +303,59 @@ private Q_SLOTS:
                 || spec.kind == ControlKind::TextBox;
         QCOMPARE(int(tabs.size()), takesFocus);
         QCOMPARE(tabs.front(), 1); // Command17
+    }
+
+    // The window as a screen reader walks it, with "+" of "VOL" held down
+    // and after the chord: every control that takes the focus has a name in
+    // words, no two in one frame (or in the window) sound alike, and the
+    // controls that paint themselves show their role, value and state.
+    void screenReadersHearEveryControl()
+    {
+        PanelFixture f;
+        QTest::mousePress(f.window.control("Command1"), Qt::LeftButton);
+        QTest::keyClick(&f.window, Qt::Key_K, Qt::ControlModifier);
+        const auto heard
+            = [](const QString& control, QAccessible::Role role, const QString& name, const QString& value, bool down) {
+                  return QStringLiteral("%1: role %2, '%3', '%4'%5")
+                      .arg(control)
+                      .arg(role)
+                      .arg(name, value, down ? QStringLiteral(", down") : QString());
+              };
+        const QStringList sample{"Command1", "Command34", "Frame1", "Image1", "Label11", "Line7", "Option9"};
+        QStringList faults, seen;
+        int focusable = 0;
+        const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+            QStringList names;
+            for (int i = 0; i < node->childCount(); ++i) {
+                QAccessibleInterface* child = node->child(i);
+                walk(child);
+                const QString control = child->object()->objectName(), name = child->text(QAccessible::Name);
+                if (sample.contains(control))
+                    seen << heard(control, child->role(), name, child->text(QAccessible::Value),
+                        child->state().pressed || child->state().checked);
+                if (!child->state().focusable)
+                    continue;
+                ++focusable;
+                // In words: a glyph such as an arrow alone is no name.
+                const bool words = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isLetter(); });
+                if (!words || names.contains(name.trimmed(), Qt::CaseInsensitive))
+                    faults << control + QStringLiteral(": ") + name;
+                names << name.trimmed();
+            }
+        };
+        walk(QAccessible::queryAccessibleInterface(&f.window));
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+        const auto widgets = f.window.findChildren<QWidget*>();
+        QCOMPARE(focusable, std::count_if(widgets.begin(), widgets.end(), [](QWidget* w) { return w->focusPolicy(); }));
+        seen.sort();
+        QCOMPARE(seen,
+            QStringList({heard("Command1", QAccessible::Button, "VOL +", "", true),
+                heard("Command34", QAccessible::Button, "Close data", "", false),
+                heard("Frame1", QAccessible::Grouping, "POWER", "", false),
+                heard("Image1", QAccessible::Graphic, "ORVA logo", "", false),
+                heard("Label11", QAccessible::StaticText, "Transmit line", " C 0 9 CR ", false),
+                heard("Line7", QAccessible::Separator, "", "", false),
+                heard("Option9", QAccessible::RadioButton, "Speed 19200", "", true)}));
     }
 
     void windowProperties()

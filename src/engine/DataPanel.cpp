@@ -10,13 +10,16 @@ DataPanel::DataPanel(PortSelection& ports, QObject* parent)
 {
 }
 
-void DataPanel::keyPressed(QKeyCombination key)
+bool DataPanel::isChord(QKeyCombination key)
 {
-    // Only Shift, Ctrl and Alt count: Ctrl+Shift+K and Ctrl+Alt+K are not
-    // the chord, whatever else (keypad, Meta) comes with it.
     const Qt::KeyboardModifiers counted
         = key.keyboardModifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    if (QKeyCombination(counted, key.key()) != Chord)
+    return QKeyCombination(counted, key.key()) == Chord;
+}
+
+void DataPanel::keyPressed(QKeyCombination key)
+{
+    if (!isChord(key))
         return;
     setOuterHeight(ChordHeight);
     m_armed = true;

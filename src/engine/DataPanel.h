@@ -35,6 +35,10 @@ public:
 
     // Ctrl+K, with neither Shift nor Alt.
     static constexpr QKeyCombination Chord{Qt::ControlModifier, Qt::Key_K};
+    // Whether a key press is the chord: only Shift, Ctrl and Alt count, so
+    // Ctrl+Shift+K and Ctrl+Alt+K are not, whatever else (keypad, Meta)
+    // comes with it.
+    static bool isChord(QKeyCombination key);
 
     static inline const QString ShowCaption = QStringLiteral("データを表示する");
     static inline const QString HideCaption = QStringLiteral("データを表示しない");

@@ -1,13 +1,35 @@
 #include "window/Controls.h"
 
+#include "engine/DataPanel.h"
+#include "window/Accessibility.h"
 #include "window/Logo.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <qdrawutil.h>
 
 namespace orva {
+
+namespace {
+
+bool isEnterKey(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// Hands handle the same key event with Space in place of Enter, and takes
+// back whether it was accepted.
+template <class Handler> void asSpace(QKeyEvent* event, Handler handle)
+{
+    QKeyEvent space(event->type(), Qt::Key_Space, event->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
+        event->isAutoRepeat(), event->count());
+    handle(&space);
+    event->setAccepted(space.isAccepted());
+}
+
+} // namespace
 
 PanelButton::PanelButton(const QString& caption, QColor back, QColor text, QWidget* parent)
     : QPushButton(caption, parent)
@@ -28,6 +50,32 @@ QColor PanelButton::textColour() const
     // A coloured button is always a light one: its caption is black, as on
     // the classic desktop the panel was drawn for, even under a dark theme.
     return m_back.isValid() ? QColor(Qt::black) : QGuiApplication::palette().color(QPalette::ButtonText);
+}
+
+void PanelButton::setCaption(const QString& caption)
+{
+    setText(caption);
+    setAccessibleName(accessibleNameOf(objectName(), caption));
+}
+
+void PanelButton::keyPressEvent(QKeyEvent* event)
+{
+    // Enter is handed on as the press key of buttons, so that Enter and
+    // Space cannot differ: a held key presses once, Escape while down
+    // cancels, and a button that does nothing on a click does nothing on
+    // either.
+    if (isEnterKey(event))
+        asSpace(event, [this](QKeyEvent* space) { QPushButton::keyPressEvent(space); });
+    else
+        QPushButton::keyPressEvent(event);
+}
+
+void PanelButton::keyReleaseEvent(QKeyEvent* event)
+{
+    if (isEnterKey(event))
+        asSpace(event, [this](QKeyEvent* space) { QPushButton::keyReleaseEvent(space); });
+    else
+        QPushButton::keyReleaseEvent(event);
 }
 
 void PanelButton::paintEvent(QPaintEvent*)
@@ -119,6 +167,38 @@ void OutlineLine::paintEvent(QPaintEvent*)
     const QPointF shift = QPointF(m_width / 2.0, m_width / 2.0) - QPointF(pos());
     p.setPen(QPen(m_colour, m_width, Qt::SolidLine, Qt::SquareCap));
     p.drawLine(QPointF(m_from) + shift, QPointF(m_to) + shift);
+}
+
+PanelTextBox::PanelTextBox(const QString& text, QWidget* parent)
+    : QLineEdit(text, parent)
+{
+}
+
+bool PanelTextBox::isChord(const QKeyEvent* event)
+{
+    return DataPanel::isChord(event->keyCombination());
+}
+
+bool PanelTextBox::event(QEvent* event)
+{
+    // Taken as a key press in any key scheme, never as a shortcut of
+    // something else: the press is what the window's key preview looks at.
+    if (event->type() == QEvent::ShortcutOverride && isChord(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QLineEdit::event(event);
+}
+
+void PanelTextBox::keyPressEvent(QKeyEvent* event)
+{
+    // Passed on to the containers, as the box does with any key it has no
+    // use for, and the text, cursor and clipboard stay as they were.
+    if (isChord(event)) {
+        event->ignore();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }
 
 LogoImage::LogoImage(QWidget* parent)

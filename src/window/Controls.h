@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 
@@ -17,6 +18,11 @@ namespace orva {
 // rectangle while it has the keyboard focus, and its caption centred,
 // wrapped onto more lines when it does not fit. A button without a colour
 // of its own uses the system's button face and text colours.
+//
+// From the keyboard, Enter, Return and the keypad's Enter press the focused
+// button exactly as Space does: down on the key press, clicked on the
+// release, once however long the key is held. (A push button outside a
+// dialog otherwise lets them pass to its window.)
 class PanelButton : public QPushButton
 {
     Q_OBJECT
@@ -27,8 +33,14 @@ public:
     QColor backColour() const;
     QColor textColour() const;
 
+    // Sets the caption, and the name a screen reader gives the button with
+    // it.
+    void setCaption(const QString& caption);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     QColor m_back;
@@ -85,6 +97,26 @@ private:
     QPoint m_to;
     int m_width;
     QColor m_colour;
+};
+
+// The one-line text box. Ctrl+K, the window's key chord, passes it by: the
+// key press still arrives here and goes on to the window, but the box does
+// not edit with it. The key schemes of the X11, KDE and GNOME desktops bind
+// Ctrl+K to "delete to the end of the line", which would cut the rest of
+// the typed command into the clipboard whenever the chord is pressed here.
+class PanelTextBox : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit PanelTextBox(const QString& text, QWidget* parent = nullptr);
+
+    // Whether a key press is the window's chord: K with Ctrl, without Shift
+    // or Alt.
+    static bool isChord(const QKeyEvent* event);
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The logo picture, drawn at its natural size; a double-click on it is

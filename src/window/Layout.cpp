@@ -1,12 +1,12 @@
 #include "window/Layout.h"
 
+#include "window/Accessibility.h"
 #include "window/Controls.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHash>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRadioButton>
 
 #include <algorithm>
@@ -229,7 +229,7 @@ QWidget* makeWidget(const ControlSpec& spec, QWidget* parent)
         return option;
     }
     case ControlKind::TextBox:
-        return new QLineEdit(caption, parent);
+        return new PanelTextBox(caption, parent);
     case ControlKind::Image:
         return new LogoImage(parent);
     case ControlKind::Line: {
@@ -321,12 +321,16 @@ std::span<const ControlSpec> windowLayout()
 
 std::vector<QWidget*> buildControls(QWidget* window, std::span<const ControlSpec> layout)
 {
+    installAccessibleInterfaces();
     QHash<QByteArray, QWidget*> byName;
     std::vector<std::pair<int, QWidget*>> tabStops;
     for (const ControlSpec& spec : layout) {
         QWidget* parent = spec.parent ? byName.value(spec.parent, window) : window;
         QWidget* widget = makeWidget(spec, parent);
         widget->setObjectName(QString::fromLatin1(spec.name));
+        const QString spoken = accessibleNameOf(widget->objectName(), QString::fromUtf8(spec.caption));
+        if (!spoken.isEmpty())
+            widget->setAccessibleName(spoken);
         if (spec.kind != ControlKind::Line) {
             widget->setGeometry(twipsToPixels(spec.left), twipsToPixels(spec.top), twipsToPixels(spec.width),
                 twipsToPixels(spec.height));

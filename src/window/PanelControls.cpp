@@ -36,7 +36,7 @@ PanelControls PanelControls::resolve(const QWidget& window)
         require<QLabel>(window, TransmitLine),
         require<QLabel>(window, ReceiveLine),
         require<QLabel>(window, StatusLine),
-        require<QPushButton>(window, DataToggle),
+        require<PanelButton>(window, DataToggle),
         require<QLineEdit>(window, CommandLine),
         require<QPushButton>(window, SendButton),
         require<QPushButton>(window, ClearButton),

@@ -14,6 +14,7 @@ class QWidget;
 namespace orva {
 
 class LogoImage;
+class PanelButton;
 
 // Every control the window's code touches, resolved once after the controls
 // are built. A control missing from the window, or of another kind, stops
@@ -30,7 +31,7 @@ struct PanelControls
     QLabel* transmitLine;
     QLabel* receiveLine;
     QLabel* statusLine;
-    QPushButton* dataToggle;
+    PanelButton* dataToggle;
     QLineEdit* commandLine;
     QPushButton* sendButton;
     QPushButton* clearButton;

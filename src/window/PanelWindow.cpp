@@ -153,7 +153,8 @@ void PanelWindow::bindControls()
     connect(&dataPanel, &DataPanel::outerHeightChanged, this, &PanelWindow::applyOuterHeight);
     connect(&dataPanel, &DataPanel::toggleChanged, c.dataToggle,
         [toggle = c.dataToggle](const QString& caption, bool visible) {
-            toggle->setText(caption);
+            // The caption is also the button's spoken name.
+            toggle->setCaption(caption);
             toggle->setVisible(visible);
         });
 
