@@ -194,7 +194,7 @@ QStringList listLines(bool json)
         if (action.kind == ActionKind::List)
             continue;
         const QString name = action.kind == ActionKind::Send ? QStringLiteral("send CODE") : title(action);
-        const QString code = action.kind == ActionKind::Send ? QStringLiteral("CODE") : codeOf(action);
+        const QString code = action.kind == ActionKind::Send ? QStringLiteral("(the code given)") : codeOf(action);
         if (json) {
             const QJsonObject object{{QStringLiteral("action"), name}, {QStringLiteral("code"), code}};
             lines.append(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
