@@ -27,8 +27,8 @@ private Q_SLOTS:
 
         auto row = [](const char* name, const char* line, const char* title, const char* code,
                        const char* ports = "/dev/ttyS0", int timeout = 1000, bool slow = false) {
-            QTest::newRow(name) << QString::fromLatin1(line) << QString::fromLatin1(title)
-                                << QString::fromLatin1(code) << QString::fromLatin1(ports) << timeout << slow;
+            QTest::newRow(name) << QString::fromLatin1(line) << QString::fromLatin1(title) << QString::fromLatin1(code)
+                                << QString::fromLatin1(ports) << timeout << slow;
         };
         row("power on, default port", "power on", "power on", "C00");
         row("fan mode code has blanks", "fan l2", "fan l2", "CF FANMODE L2");

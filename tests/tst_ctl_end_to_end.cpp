@@ -68,16 +68,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("status") << "status" << "Stand by";
-        QTest::newRow("input?") << "input?" << "Computer 1";
-        QTest::newRow("lamp-hours") << "lamp-hours" << "1234";
-        QTest::newRow("orientation") << "orientation" << "Normally";
-        QTest::newRow("temperatures") << "temperatures" << "24.0 25.5 26.0";
-        QTest::newRow("lamp-mode") << "lamp-mode" << "LAMP OFF";
-        QTest::newRow("mute? in standby") << "mute?" << "Stand by";
-        QTest::newRow("model") << "model" << "TK600";
-        QTest::newRow("pressure") << "pressure" << "1013 hPa";
-        QTest::newRow("send as the receive line") << "send CR0" << "8 0 CR";
+        QTest::newRow("status") << "status"
+                                << "Stand by";
+        QTest::newRow("input?") << "input?"
+                                << "Computer 1";
+        QTest::newRow("lamp-hours") << "lamp-hours"
+                                    << "1234";
+        QTest::newRow("orientation") << "orientation"
+                                     << "Normally";
+        QTest::newRow("temperatures") << "temperatures"
+                                      << "24.0 25.5 26.0";
+        QTest::newRow("lamp-mode") << "lamp-mode"
+                                   << "LAMP OFF";
+        QTest::newRow("mute? in standby") << "mute?"
+                                          << "Stand by";
+        QTest::newRow("model") << "model"
+                               << "TK600";
+        QTest::newRow("pressure") << "pressure"
+                                  << "1013 hPa";
+        QTest::newRow("send as the receive line") << "send CR0"
+                                                  << "8 0 CR";
     }
     void queries()
     {
@@ -103,10 +113,11 @@ private Q_SLOTS:
 
     void valuesInJson()
     {
-        const Run run = ctl({QStringLiteral("--json"), QStringLiteral("--port"), sim.device(),
-            QStringLiteral("temperatures")});
+        const Run run
+            = ctl({QStringLiteral("--json"), QStringLiteral("--port"), sim.device(), QStringLiteral("temperatures")});
         QCOMPARE(jsonOf(run.out).value(QLatin1String("value")).toArray(), (QJsonArray{24.0, 25.5, 26.0}));
-        const Run hpa = ctl({QStringLiteral("--json"), QStringLiteral("--port"), sim.device(), QStringLiteral("pressure")});
+        const Run hpa
+            = ctl({QStringLiteral("--json"), QStringLiteral("--port"), sim.device(), QStringLiteral("pressure")});
         QCOMPARE(jsonOf(hpa.out).value(QLatin1String("value")).toInt(), 1013);
     }
 
@@ -138,7 +149,8 @@ private Q_SLOTS:
 
     void missingDevice()
     {
-        const Run run = ctl({QStringLiteral("--port"), QStringLiteral("/dev/orva-no-such-device"), QStringLiteral("status")});
+        const Run run
+            = ctl({QStringLiteral("--port"), QStringLiteral("/dev/orva-no-such-device"), QStringLiteral("status")});
         QCOMPARE(run.exit, 3);
         QVERIFY2(run.err.contains(QLatin1String("No such file or directory")), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());

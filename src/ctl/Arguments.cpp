@@ -133,8 +133,7 @@ Request parseArguments(const QStringList& arguments)
 
 QString usageLine()
 {
-    return QStringLiteral(
-        "Usage: orva-ctl [--port LINE]... [--speed 19200|9600] [--timeout MS] [--json] ACTION [ARG]");
+    return QStringLiteral("Usage: orva-ctl [--port LINE]... [--speed 19200|9600] [--timeout MS] [--json] ACTION [ARG]");
 }
 
 QString helpText()

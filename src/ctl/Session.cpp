@@ -14,8 +14,8 @@ Session::Session(QString port, std::unique_ptr<SerialLine> line, Clock& clock)
 {
     m_exchange.port = std::move(port);
     QObject::connect(&m_engine.replies(), &ReplyWindow::replyReceived, &m_context, [this] { onReply(); });
-    QObject::connect(&m_engine.ports(), &PortSelection::warning, &m_context,
-        [this](const QString& text) { onWarning(text); });
+    QObject::connect(
+        &m_engine.ports(), &PortSelection::warning, &m_context, [this](const QString& text) { onWarning(text); });
 }
 
 Session::~Session()

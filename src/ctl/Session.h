@@ -16,12 +16,12 @@ namespace orva::ctl {
 struct Exchange
 {
     QString port;
-    QString openError; // the port could not be opened: the description
-    QString lineError; // the line failed while the reply was awaited
-    QString sent;      // the frame as written; empty when nothing was sent
-    QString reply;     // the characters received, as they came
-    QString received;  // the receive line
-    QString status;    // the status line
+    QString openError;     // the port could not be opened: the description
+    QString lineError;     // the line failed while the reply was awaited
+    QString sent;          // the frame as written; empty when nothing was sent
+    QString reply;         // the characters received, as they came
+    QString received;      // the receive line
+    QString status;        // the status line
     bool complete = false; // the reply reached its end (ACK, NAK or CR)
     double ms = 0;         // from the write to the end of the reply or the wait
     int timeoutMs = 0;
