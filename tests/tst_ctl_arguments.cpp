@@ -102,7 +102,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("plain");
         QTest::addColumn<int>("exit");
 
-        auto row = [](const char* name, const char* action, QByteArrayList pieces, bool ok, const char* plain,
+        auto row = [](const char* name, const char* action, const QByteArrayList& pieces, bool ok, const char* plain,
                        int exit) {
             QTest::newRow(name) << QString::fromLatin1(action) << pieces << ok << QString::fromLatin1(plain) << exit;
         };

@@ -5,9 +5,12 @@
 #include "engine/line/LineFactory.h"
 #include "engine/timing/QtClock.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QTimer>
+#include <QThread>
 
+#include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -21,8 +24,38 @@ void print(std::FILE* stream, const QString& line)
 }
 
 // Beyond every port's own timeout: the program ends even if a line never
-// reports back.
+// reports back (an opening that blocks, a close that waits).
 constexpr int Backstop = 5000;
+
+// One port, on a thread of its own from the opening to the closing.
+struct Port
+{
+    Exchange exchange;
+    std::atomic<bool> done{false};
+    std::unique_ptr<QThread> thread;
+};
+
+// The whole life of one port's session, on its own thread with its own
+// event loop and clock: open, send, wait, close.
+void serve(Port& port, const QString& line, const Request& request)
+{
+    Exchange exchange;
+    {
+        QtClock clock;
+        // The second port choice stays unused: orva-ctl addresses each
+        // projector on a line of its own.
+        Session session(line, makeLine(PortNames{line, QString()}), clock);
+        if (session.open(request.speed)) {
+            QEventLoop loop;
+            session.send(request.code, request.timeoutMs, [&loop] { loop.quit(); });
+            if (session.isWaiting())
+                loop.exec();
+        }
+        exchange = session.exchange();
+    } // closes the line
+    port.exchange = std::move(exchange);
+    port.done.store(true, std::memory_order_release);
+}
 
 } // namespace
 
@@ -35,47 +68,39 @@ int run(const Request& request, std::FILE* out, std::FILE* err)
         return 0;
     }
 
-    QtClock clock;
-    QEventLoop loop;
-    std::vector<std::unique_ptr<Session>> sessions;
-    sessions.reserve(std::size_t(request.ports.size()));
-    for (const QString& port : request.ports) {
-        // The second port choice stays unused: orva-ctl addresses each
-        // projector on its own line.
-        sessions.push_back(std::make_unique<Session>(port, makeLine(PortNames{port, QString()}), clock));
+    // Each port opens, sends and closes on a thread of its own: the
+    // openings and closings of the devices (lock files, drivers, network
+    // connections) then overlap instead of adding up, and a line that is
+    // slow to open holds up no other.
+    std::vector<Port> ports(std::size_t(request.ports.size()));
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        Port& port = ports[i];
+        const QString line = request.ports.at(qsizetype(i));
+        port.thread.reset(QThread::create([&port, line, &request] { serve(port, line, request); }));
+        port.thread->start();
     }
-
-    // All ports are opened first, so that the frames then go out together.
-    std::vector<Session*> opened;
-    for (const auto& session : sessions) {
-        if (session->open(request.speed))
-            opened.push_back(session.get());
-    }
-    auto waiting = [&opened] {
-        return std::any_of(opened.begin(), opened.end(), [](const Session* s) { return s->isWaiting(); });
-    };
-    for (Session* session : opened)
-        session->send(request.code, request.timeoutMs, [&] {
-            if (!waiting())
-                loop.quit();
-        });
-
-    QTimer backstop;
-    backstop.setSingleShot(true);
-    QObject::connect(&backstop, &QTimer::timeout, &loop, [&] {
-        for (Session* session : opened)
-            session->abandon();
-        loop.quit();
-    });
-    if (waiting()) {
-        backstop.start(request.timeoutMs + Backstop);
-        loop.exec();
+    const QDeadlineTimer deadline(request.timeoutMs + Backstop);
+    bool stuck = false;
+    for (Port& port : ports) {
+        if (!port.thread->wait(deadline)) {
+            stuck = true;
+            continue;
+        }
+        port.thread.reset();
     }
 
     QList<Outcome> outcomes;
-    const bool several = sessions.size() > 1;
-    for (const auto& session : sessions) {
-        const Exchange& exchange = session->exchange();
+    const bool several = ports.size() > 1;
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        Exchange exchange;
+        if (ports[i].done.load(std::memory_order_acquire) && !ports[i].thread) {
+            exchange = ports[i].exchange;
+        } else {
+            exchange.port = request.ports.at(qsizetype(i));
+            exchange.timeoutMs = request.timeoutMs;
+            exchange.lineError
+                = QStringLiteral("the line did not report back within %1 ms").arg(request.timeoutMs + Backstop);
+        }
         const Outcome outcome = evaluate(action, exchange);
         outcomes.append(outcome);
         if (request.json)
@@ -84,7 +109,13 @@ int run(const Request& request, std::FILE* out, std::FILE* err)
             print(outcome.ok ? out : err, plainLine(exchange, outcome, several));
     }
     std::fflush(out);
-    return exitStatus(outcomes);
+    std::fflush(err);
+    const int status = exitStatus(outcomes);
+    // A thread still caught in its line cannot be stopped safely; the
+    // process ends without waiting for it.
+    if (stuck)
+        std::_Exit(status);
+    return status;
 }
 
 } // namespace orva::ctl

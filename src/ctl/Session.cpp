@@ -25,10 +25,14 @@ Session::~Session()
 
 bool Session::open(LineSpeed speed)
 {
+    // As the operator picks the speed and then the port in the panel's
+    // settings frame: the closed line takes the speed, and the port choice
+    // opens it, once. (The panel's own start opens COM1 at 19200 and opens
+    // it again when it checks the option; each opening of a device costs a
+    // lock file.)
     m_opening = true;
-    m_engine.start();
-    if (m_line->isOpen() && speed != m_engine.ports().speed())
-        m_engine.ports().chooseSpeed(speed);
+    m_engine.ports().chooseSpeed(speed);
+    m_engine.ports().choosePort(Port::Com1);
     m_opening = false;
     if (m_line->isOpen() && m_openWarnings.isEmpty())
         return true;

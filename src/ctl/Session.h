@@ -37,7 +37,8 @@ inline constexpr QChar CarriageReturn = QChar(13);
 // timeout to pass. The reply goes through the engine's reply window, so the
 // receive and status lines are exactly the panel's. The display timers of
 // the reply window are set beyond the timeout, so that they never mark or
-// clear the reply while it is awaited.
+// clear the reply while it is awaited. A session lives on one thread, with
+// a clock of that thread.
 class Session
 {
 public:
@@ -46,8 +47,9 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Opens the line (at 19200 baud, then the speed asked for). False, with
-    // the description in exchange().openError, when it cannot be opened.
+    // Opens the line at the speed through the engine's port selection.
+    // False, with the description in exchange().openError, when it cannot
+    // be opened.
     bool open(LineSpeed speed);
     // Sends the frame of code; done() is called once, from the event loop,
     // when the reply is complete, the line has failed or timeoutMs passed.
