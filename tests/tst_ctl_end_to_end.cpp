@@ -3,6 +3,7 @@
 #include "engine/protocol/TrafficText.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,10 @@
 
 #include <memory>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace orva;
 
@@ -147,12 +152,30 @@ private Q_SLOTS:
         QVERIFY(run.err.contains(QLatin1String("no reply within 400 ms")));
     }
 
-    void missingDevice()
+    // A port that cannot be opened: exit 3 with the system's description.
+    void unopenable_data()
     {
-        const Run run
-            = ctl({QStringLiteral("--port"), QStringLiteral("/dev/orva-no-such-device"), QStringLiteral("status")});
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("missing device") << false << "No such file or directory";
+        QTest::newRow("held by another program") << true << "is in use by another program";
+    }
+    void unopenable()
+    {
+        QFETCH(bool, held);
+        QString device = QStringLiteral("/dev/orva-no-such-device");
+        int holder = -1;
+        if (held) {
+            device = sim.device();
+            holder = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+        }
+        const Run run = ctl({QStringLiteral("--port"), device, QStringLiteral("status")});
+        if (holder >= 0)
+            ::close(holder);
         QCOMPARE(run.exit, 3);
-        QVERIFY2(run.err.contains(QLatin1String("No such file or directory")), qPrintable(run.err));
+        QFETCH(QString, description);
+        QVERIFY2(run.err.contains(description), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
     }
 
