@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -73,6 +74,24 @@ QStringList ctl(const QStringList& ports, const QString& action, const QStringLi
     return command << action;
 }
 
+// What the lock file costs that the serial layer (QSerialPort) makes and
+// removes around each opening of a device: create, write, fdatasync,
+// unlink, in the folder it uses. Where that folder is on a disk rather than
+// in memory (/run on tmpfs), this is a good part of a run. -1 when the
+// folder cannot be written.
+double lockFileMs()
+{
+    const QByteArray path = "/var/lock/LCK..orva-ctl-bench";
+    const TimePoint t0 = SteadyClock::now();
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return -1;
+    const bool written = ::write(fd, "0\n", 2) == 2 && ::fdatasync(fd) == 0;
+    ::close(fd);
+    ::unlink(path.constData());
+    return written ? msBetween(t0, SteadyClock::now()) : -1;
+}
+
 void oneStatus(bool quick)
 {
     SimulatorProcess sim;
@@ -81,7 +100,7 @@ void oneStatus(bool quick)
         return;
     }
     const int runs = quick ? 3 : 60;
-    std::vector<double> tool, bare, loading;
+    std::vector<double> tool, bare, loading, locks;
     for (int i = 0; i < runs + 3; ++i) {
         // Interleaved, so that all see the same load; the first few warm
         // the caches and are not counted.
@@ -96,6 +115,8 @@ void oneStatus(bool quick)
             tool.push_back(t);
             bare.push_back(b);
             loading.push_back(l);
+            if (const double k = lockFileMs(); k >= 0)
+                locks.push_back(k);
         }
     }
     const Summary t = summarize(tool), b = summarize(bare), l = summarize(loading);
@@ -108,6 +129,9 @@ void oneStatus(bool quick)
     // What the libraries cost before any line is touched.
     printRow(QStringLiteral("orva-ctl --version, start to exit, median"), ms(l.median, 2),
         QStringLiteral("bare program ") + ms(b.median, 2), QString(), QString());
+    if (!locks.empty())
+        printRow(QStringLiteral("serial layer's lock file, create to unlink, median"), ms(summarize(locks).median, 2),
+            QStringLiteral("part of each opening"), QString(), QString());
 }
 
 void room(bool quick)
