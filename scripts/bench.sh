@@ -37,4 +37,9 @@ if { ((startup)) || ! ((figures)); } && command -v xvfb-run >/dev/null; then
   xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb \
     "$dir/bench/orva-bench" "${quick[@]}" startup || status=$?
 fi
+if ! ((figures)); then
+  cmake --build "$dir" --target orva-ctl-bench >/dev/null
+  echo
+  "$dir/bench/orva-ctl-bench" "${quick[@]}" || status=$?
+fi
 exit $status

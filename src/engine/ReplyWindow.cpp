@@ -81,6 +81,7 @@ void ReplyWindow::onReceived()
         m_reply.remove(0, m_reply.size() - MaxReplyLength);
     m_awaitingReply = false;
     showReply();
+    Q_EMIT replyReceived();
 }
 
 void ReplyWindow::showReply()

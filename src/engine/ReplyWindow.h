@@ -79,6 +79,9 @@ public:
 
 Q_SIGNALS:
     void lineChanged(orva::TrafficLine line, const QString& text);
+    // Characters have arrived and are shown and decoded: reply() and the
+    // three lines hold what the panel shows for them.
+    void replyReceived();
     // The open line refused a frame of send().
     void writeFailed(const QString& description);
 

@@ -21,11 +21,14 @@ root="$scratch/root/usr"
 "$root/bin/orva-panel" --help | grep -q -- '--com1'
 "$root/bin/orva-panel" --version | grep -q '1.40'
 "$root/bin/orva-projector-sim" --help >/dev/null
+"$root/bin/orva-ctl" --help | grep -q -- '--port'
+"$root/bin/orva-ctl" --version | grep -q '1.40'
 
 id=org.orva.TkControlPanel
 for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/48x48/apps/$id.png \
-         share/man/man1/orva-panel.1 share/man/man1/orva-projector-sim.1; do
+         share/man/man1/orva-panel.1 share/man/man1/orva-projector-sim.1 \
+         share/man/man1/orva-ctl.1 share/bash-completion/completions/orva-ctl; do
   [ -s "$root/$f" ] || { echo "missing $f"; exit 1; }
 done
 echo "package ok"

@@ -82,7 +82,8 @@ struct Query
     std::span<const Row> rows = {};
 };
 
-// In the order the queries are tried; at most one can match a frame.
+// In the order the queries are tried (that of StatusQuery); at most one can
+// match a frame.
 const Query Queries[] = {
     {"CR0", Decoding::Table, 4, PowerState},
     {"CR1", Decoding::Table, 2, InputSource},
@@ -150,6 +151,12 @@ QString pressure(const QString& r, qint16& pressureValue)
 }
 
 } // namespace
+
+QLatin1String statusQueryCode(StatusQuery query)
+{
+    static_assert(sizeof(Queries) / sizeof(Queries[0]) == std::size_t(StatusQuery::LampMode) + 1);
+    return QLatin1String(Queries[std::size_t(query)].code);
+}
 
 std::optional<QString> decodeStatus(
     const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue)

@@ -24,6 +24,22 @@ namespace orva {
 std::optional<QString> decodeStatus(
     const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue);
 
+// The nine status queries, in the order the decoder tries them.
+enum class StatusQuery : quint8 {
+    PowerState,   // "CR0"
+    InputSource,  // "CR1"
+    Orientation,  // "CR4"
+    LampHours,    // "CR3"
+    Temperatures, // "CR6"
+    MuteState,    // "CRA"
+    ModelName,    // "CR9"
+    AirPressure,  // "CR PRESSURE"
+    LampMode,     // "CR7"
+};
+
+// The command code of a status query, as the decoder recognises its frame.
+QLatin1String statusQueryCode(StatusQuery query);
+
 // Status text of a pressure reply whose reading lies outside the range the
 // conversion to hPa can handle (see pressureHpa()).
 inline const QString PressureOutOfRange = QStringLiteral(" Pressure out of range");

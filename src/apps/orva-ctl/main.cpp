@@ -1,0 +1,32 @@
+#include "ctl/Arguments.h"
+#include "ctl/Run.h"
+#include "orva/Version.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const orva::ctl::Request request = orva::ctl::parseArguments(arguments);
+    switch (request.mode) {
+    case orva::ctl::Request::Mode::Help:
+        std::fputs(qPrintable(orva::ctl::helpText()), stdout);
+        return 0;
+    case orva::ctl::Request::Mode::Version:
+        std::printf("orva-ctl %s\n", orva::VersionText);
+        return 0;
+    case orva::ctl::Request::Mode::Usage:
+        std::fprintf(stderr, "orva-ctl: %s\n%s\nTry 'orva-ctl --help'.\n", qPrintable(request.message),
+            qPrintable(orva::ctl::usageLine()));
+        return 2;
+    case orva::ctl::Request::Mode::Run:
+        break;
+    }
+
+    QCoreApplication app(argc, argv);
+    return orva::ctl::run(request, stdout, stderr);
+}

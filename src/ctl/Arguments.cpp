@@ -1,0 +1,176 @@
+#include "ctl/Arguments.h"
+
+#include "engine/line/PortNames.h"
+
+namespace orva::ctl {
+
+namespace {
+
+Request usage(const QString& message)
+{
+    Request request;
+    request.mode = Request::Mode::Usage;
+    request.message = message;
+    return request;
+}
+
+// A code goes out as one frame on one line: a carriage return or any other
+// control character in it would make it something else.
+bool isSendable(const QString& code)
+{
+    for (const QChar c : code) {
+        if (c.unicode() < 32 || c.unicode() == 127)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Request parseArguments(const QStringList& arguments)
+{
+    Request request;
+    QStringList words; // the action and its argument
+    bool optionsEnded = false;
+
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString arg = arguments.at(i);
+        if (optionsEnded || !arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-")) {
+            if (arg == QLatin1String("-h") && !optionsEnded) {
+                request.mode = Request::Mode::Help;
+                return request;
+            }
+            words.append(arg);
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == QLatin1String("--help")) {
+            request.mode = Request::Mode::Help;
+            return request;
+        }
+        if (arg == QLatin1String("--version")) {
+            request.mode = Request::Mode::Version;
+            return request;
+        }
+        if (arg == QLatin1String("--json")) {
+            request.json = true;
+            continue;
+        }
+
+        QString value;
+        bool attached = false;
+        if (const qsizetype eq = arg.indexOf(QLatin1Char('=')); eq > 0) {
+            value = arg.mid(eq + 1);
+            arg.truncate(eq);
+            attached = true;
+        }
+        if (arg != QLatin1String("--port") && arg != QLatin1String("--speed") && arg != QLatin1String("--timeout"))
+            return usage(QStringLiteral("unknown option '%1'").arg(arguments.at(i)));
+        if (!attached) {
+            if (i + 1 >= arguments.size())
+                return usage(QStringLiteral("option '%1' needs a value").arg(arg));
+            value = arguments.at(++i);
+        }
+
+        if (arg == QLatin1String("--port")) {
+            if (value.isEmpty())
+                return usage(QStringLiteral("option '--port' needs a line"));
+            request.ports.append(value);
+        } else if (arg == QLatin1String("--speed")) {
+            if (value == QLatin1String("19200"))
+                request.speed = LineSpeed::Baud19200;
+            else if (value == QLatin1String("9600"))
+                request.speed = LineSpeed::Baud9600;
+            else
+                return usage(QStringLiteral("speed '%1' is not 19200 or 9600").arg(value));
+        } else {
+            bool number = false;
+            const int ms = value.toInt(&number);
+            if (!number || ms < 1 || ms > Request::MaxTimeoutMs)
+                return usage(
+                    QStringLiteral("timeout '%1' is not 1 to %2 milliseconds").arg(value).arg(Request::MaxTimeoutMs));
+            request.timeoutMs = ms;
+        }
+    }
+
+    if (words.isEmpty())
+        return usage(QStringLiteral("no action given"));
+    const QString name = words.takeFirst();
+    if (!isActionName(name))
+        return usage(QStringLiteral("unknown action '%1'").arg(name));
+
+    const QString choices = argumentsOf(name);
+    if (name == QLatin1String("send")) {
+        if (words.isEmpty())
+            return usage(QStringLiteral("'send' needs a code"));
+        // "send CR PRESSURE" unquoted is the code "CR PRESSURE".
+        request.code = words.join(QLatin1Char(' '));
+        words.clear();
+        if (!isSendable(request.code))
+            return usage(QStringLiteral("the code holds a control character"));
+    } else if (!choices.isEmpty()) {
+        if (words.isEmpty())
+            return usage(QStringLiteral("'%1' needs one of %2").arg(name, choices));
+        const QString argument = words.takeFirst();
+        if (!findAction(name, argument))
+            return usage(QStringLiteral("'%1' takes %2, not '%3'").arg(name, choices, argument));
+        request.action = findAction(name, argument);
+    }
+    if (!words.isEmpty())
+        return usage(QStringLiteral("unexpected argument '%1'").arg(words.first()));
+
+    if (!request.action)
+        request.action = findAction(name, QString());
+    if (request.action->kind != ActionKind::Send)
+        request.code = codeOf(*request.action);
+    if (request.ports.isEmpty())
+        request.ports.append(PortNames::platformDefaults().com1);
+    return request;
+}
+
+QString usageLine()
+{
+    return QStringLiteral("Usage: orva-ctl [--port LINE]... [--speed 19200|9600] [--timeout MS] [--json] ACTION [ARG]");
+}
+
+QString helpText()
+{
+    QString text = usageLine()
+        + QStringLiteral("\n\n"
+                         "Sends the control panel's commands and status queries to ORVA TK500 / TK600\n"
+                         "projectors and prints their replies, on one line or on many at once.\n"
+                         "\n"
+                         "Options:\n"
+                         "  --port LINE    the projector's line: a serial device (default %1);\n"
+                         "                 repeat it to address several projectors in parallel\n"
+                         "  --speed BAUD   19200 (default) or 9600\n"
+                         "  --timeout MS   how long to wait for each reply (default %2)\n"
+                         "  --json         one JSON object per line for each port\n"
+                         "  --help         show this text; --version: the version\n"
+                         "\n"
+                         "Actions (\"orva-ctl list\" shows the code of each):\n")
+              .arg(PortNames::platformDefaults().com1)
+              .arg(Request::DefaultTimeoutMs);
+    QString previous;
+    for (const Action& action : actions()) {
+        const QString name = QLatin1String(action.name);
+        if (name == previous)
+            continue;
+        previous = name;
+        QString synopsis = name;
+        if (action.kind == ActionKind::Send)
+            synopsis += QStringLiteral(" CODE");
+        else if (const QString choices = argumentsOf(name); !choices.isEmpty())
+            synopsis += QLatin1Char(' ') + choices;
+        text += QStringLiteral("  ") + synopsis + QLatin1Char('\n');
+    }
+    text += QStringLiteral("\n"
+                           "Exit status: 0 every port answered as expected, 1 a port gave no or an\n"
+                           "unexpected reply, 3 a port could not be opened, 2 a usage error.\n");
+    return text;
+}
+
+} // namespace orva::ctl

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "ctl/Arguments.h"
+
+#include <cstdio>
+
+namespace orva::ctl {
+
+// Carries out a request of Mode::Run: every port is opened, sent the
+// action's code and closed again on a thread of its own, all at once, each
+// waiting until its reply is complete or its timeout has passed. Then one
+// line per port is printed, in the order the ports were given (plain
+// results on out, failures on err; with --json every port's object on out
+// and the failures also on err). Returns the exit status. Needs a
+// QCoreApplication.
+int run(const Request& request, std::FILE* out, std::FILE* err);
+
+} // namespace orva::ctl

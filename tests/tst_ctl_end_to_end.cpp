@@ -1,0 +1,233 @@
+#include "SimulatorProcess.h"
+#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+using namespace orva;
+
+namespace {
+
+// The limit of every wait: far beyond what any run needs.
+constexpr int Patience = 30000;
+
+struct Run
+{
+    int exit = -1;
+    QString out;
+    QString err;
+    qint64 wallMs = 0;
+};
+
+// The built orva-ctl, run as a script would run it: no display, no Qt
+// platform chosen.
+Run ctl(const QStringList& arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    process.setProcessEnvironment(environment);
+    QElapsedTimer wall;
+    wall.start();
+    process.start(QStringLiteral(ORVA_CTL), arguments);
+    Run run;
+    if (!process.waitForFinished(Patience) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.wallMs = wall.elapsed();
+    run.exit = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QJsonObject jsonOf(const QString& line)
+{
+    return QJsonDocument::fromJson(line.trimmed().toUtf8()).object();
+}
+
+} // namespace
+
+class CtlEndToEndTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(sim.start(), qPrintable(sim.error())); }
+
+    // Each query against the simulated projector in standby: the plain
+    // output, and the status text exactly as the panel decodes the reply.
+    void queries_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("plain");
+        QTest::newRow("status") << "status"
+                                << "Stand by";
+        QTest::newRow("input?") << "input?"
+                                << "Computer 1";
+        QTest::newRow("lamp-hours") << "lamp-hours"
+                                    << "1234";
+        QTest::newRow("orientation") << "orientation"
+                                     << "Normally";
+        QTest::newRow("temperatures") << "temperatures"
+                                      << "24.0 25.5 26.0";
+        QTest::newRow("lamp-mode") << "lamp-mode"
+                                   << "LAMP OFF";
+        QTest::newRow("mute? in standby") << "mute?"
+                                          << "Stand by";
+        QTest::newRow("model") << "model"
+                               << "TK600";
+        QTest::newRow("pressure") << "pressure"
+                                  << "1013 hPa";
+        QTest::newRow("send as the receive line") << "send CR0"
+                                                  << "8 0 CR";
+    }
+    void queries()
+    {
+        QFETCH(QString, action);
+        const QStringList words = action.split(u' ');
+        const Run run = ctl(QStringList{QStringLiteral("--port"), sim.device()} + words);
+        QCOMPARE(run.exit, 0);
+        QFETCH(QString, plain);
+        QCOMPARE(run.out, plain + u'\n');
+
+        const Run json = ctl(QStringList{QStringLiteral("--json"), QStringLiteral("--port"), sim.device()} + words);
+        QCOMPARE(json.exit, 0);
+        const QJsonObject o = jsonOf(json.out);
+        QCOMPARE(o.value(QLatin1String("ok")).toBool(), true);
+        QCOMPARE(o.value(QLatin1String("port")).toString(), sim.device());
+        qint16 pressure = 0;
+        const QString reply = o.value(QLatin1String("reply")).toString();
+        const QString sent = o.value(QLatin1String("sent")).toString();
+        QCOMPARE(o.value(QLatin1String("text")).toString(),
+            decodeStatus(sent, QString(), renderTraffic(reply), pressure).value_or(QString()));
+        QVERIFY(o.value(QLatin1String("ms")).toDouble() > 0);
+    }
+
+    void valuesInJson()
+    {
+        const Run run
+            = ctl({QStringLiteral("--json"), QStringLiteral("--port"), sim.device(), QStringLiteral("temperatures")});
+        QCOMPARE(jsonOf(run.out).value(QLatin1String("value")).toArray(), (QJsonArray{24.0, 25.5, 26.0}));
+        const Run hpa
+            = ctl({QStringLiteral("--json"), QStringLiteral("--port"), sim.device(), QStringLiteral("pressure")});
+        QCOMPARE(jsonOf(hpa.out).value(QLatin1String("value")).toInt(), 1013);
+    }
+
+    void powerOnThenCountDown()
+    {
+        SimulatorProcess own({QStringLiteral("--warmup"), QStringLiteral("60000")});
+        QVERIFY2(own.start(), qPrintable(own.error()));
+        const Run on = ctl({QStringLiteral("--port"), own.device(), QStringLiteral("power"), QStringLiteral("on")});
+        QCOMPARE(on.exit, 0);
+        QCOMPARE(on.out, QStringLiteral("ACK\n"));
+        const Run status = ctl({QStringLiteral("--port"), own.device(), QStringLiteral("status")});
+        QCOMPARE(status.out, QStringLiteral("Count down\n"));
+    }
+
+    // A projector that never answers: exit 1 once the timeout has passed.
+    void silentProjector()
+    {
+        SimulatorProcess silent({QStringLiteral("--silent")});
+        QVERIFY2(silent.start(), qPrintable(silent.error()));
+        const int timeout = 400;
+        const Run run = ctl({QStringLiteral("--json"), QStringLiteral("--timeout"), QString::number(timeout),
+            QStringLiteral("--port"), silent.device(), QStringLiteral("status")});
+        QCOMPARE(run.exit, 1);
+        const double waited = jsonOf(run.out).value(QLatin1String("ms")).toDouble();
+        QVERIFY2(waited >= timeout && waited <= timeout + 200, qPrintable(QString::number(waited)));
+        QVERIFY(run.wallMs < timeout + Patience / 2);
+        QVERIFY(run.err.contains(QLatin1String("no reply within 400 ms")));
+    }
+
+    // A port that cannot be opened: exit 3 with the system's description.
+    void unopenable_data()
+    {
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("missing device") << false << "No such file or directory";
+        QTest::newRow("held by another program") << true << "is in use by another program";
+    }
+    void unopenable()
+    {
+        QFETCH(bool, held);
+        QString device = QStringLiteral("/dev/orva-no-such-device");
+        int holder = -1;
+        if (held) {
+            device = sim.device();
+            holder = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);
+        }
+        const Run run = ctl({QStringLiteral("--port"), device, QStringLiteral("status")});
+        if (holder >= 0)
+            ::close(holder);
+        QCOMPARE(run.exit, 3);
+        QFETCH(QString, description);
+        QVERIFY2(run.err.contains(description), qPrintable(run.err));
+        QVERIFY(run.out.isEmpty());
+    }
+
+    void badUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("unknown action") << QStringList{QStringLiteral("reboot")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("--baud"), QStringLiteral("status")};
+        QTest::newRow("missing argument") << QStringList{QStringLiteral("power")};
+    }
+    void badUsage()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = ctl(arguments);
+        QCOMPARE(run.exit, 2);
+        QVERIFY(run.err.contains(QLatin1String("Usage: orva-ctl")));
+    }
+
+    // Sixteen projectors at once: each answers,
+    // one line each, in the order given.
+    void sixteenProjectors()
+    {
+        std::vector<std::unique_ptr<SimulatorProcess>> room;
+        QStringList arguments;
+        QStringList expected;
+        for (int i = 0; i < 16; ++i) {
+            room.push_back(std::make_unique<SimulatorProcess>());
+            QVERIFY2(room.back()->start(), qPrintable(room.back()->error()));
+            arguments << QStringLiteral("--port") << room.back()->device();
+            expected << room.back()->device() + QStringLiteral(": TK600");
+        }
+        const Run run = ctl(arguments << QStringLiteral("model"));
+        QCOMPARE(run.exit, 0);
+        QCOMPARE(run.out.split(u'\n', Qt::SkipEmptyParts), expected);
+    }
+
+    // No widgets and no GUI library among the program's libraries.
+    void linksNoGui()
+    {
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {QStringLiteral(ORVA_CTL)});
+        if (!ldd.waitForFinished(Patience) || ldd.exitCode() != 0)
+            QSKIP("ldd is not available");
+        const QString libraries = QString::fromLocal8Bit(ldd.readAllStandardOutput());
+        QVERIFY(libraries.contains(QLatin1String("libQt6Core")));
+        QVERIFY(!libraries.contains(QLatin1String("libQt6Gui")));
+        QVERIFY(!libraries.contains(QLatin1String("libQt6Widgets")));
+    }
+
+private:
+    SimulatorProcess sim;
+};
+
+QTEST_GUILESS_MAIN(CtlEndToEndTest)
+#include "tst_ctl_end_to_end.moc"
