@@ -5,6 +5,8 @@
 #   scripts/bench.sh [--quick] [--stream-seconds N] [--hold-seconds N] [FIGURE...]
 #       FIGURE  press repeat notify stream startup idle (default: all)
 #
+# Without FIGUREs the figures of the panel on a network serial server
+# (orva-net-bench: RFC 2217 through a real ser2net) follow.
 # The figures are real time on this machine: run it on a quiet machine, and
 # read them with the load in mind. The full run takes about two minutes.
 # The table is measured on Qt's offscreen platform, which has no window
@@ -16,7 +18,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 dir="$top/build-bench"
 cmake -S "$top" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$dir" --target orva-bench >/dev/null
+cmake --build "$dir" --target orva-bench orva-net-bench >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
 "$dir/bench/orva-bench" "$@" || status=$?
@@ -32,6 +34,11 @@ for arg in "$@"; do
     *) figures=1 ;;
   esac
 done
+if ! ((figures)); then
+  echo
+  echo "on a network serial server (RFC 2217 through ser2net on 127.0.0.1):"
+  "$dir/bench/orva-net-bench" "${quick[@]}" || status=$?
+fi
 if { ((startup)) || ! ((figures)); } && command -v xvfb-run >/dev/null; then
   echo
   echo "start-up again, on an X server (Xvfb):"
