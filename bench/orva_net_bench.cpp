@@ -175,13 +175,13 @@ struct BlackHole
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         fds[0] = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ::bind(fds[0], reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(fds[0], 0);
+        if (::bind(fds[0], reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fds[0], 0) != 0)
+            return; // port stays 0
         ::getsockname(fds[0], reinterpret_cast<sockaddr*>(&address), &length);
         port = ntohs(address.sin_port);
         for (int i = 1; i < 3; ++i) {
             fds[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            ::connect(fds[i], reinterpret_cast<sockaddr*>(&address), length);
+            (void)::connect(fds[i], reinterpret_cast<sockaddr*>(&address), length); // in progress
         }
     }
     ~BlackHole()

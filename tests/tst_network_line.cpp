@@ -33,13 +33,13 @@ public:
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         m_fds[0] = ::socket(AF_INET, SOCK_STREAM, 0);
-        ::bind(m_fds[0], reinterpret_cast<sockaddr*>(&address), length);
-        ::listen(m_fds[0], 0);
+        if (::bind(m_fds[0], reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_fds[0], 0) != 0)
+            return; // port stays 0
         ::getsockname(m_fds[0], reinterpret_cast<sockaddr*>(&address), &length);
         port = ntohs(address.sin_port);
         for (int i = 1; i < 3; ++i) { // fill the queue
             m_fds[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(m_fds[i], reinterpret_cast<sockaddr*>(&address), length);
+            (void)::connect(m_fds[i], reinterpret_cast<sockaddr*>(&address), length); // in progress
         }
     }
     ~BlackHole()
