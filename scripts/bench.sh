@@ -5,6 +5,8 @@
 #   scripts/bench.sh [--quick] [--stream-seconds N] [--hold-seconds N] [FIGURE...]
 #       FIGURE  press repeat notify stream startup idle (default: all)
 #
+# Without FIGUREs the figures of the panel on a network serial server
+# (orva-net-bench: RFC 2217 through a real ser2net) follow.
 # The figures are real time on this machine: run it on a quiet machine, and
 # read them with the load in mind. The full run takes about two minutes.
 # The table is measured on Qt's offscreen platform, which has no window
@@ -15,7 +17,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 dir="$top/build-bench"
-"$top/scripts/build.sh" bench orva-bench >/dev/null
+"$top/scripts/build.sh" bench orva-bench orva-net-bench orva-ctl-bench >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
 "$dir/bench/orva-bench" "$@" || status=$?
@@ -31,6 +33,11 @@ for arg in "$@"; do
     *) figures=1 ;;
   esac
 done
+if ! ((figures)); then
+  echo
+  echo "on a network serial server (RFC 2217 through ser2net on 127.0.0.1):"
+  "$dir/bench/orva-net-bench" "${quick[@]}" || status=$?
+fi
 if { ((startup)) || ! ((figures)); } && command -v xvfb-run >/dev/null; then
   echo
   echo "start-up again, on an X server (Xvfb):"
@@ -38,7 +45,6 @@ if { ((startup)) || ! ((figures)); } && command -v xvfb-run >/dev/null; then
     "$dir/bench/orva-bench" "${quick[@]}" startup || status=$?
 fi
 if ! ((figures)); then
-  cmake --build "$dir" --target orva-ctl-bench >/dev/null
   echo
   "$dir/bench/orva-ctl-bench" "${quick[@]}" || status=$?
 fi

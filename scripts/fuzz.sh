@@ -5,7 +5,7 @@
 #       LIMIT   how long each target runs: a number of executions (10000000)
 #               or a time with a unit (90s, 10m); default 60s
 #       TARGET  fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path
-#               fuzz_number_reading (default: all)
+#               fuzz_number_reading fuzz_telnet_codec fuzz_network_reply (default: all)
 #
 # The build goes to build-fuzz/. Each target starts from its seeds in
 # fuzz/corpus/<target>/ plus what earlier runs found (build-fuzz/corpus/);
@@ -13,7 +13,8 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 me=$(basename "$0")
-all=(fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path fuzz_number_reading)
+all=(fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path fuzz_number_reading
+    fuzz_telnet_codec fuzz_network_reply)
 
 limit=${1:-60s}
 [ $# -gt 0 ] && shift

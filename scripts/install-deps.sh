@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev libfontconfig-dev
   fonts-ipafont-gothic
-  xvfb xauth
+  xvfb xauth ser2net
   clang clang-format clang-tidy libclang-rt-14-dev
   dpkg-dev desktop-file-utils appstream
 )

@@ -30,6 +30,16 @@ private Q_SLOTS:
         QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << int(Action::Error) << d.com1 << d.com2;
         QTest::newRow("missing path") << QStringList{"--com1"} << int(Action::Error) << d.com1 << d.com2;
         QTest::newRow("empty path") << QStringList{"--com1="} << int(Action::Error) << d.com1 << d.com2;
+        // Network lines: accepted as written ...
+        for (const char* line :
+            {"rfc2217://10.0.0.5:2000", "tcp://proj-b.lan:4001", "rfc2217://[fd00::5]:65535", "TCP://127.0.0.1:1"})
+            QTest::newRow(line) << QStringList{"--com2", line} << int(Action::Run) << d.com1 << line;
+        // ... or refused, the message naming the line as written.
+        for (const char* line : {"telnet://10.0.0.5:2000", "rfc2217://10.0.0.5",
+                 "rfc2217://10.0.0.5:", "tcp://10.0.0.5:0", "tcp://10.0.0.5:65536", "tcp://10.0.0.5:20x0",
+                 "rfc2217://:2000", "tcp://[fd00::zz]:2000", "tcp://[fd00::5:2000", "tcp://fd00::5:2000",
+                 "tcp://300.1.2.3:2000", "tcp://bad host:2000", "tcp:10.0.0.5:2000"})
+            QTest::newRow(line) << QStringList{"--com1", line} << int(Action::Error) << d.com1 << d.com2;
     }
     void parse()
     {
@@ -42,6 +52,9 @@ private Q_SLOTS:
         QCOMPARE(int(result.action), action);
         if (result.action == Action::Error) {
             QVERIFY(!result.message.isEmpty());
+            if (args.last().contains(QLatin1Char(':')))
+                QVERIFY2(result.message.contains(QLatin1Char('\'') + args.last() + QLatin1Char('\'')),
+                    qPrintable(result.message));
             return;
         }
         QCOMPARE(result.ports.com1, com1);

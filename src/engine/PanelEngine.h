@@ -17,7 +17,7 @@ class SerialLine;
 //
 //   CommandPanel --sendCode--> ReplyWindow --write--> SerialLine
 //   SerialLine --received--> ReplyWindow --lineChanged--> (front end)
-//   SerialLine --deviceLost/writeFailed--> PortSelection --warning--> (front end)
+//   SerialLine --deviceLost/writeFailed/openFailed--> PortSelection --warning--> (front end)
 //   DataPanel --restartSettingsTimer--> PortSelection
 //
 // Everything runs on the thread of the event loop, one handler at a time.

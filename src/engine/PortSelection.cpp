@@ -19,6 +19,8 @@ PortSelection::PortSelection(SerialLine& line, Clock& clock, QObject* parent)
     m_settingsTimer->setHandler([this] { onSettingsTimeout(); });
     connect(&m_line, &SerialLine::deviceLost, this, &PortSelection::onDeviceLost);
     connect(&m_line, &SerialLine::writeFailed, this, &PortSelection::onWriteFailed);
+    connect(&m_line, &SerialLine::openFailed, this, &PortSelection::onOpenFailed);
+    connect(&m_line, &SerialLine::settingsRefused, this, &PortSelection::onSettingsRefused);
 }
 
 PortSelection::~PortSelection() = default;
@@ -106,10 +108,22 @@ void PortSelection::onWriteFailed(const QString& description)
     warnLater(m_writeFailureTold, description);
 }
 
+void PortSelection::onOpenFailed(const QString& description)
+{
+    warnLater(m_openFailureTold, description);
+}
+
+void PortSelection::onSettingsRefused(const QString& description)
+{
+    warnLater(m_settingsRefusalTold, description);
+}
+
 void PortSelection::opened()
 {
     m_lossTold = false;
     m_writeFailureTold = false;
+    m_openFailureTold = false;
+    m_settingsRefusalTold = false;
 }
 
 void PortSelection::warnLater(bool& told, const QString& text)

@@ -54,6 +54,13 @@ public:
     // held down over a failing line does not raise a box for every frame.
     void onDeviceLost(const QString& description);
     void onWriteFailed(const QString& description);
+    // An opening that needs time (a network connection) failed after the
+    // choice had returned: told like a failed opening, once; the line is
+    // closed, and choosing a port opens it again.
+    void onOpenFailed(const QString& description);
+    // The far end carries the data but does not take the line settings:
+    // told once per opening; the line stays open.
+    void onSettingsRefused(const QString& description);
 
     bool isSettingsFrameVisible() const { return m_frameVisible; }
     LineSpeed speed() const { return m_speed; }
@@ -76,6 +83,8 @@ private:
     // What has been told of the current opening.
     bool m_lossTold = false;
     bool m_writeFailureTold = false;
+    bool m_openFailureTold = false;
+    bool m_settingsRefusalTold = false;
     // Context of the warnings that wait for the handler in progress to end;
     // they are dropped with it.
     QObject m_later;

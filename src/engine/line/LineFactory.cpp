@@ -1,12 +1,12 @@
 #include "engine/line/LineFactory.h"
 
-#include "engine/line/QtSerialLine.h"
+#include "engine/line/SwitchingLine.h"
 
 namespace orva {
 
 std::unique_ptr<SerialLine> makeLine(PortNames names, QObject* parent)
 {
-    return std::make_unique<QtSerialLine>(std::move(names), parent);
+    return std::make_unique<SwitchingLine>(names, parent);
 }
 
 } // namespace orva

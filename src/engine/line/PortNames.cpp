@@ -1,5 +1,7 @@
 #include "engine/line/PortNames.h"
 
+#include "engine/line/LineAddress.h"
+
 namespace orva {
 
 PortNames PortNames::platformDefaults()
@@ -51,8 +53,12 @@ CommandLine parseCommandLine(const QStringList& arguments)
                 return fail(QStringLiteral("option '%1' needs a device path").arg(arg));
             value = arguments.at(++i);
         }
+        const QString option = arg.section(QLatin1Char('='), 0, 0);
         if (value.isEmpty())
-            return fail(QStringLiteral("option '%1' needs a device path").arg(arg.section(QLatin1Char('='), 0, 0)));
+            return fail(QStringLiteral("option '%1' needs a device path").arg(option));
+        QString reason;
+        if (!LineAddress::parse(value, &reason))
+            return fail(QStringLiteral("option '%1': %2").arg(option, reason));
         *target = value;
     }
     return result;
@@ -61,17 +67,22 @@ CommandLine parseCommandLine(const QStringList& arguments)
 QString commandLineHelp(const QString& program)
 {
     const PortNames defaults = PortNames::platformDefaults();
-    return QStringLiteral("Usage: %1 [--com1 DEVICE] [--com2 DEVICE]\n"
+    return QStringLiteral("Usage: %1 [--com1 LINE] [--com2 LINE]\n"
                           "\n"
                           "Control panel for ORVA TK500 / TK600 projectors over an RS-232C line\n"
                           "(19200 or 9600 baud, no parity, 8 data bits, 1 stop bit).\n"
                           "\n"
                           "Options:\n"
-                          "  --com1 DEVICE  serial device behind the \"COM1\" choice (default %2)\n"
-                          "  --com2 DEVICE  serial device behind the \"COM2\" choice (default %3)\n"
-                          "                 e.g. a USB adapter (/dev/ttyUSB0) or a pseudo-terminal\n"
-                          "  --help         show this text and exit\n"
-                          "  --version      show the version and exit\n"
+                          "  --com1 LINE  line behind the \"COM1\" choice (default %2)\n"
+                          "  --com2 LINE  line behind the \"COM2\" choice (default %3)\n"
+                          "               LINE is a serial device (/dev/ttyUSB0, a pseudo-terminal)\n"
+                          "               or a port on a network serial server such as ser2net:\n"
+                          "                 rfc2217://HOST:PORT  Telnet with RFC 2217 port control\n"
+                          "                 tcp://HOST:PORT      raw TCP (the speed is set on the server)\n"
+                          "               HOST is a name, an IPv4 address or an IPv6 address in [ ].\n"
+                          "               Network lines are plain text and unauthenticated.\n"
+                          "  --help       show this text and exit\n"
+                          "  --version    show the version and exit\n"
                           "\n"
                           "Every start begins on COM1 at 19200 baud; nothing is saved.\n")
         .arg(program, defaults.com1, defaults.com2);

@@ -9,7 +9,8 @@
 
 namespace orva {
 
-// The devices behind the two port choices, COM1 and COM2.
+// What stands behind the two port choices, COM1 and COM2: a device path or
+// a network address each (LineAddress).
 struct PortNames
 {
     QString com1;
@@ -29,8 +30,10 @@ struct CommandLine
     QString message; // the complaint, for Action::Error
 };
 
-// Reads the panel's options: --com1 PATH, --com2 PATH (also --com1=PATH),
-// --help, --version. Anything else is an error. arguments[0] is the program.
+// Reads the panel's options: --com1 LINE, --com2 LINE (also --com1=LINE),
+// --help, --version, where LINE is a device path or a network address
+// (LineAddress). Anything else, and a LINE that LineAddress refuses, is an
+// error. arguments[0] is the program.
 CommandLine parseCommandLine(const QStringList& arguments);
 
 // The text --help prints.

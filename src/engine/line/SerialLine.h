@@ -34,6 +34,10 @@ QString speedName(LineSpeed speed);
 //    program holds is refused as in use, never shared. Nothing written or
 //    received before an earlier closing survives into a new opening.
 //    close() on a closed line is harmless.
+//  - An opening that takes time (a connection to a network serial server)
+//    returns true at once, and the line counts as open from then on. When
+//    it fails later, openFailed() follows from the event loop and the line
+//    is closed; the caller treats it as a failed opening.
 //  - write() writes the characters in order, one byte each; a character
 //    above 127 goes out as '?'. Writing to a closed line writes nothing and
 //    returns false. A write the line refuses returns false with a
@@ -82,6 +86,11 @@ Q_SIGNALS:
     void deviceLost(const QString& description);
     // Characters already accepted by write() could not be written.
     void writeFailed(const QString& description);
+    // An opening that returned true has failed after all; the line is closed.
+    void openFailed(const QString& description);
+    // The far end carries the data but does not take the line settings; the
+    // line stays open at the far end's own settings. Once per opening.
+    void settingsRefused(const QString& description);
 };
 
 } // namespace orva

@@ -1,0 +1,240 @@
+#include "engine/line/LineFactory.h"
+#include "engine/line/TelnetCodec.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace orva;
+
+namespace {
+
+constexpr int Patience = 20000;
+using T = TelnetCodec;
+
+// A listening socket whose queue is full: connections to it are neither
+// accepted nor refused, as at a host that has vanished.
+class BlackHole
+{
+public:
+    BlackHole()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        m_fds[0] = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::bind(m_fds[0], reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_fds[0], 0) != 0)
+            return; // port stays 0
+        ::getsockname(m_fds[0], reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int i = 1; i < 3; ++i) { // fill the queue
+            m_fds[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            (void)::connect(m_fds[i], reinterpret_cast<sockaddr*>(&address), length); // in progress
+        }
+    }
+    ~BlackHole()
+    {
+        for (const int fd : m_fds)
+            ::close(fd);
+    }
+    BlackHole(const BlackHole&) = delete;
+    BlackHole& operator=(const BlackHole&) = delete;
+    quint16 port = 0;
+
+private:
+    int m_fds[3] = {-1, -1, -1};
+};
+
+// The far end: a server on 127.0.0.1 that takes one connection.
+struct Server
+{
+    Server() { listening = server.listen(QHostAddress::LocalHost); }
+    QString address(const char* scheme) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2").arg(QLatin1String(scheme)).arg(server.serverPort());
+    }
+    bool accept()
+    {
+        if (!QTest::qWaitFor([this] { return server.hasPendingConnections(); }, Patience))
+            return false;
+        peer.reset(server.nextPendingConnection());
+        return peer != nullptr;
+    }
+    // Reads until what has come starts with expected (then drops that much).
+    bool expect(const QByteArray& expected)
+    {
+        (void)QTest::qWaitFor(
+            [&] {
+                got += peer->readAll();
+                return got.size() >= expected.size();
+            },
+            Patience);
+        const bool ok = got.startsWith(expected);
+        if (!ok)
+            qWarning() << "expected" << expected.toHex() << "got" << got.toHex();
+        got.remove(0, expected.size());
+        return ok;
+    }
+    void send(const QByteArray& bytes)
+    {
+        peer->write(bytes);
+        peer->flush();
+    }
+    QTcpServer server;
+    std::unique_ptr<QTcpSocket> peer;
+    QByteArray got;
+    bool listening = false;
+};
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (const int v : values)
+        out.append(char(v));
+    return out;
+}
+
+} // namespace
+
+// The network line against a server of the test's own on 127.0.0.1,
+// through the factory the programs use.
+class NetworkLineTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void rfc2217Session()
+    {
+        Server s;
+        QVERIFY(s.listening);
+        const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        QSignalSpy lost(line.get(), &SerialLine::deviceLost);
+        QVERIFY(line->setSpeed(LineSpeed::Baud19200));
+        QVERIFY(line->open());
+        QVERIFY(line->write(QStringLiteral("CR0\r"))); // waits for the connection
+        QVERIFY(s.accept());
+        TelnetCodec client;
+        QVERIFY(s.expect(client.opening() + "CR0\r"));
+
+        s.send(bytes({T::Iac, T::Do, T::ComPortOption}));
+        QVERIFY(s.expect(TelnetCodec::lineSettings(19200)));
+        QVERIFY(line->setSpeed(LineSpeed::Baud9600)); // goes out at once
+        QVERIFY(s.expect(TelnetCodec::setBaudRate(9600)));
+
+        // A reply with a 255 in it, cut in the middle of its doubling.
+        QString received;
+        connect(line.get(), &SerialLine::received, this, [&] { received += line->readAll(); });
+        s.send(bytes({'8', T::Iac}));
+        QTest::qWait(50);
+        s.send(bytes({T::Iac, '0', '\r'}));
+        QTRY_COMPARE_WITH_TIMEOUT(received,
+            QString::fromLatin1("8\xff"
+                                "0\r"),
+            Patience);
+
+        s.peer->close(); // the server goes away
+        QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, Patience);
+        QVERIFY(!line->isOpen());
+        QVERIFY2(lost.at(0).at(0).toString().startsWith(s.address("rfc2217") + ": "),
+            qPrintable(lost.at(0).at(0).toString()));
+        QTest::qWait(100);
+        QCOMPARE(lost.size(), 1);
+    }
+
+    void rawTcpIgnoresTheSpeed()
+    {
+        Server s;
+        QVERIFY(s.listening);
+        const std::unique_ptr<SerialLine> line = makeLine({QStringLiteral("/dev/null"), s.address("tcp")});
+        line->setPort(Port::Com2);
+        QVERIFY(line->open());
+        QVERIFY(line->write(QStringLiteral("C00\r")));
+        QVERIFY(s.accept());
+        QVERIFY(line->setSpeed(LineSpeed::Baud9600));
+        QVERIFY(line->write(QStringLiteral("C01\r")));
+        QVERIFY(s.expect("C00\rC01\r"));
+        s.send(bytes({'0', 255}));
+        QString got;
+        QTRY_COMPARE_WITH_TIMEOUT(got += line->readAll(), QString::fromLatin1("0\xff"), Patience);
+    }
+
+    void serverRefusesTheOption()
+    {
+        Server s;
+        QVERIFY(s.listening);
+        const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        QSignalSpy refused(line.get(), &SerialLine::settingsRefused);
+        QVERIFY(line->open());
+        QVERIFY(s.accept());
+        QVERIFY(s.expect(TelnetCodec().opening()));
+        s.send(bytes({T::Iac, T::Dont, T::ComPortOption}));
+        QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, Patience);
+        QVERIFY(line->setSpeed(LineSpeed::Baud9600)); // nothing to send it to
+        QVERIFY(line->write(QStringLiteral("CR0\r")));
+        QVERIFY(s.expect("CR0\r"));
+        QVERIFY(line->isOpen());
+    }
+
+    // A connection that cannot be made is told once, closes the line, and
+    // opening it again tries again; the event loop runs on meanwhile.
+    void failedConnection_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused") << "127.0.0.1"
+                                 << "refused";
+        QTest::newRow("no answer") << "127.0.0.1"
+                                   << "timed out";
+        QTest::newRow("unknown host") << "orva-no-such-host.invalid"
+                                      << "";
+    }
+    void failedConnection()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, reason);
+        const BlackHole hole;
+        QString address = QStringLiteral("tcp://%1:%2").arg(host).arg(hole.port);
+        if (reason == QLatin1String("refused")) {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost));
+            address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(probe.serverPort());
+        } // the port is free again here
+
+        const std::unique_ptr<SerialLine> line = makeLine({address, QString()});
+        QSignalSpy failed(line.get(), &SerialLine::openFailed);
+        QElapsedTimer clock;
+        qint64 last = 0;
+        qint64 longestStall = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            longestStall = std::max(longestStall, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        ticker.start(5);
+        clock.start();
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            QVERIFY(line->open());
+            QTRY_COMPARE_WITH_TIMEOUT(failed.size(), attempt, Patience);
+            QVERIFY(!line->isOpen());
+            const QString told = failed.last().at(0).toString();
+            QVERIFY2(told.startsWith(address + ": ") && told.contains(reason, Qt::CaseInsensitive), qPrintable(told));
+            QCOMPARE(line->errorString(), told);
+            qInfo("%s after %lld ms", qPrintable(told), clock.elapsed());
+        }
+        QVERIFY2(longestStall < 1000, qPrintable(QStringLiteral("the event loop stalled for %1 ms").arg(longestStall)));
+        QTest::qWait(100);
+        QCOMPARE(failed.size(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(NetworkLineTest)
+#include "tst_network_line.moc"
