@@ -58,6 +58,7 @@ private Q_SLOTS:
         row("usage: timeout not a number", "--timeout 1s status", "", "");
         row("usage: port without value", "status --port", "", "");
         row("usage: empty port", "--port= status", "", "");
+        row("usage: network line without a port", "--port rfc2217://host status", "", "");
     }
     void parses()
     {

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -155,17 +156,26 @@ private Q_SLOTS:
     // A port that cannot be opened: exit 3 with the system's description.
     void unopenable_data()
     {
-        QTest::addColumn<bool>("held");
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("description");
-        QTest::newRow("missing device") << false << "No such file or directory";
-        QTest::newRow("held by another program") << true << "is in use by another program";
+        QTest::newRow("missing device") << "missing"
+                                        << "No such file or directory";
+        QTest::newRow("held by another program") << "held"
+                                                 << "is in use by another program";
+        QTest::newRow("network port nobody listens on") << "refused"
+                                                        << "Connection refused";
     }
     void unopenable()
     {
-        QFETCH(bool, held);
+        QFETCH(QString, kind);
         QString device = QStringLiteral("/dev/orva-no-such-device");
         int holder = -1;
-        if (held) {
+        if (kind == QLatin1String("refused")) {
+            QTcpServer unused; // a free port on the loopback, then nobody on it
+            QVERIFY(unused.listen(QHostAddress::LocalHost));
+            device = QStringLiteral("rfc2217://127.0.0.1:%1").arg(unused.serverPort());
+        }
+        if (kind == QLatin1String("held")) {
             device = sim.device();
             holder = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
             QVERIFY(holder >= 0 && ::flock(holder, LOCK_EX | LOCK_NB) == 0);

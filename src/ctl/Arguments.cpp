@@ -1,5 +1,6 @@
 #include "ctl/Arguments.h"
 
+#include "engine/line/LineAddress.h"
 #include "engine/line/PortNames.h"
 
 namespace orva::ctl {
@@ -78,6 +79,10 @@ Request parseArguments(const QStringList& arguments)
         if (arg == QLatin1String("--port")) {
             if (value.isEmpty())
                 return usage(QStringLiteral("option '--port' needs a line"));
+            // The forms the panel's --com1 takes, refused the same way.
+            QString error;
+            if (!LineAddress::parse(value, &error))
+                return usage(error);
             request.ports.append(value);
         } else if (arg == QLatin1String("--speed")) {
             if (value == QLatin1String("19200"))
@@ -144,7 +149,8 @@ QString helpText()
                          "projectors and prints their replies, on one line or on many at once.\n"
                          "\n"
                          "Options:\n"
-                         "  --port LINE    the projector's line: a serial device (default %1);\n"
+                         "  --port LINE    the projector's line: a serial device (default %1),\n"
+                         "                 rfc2217://HOST:PORT or tcp://HOST:PORT on a network serial server;\n"
                          "                 repeat it to address several projectors in parallel\n"
                          "  --speed BAUD   19200 (default) or 9600\n"
                          "  --timeout MS   how long to wait for each reply (default %2)\n"

@@ -16,6 +16,12 @@ Session::Session(QString port, std::unique_ptr<SerialLine> line, Clock& clock)
     QObject::connect(&m_engine.replies(), &ReplyWindow::replyReceived, &m_context, [this] { onReply(); });
     QObject::connect(
         &m_engine.ports(), &PortSelection::warning, &m_context, [this](const QString& text) { onWarning(text); });
+    // A network line's opening returns at once and may fail later: that is
+    // a port that could not be opened, not one that did not answer.
+    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const QString& description) {
+        m_exchange.openError = description;
+        finish(false);
+    });
 }
 
 Session::~Session()
