@@ -4,7 +4,7 @@
 
 namespace orva {
 
-std::unique_ptr<SerialLine> makeLine(PortNames names, QObject* parent)
+std::unique_ptr<SerialLine> makeLine(const PortNames& names, QObject* parent)
 {
     return std::make_unique<SwitchingLine>(names, parent);
 }

@@ -14,6 +14,6 @@ class SerialLine;
 // stands for what was given for it on the command line, a serial device or
 // a network serial server (rfc2217://HOST:PORT, tcp://HOST:PORT; see
 // LineAddress), chosen anew at every opening.
-std::unique_ptr<SerialLine> makeLine(PortNames names, QObject* parent = nullptr);
+std::unique_ptr<SerialLine> makeLine(const PortNames& names, QObject* parent = nullptr);
 
 } // namespace orva
