@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -27,34 +28,49 @@ void print(std::FILE* stream, const QString& line)
 // reports back (an opening that blocks, a close that waits).
 constexpr int Backstop = 5000;
 
-// One port, on a thread of its own from the opening to the closing.
+// At most this many threads serve the ports, each several at once.
+constexpr std::size_t MaxThreads = 8;
+
+// One port: what happened on it, written by the thread that served it.
 struct Port
 {
+    QString line;
     Exchange exchange;
     std::atomic<bool> done{false};
-    std::unique_ptr<QThread> thread;
 };
 
-// The whole life of one port's session, on its own thread with its own
-// event loop and clock: open, send, wait, close.
-void serve(Port& port, const QString& line, const Request& request)
+// The whole life of some ports' sessions, on one thread with its own event
+// loop and clock: each is opened and sent its code in turn, then all wait
+// for their replies together, then all are closed.
+void serve(const std::vector<Port*>& ports, const Request& request)
 {
-    Exchange exchange;
-    {
-        QtClock clock;
+    QtClock clock;
+    std::vector<std::unique_ptr<Session>> sessions;
+    sessions.reserve(ports.size());
+    QEventLoop loop;
+    int waiting = 0;
+    const auto replied = [&loop, &waiting] {
+        if (--waiting == 0)
+            loop.quit();
+    };
+    for (const Port* port : ports) {
         // The second port choice stays unused: orva-ctl addresses each
         // projector on a line of its own.
-        Session session(line, makeLine(PortNames{line, QString()}), clock);
-        if (session.open(request.speed)) {
-            QEventLoop loop;
-            session.send(request.code, request.timeoutMs, [&loop] { loop.quit(); });
-            if (session.isWaiting())
-                loop.exec();
-        }
-        exchange = session.exchange();
-    } // closes the line
-    port.exchange = std::move(exchange);
-    port.done.store(true, std::memory_order_release);
+        sessions.push_back(std::make_unique<Session>(port->line, makeLine(PortNames{port->line, QString()}), clock));
+        Session& session = *sessions.back();
+        if (session.open(request.speed))
+            session.send(request.code, request.timeoutMs, replied);
+    }
+    // Replies come from the event loop only, so none is counted before this.
+    for (const auto& session : sessions)
+        waiting += session->isWaiting() ? 1 : 0;
+    if (waiting > 0)
+        loop.exec();
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        ports[i]->exchange = sessions[i]->exchange();
+        sessions[i].reset(); // closes the line
+        ports[i]->done.store(true, std::memory_order_release);
+    }
 }
 
 } // namespace
@@ -68,32 +84,35 @@ int run(const Request& request, std::FILE* out, std::FILE* err)
         return 0;
     }
 
-    // Each port opens, sends and closes on a thread of its own: the
-    // openings and closings of the devices (lock files, drivers, network
-    // connections) then overlap instead of adding up, and a line that is
-    // slow to open holds up no other.
+    // The ports are dealt out to a few threads: the openings and closings of
+    // the devices (lock files, drivers, network connections) then overlap
+    // instead of adding up, and every reply is waited for at once; a thread
+    // and its event loop for each of many ports would cost more than they
+    // save.
     std::vector<Port> ports(std::size_t(request.ports.size()));
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        Port& port = ports[i];
-        const QString line = request.ports.at(qsizetype(i));
-        port.thread.reset(QThread::create([&port, line, &request] { serve(port, line, request); }));
-        port.thread->start();
+    for (std::size_t i = 0; i < ports.size(); ++i)
+        ports[i].line = request.ports.at(qsizetype(i));
+    const std::size_t threadCount = std::min(ports.size(), MaxThreads);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (std::size_t t = 0; t < threadCount; ++t) {
+        std::vector<Port*> share;
+        for (std::size_t i = t; i < ports.size(); i += threadCount)
+            share.push_back(&ports[i]);
+        threads.emplace_back(QThread::create([share, &request] { serve(share, request); }));
+        threads.back()->start();
     }
     const QDeadlineTimer deadline(request.timeoutMs + Backstop);
     bool stuck = false;
-    for (Port& port : ports) {
-        if (!port.thread->wait(deadline)) {
+    for (auto& thread : threads) {
+        if (!thread->wait(deadline))
             stuck = true;
-            continue;
-        }
-        port.thread.reset();
     }
 
     QList<Outcome> outcomes;
     const bool several = ports.size() > 1;
     for (std::size_t i = 0; i < ports.size(); ++i) {
         Exchange exchange;
-        if (ports[i].done.load(std::memory_order_acquire) && !ports[i].thread) {
+        if (ports[i].done.load(std::memory_order_acquire)) {
             exchange = ports[i].exchange;
         } else {
             exchange.port = request.ports.at(qsizetype(i));
