@@ -8,6 +8,7 @@
 // --quick runs each figure with tiny counts (a smoke run, figures
 // meaningless).
 #include "BenchSupport.h"
+#include "BlackHole.h"
 #include "PtyPair.h"
 #include "Ser2NetProcess.h"
 
@@ -165,36 +166,6 @@ void pressToLine(bool quick)
         QString());
 }
 
-// A listening socket with a full queue: connections to it hang unanswered.
-struct BlackHole
-{
-    BlackHole()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        fds[0] = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::bind(fds[0], reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fds[0], 0) != 0)
-            return; // port stays 0
-        ::getsockname(fds[0], reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-        for (int i = 1; i < 3; ++i) {
-            fds[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-            (void)::connect(fds[i], reinterpret_cast<sockaddr*>(&address), length); // in progress
-        }
-    }
-    ~BlackHole()
-    {
-        for (const int fd : fds)
-            ::close(fd);
-    }
-    BlackHole(const BlackHole&) = delete;
-    BlackHole& operator=(const BlackHole&) = delete;
-    int fds[3] = {-1, -1, -1};
-    quint16 port = 0;
-};
-
 // The longest gap between ticks of a 1 ms timer from the port choice until
 // the failure is told.
 void connectStall(bool quick)
@@ -206,7 +177,7 @@ void connectStall(bool quick)
         QString address;
     } cases[] = {
         {"refusing", QStringLiteral("rfc2217://127.0.0.1:%1").arg(Ser2NetProcess::freePort())},
-        {"dead", QStringLiteral("rfc2217://127.0.0.1:%1").arg(hole.port)},
+        {"dead", QStringLiteral("rfc2217://127.0.0.1:%1").arg(hole.port())},
     };
     for (const auto& c : cases) {
         NetPanel panel({QStringLiteral("/dev/null"), c.address});

@@ -1,3 +1,4 @@
+#include "BlackHole.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/TelnetCodec.h"
 
@@ -10,50 +11,12 @@
 
 #include <memory>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace orva;
 
 namespace {
 
 constexpr int Patience = 20000;
 using T = TelnetCodec;
-
-// A listening socket whose queue is full: connections to it are neither
-// accepted nor refused, as at a host that has vanished.
-class BlackHole
-{
-public:
-    BlackHole()
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        m_fds[0] = ::socket(AF_INET, SOCK_STREAM, 0);
-        if (::bind(m_fds[0], reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_fds[0], 0) != 0)
-            return; // port stays 0
-        ::getsockname(m_fds[0], reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-        for (int i = 1; i < 3; ++i) { // fill the queue
-            m_fds[i] = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            (void)::connect(m_fds[i], reinterpret_cast<sockaddr*>(&address), length); // in progress
-        }
-    }
-    ~BlackHole()
-    {
-        for (const int fd : m_fds)
-            ::close(fd);
-    }
-    BlackHole(const BlackHole&) = delete;
-    BlackHole& operator=(const BlackHole&) = delete;
-    quint16 port = 0;
-
-private:
-    int m_fds[3] = {-1, -1, -1};
-};
 
 // The far end: a server on 127.0.0.1 that takes one connection.
 struct Server
@@ -202,7 +165,7 @@ private Q_SLOTS:
         QFETCH(QString, host);
         QFETCH(QString, reason);
         const BlackHole hole;
-        QString address = QStringLiteral("tcp://%1:%2").arg(host).arg(hole.port);
+        QString address = QStringLiteral("tcp://%1:%2").arg(host).arg(hole.port());
         if (reason == QLatin1String("refused")) {
             QTcpServer probe;
             QVERIFY(probe.listen(QHostAddress::LocalHost));
