@@ -10,6 +10,7 @@ namespace {
 
 const QString Lost = QStringLiteral("/dev/ttyUSB0 was disconnected");
 const QString WriteError = QStringLiteral("Could not write to /dev/ttyUSB0: Input/output error");
+const QString Refused = QStringLiteral("rfc2217://127.0.0.1:2000: Connection refused");
 
 QString cannotOpen(int port)
 {
@@ -46,6 +47,7 @@ bool frameShown(PanelFixture& f)
 //   fail N / back N      port N cannot be opened / can be opened again
 //   choose CAPTION       "COM", then the option "COM1", "COM2", "19200" or "9600"
 //   lose                 the device goes away while open
+//   connection fails     an opening that returned true fails after all
 //   send CODE            a frame of CODE through the send path
 //   writes fail [N]      writes fail, N bytes of each getting through
 //   writes ok            writes work again
@@ -69,6 +71,8 @@ void play(PanelFixture& f, const QStringList& steps)
             click(f, option);
         } else if (verb == QLatin1String("lose")) {
             f.line.loseDevice(Lost);
+        } else if (step == QLatin1String("connection fails")) {
+            f.line.failConnection(Refused);
         } else if (verb == QLatin1String("send")) {
             f.replies().sendCode(word.at(1));
         } else if (step.startsWith(QLatin1String("writes fail"))) {
@@ -187,6 +191,11 @@ private Q_SLOTS:
             << QStringList{cannotOpen(2), cannotOpen(1)} << true;
         QTest::newRow("the port chosen again after the device was lost")
             << QStringList{"load", "lose", "choose COM1"} << true << 1 << QStringList{Lost} << false;
+        QTest::newRow("a connection failing after the choice, chosen again")
+            << QStringList{"load", "connection fails", "choose COM1"} << true << 1 << QStringList{Refused} << false;
+        QTest::newRow("a connection failing again is told again")
+            << QStringList{"load", "connection fails", "choose COM1", "connection fails"} << false << 1
+            << QStringList{Refused, Refused} << false;
         QTest::newRow("the device still missing when chosen again")
             << QStringList{"load", "lose", "fail 1", "choose COM1"} << false << 2 << QStringList{Lost, cannotOpen(1)}
             << true;

@@ -73,6 +73,14 @@ void FakeSerialLine::loseDevice(const QString& description)
     Q_EMIT deviceLost(description);
 }
 
+void FakeSerialLine::failConnection(const QString& description)
+{
+    m_open = false;
+    m_error = description;
+    m_log.append(QStringLiteral("connection failed"));
+    Q_EMIT openFailed(description);
+}
+
 void FakeSerialLine::setWritesFail(bool fail, const QString& description, int bytesThrough)
 {
     m_writesFail = fail;

@@ -49,6 +49,9 @@ public:
     void receive(const char* chunk) { receive(QByteArray(chunk)); }
     // The device goes away while open: line closed, one deviceLost().
     void loseDevice(const QString& description);
+    // An opening that returned true fails after all, as a network
+    // connection does: line closed, one openFailed().
+    void failConnection(const QString& description);
     // Writes fail while set: the first bytesThrough bytes of each text reach
     // the line (a partial write), the rest is lost, write() returns false.
     void setWritesFail(
