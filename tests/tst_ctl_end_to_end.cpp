@@ -15,7 +15,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace orva;
@@ -34,10 +36,17 @@ struct Run
 };
 
 // The built orva-ctl, run as a script would run it: no display, no Qt
-// platform chosen.
-Run ctl(const QStringList& arguments)
+// platform chosen; as the user "nobody" when asNobody is set, a member of
+// group only.
+Run ctl(const QStringList& arguments, bool asNobody = false, gid_t group = 0)
 {
     QProcess process;
+    if (asNobody)
+        process.setChildProcessModifier([group] {
+            const gid_t groups[] = {group};
+            if (::setgroups(group ? 1 : 0, groups) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(99);
+        });
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
@@ -187,6 +196,35 @@ private Q_SLOTS:
         QFETCH(QString, description);
         QVERIFY2(run.err.contains(description), qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
+    }
+
+    // As an unprivileged operator: a member of the group that owns the
+    // device (dialout, as udev sets up serial devices) gets in; anybody else
+    // is told why not.
+    void unprivilegedUser_data()
+    {
+        QTest::addColumn<bool>("member");
+        QTest::addColumn<int>("exit");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("in the dialout group") << true << 0 << "Stand by";
+        QTest::newRow("not in it") << false << 3 << "Permission denied";
+    }
+    void unprivilegedUser()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to become an unprivileged user");
+        const group* dialout = ::getgrnam("dialout");
+        QVERIFY(dialout);
+        QFETCH(bool, member);
+        SimulatorProcess own;
+        QVERIFY2(own.start(), qPrintable(own.error()));
+        const QByteArray device = QFile::encodeName(own.device());
+        QVERIFY(::chown(device.constData(), 0, dialout->gr_gid) == 0 && ::chmod(device.constData(), 0660) == 0);
+        const Run run = ctl(
+            {QStringLiteral("--port"), own.device(), QStringLiteral("status")}, true, member ? dialout->gr_gid : 0);
+        QTEST(run.exit, "exit");
+        QFETCH(QString, said);
+        QVERIFY2((run.exit == 0 ? run.out : run.err).contains(said), qPrintable(run.out + run.err));
     }
 
     void badUsage_data()
