@@ -138,7 +138,7 @@ bool QtSerialLine::open()
     }
 #endif
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = m_port.errorString();
+        m_error = QStringLiteral("%1: %2").arg(path, m_port.errorString());
 #ifdef Q_OS_UNIX
         // The device itself let us in, so what refused us was the lock file
         // of another program.

@@ -60,10 +60,8 @@ bool SwitchingLine::open()
     m_active = address->isNetwork() ? static_cast<SerialLine*>(&m_network) : &m_device;
     if (m_active->open())
         return true;
-    // The serial layer's own words, with the device they are about.
+    // Each line names itself in what it says.
     m_error = m_active->errorString();
-    if (!m_error.contains(text))
-        m_error = text + QStringLiteral(": ") + m_error;
     return false;
 }
 
