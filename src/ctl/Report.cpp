@@ -111,8 +111,7 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
         return outcome;
     }
 
-    const auto end = std::find_if(exchange.reply.begin(), exchange.reply.end(),
-        [](QChar c) { return c == Ack || c == Nak || c == CarriageReturn; });
+    const auto end = replyEnd(exchange.reply);
     const QChar last = *end; // complete: there is one
     const QString body = exchange.reply.first(end - exchange.reply.begin());
     if (last == Nak) {

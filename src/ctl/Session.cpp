@@ -69,7 +69,7 @@ void Session::onReply()
     if (!m_waiting)
         return;
     const QString& reply = m_engine.replies().reply();
-    if (std::any_of(reply.begin(), reply.end(), [](QChar c) { return c == Ack || c == Nak || c == CarriageReturn; }))
+    if (replyEnd(reply) != reply.end())
         finish(true);
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -31,6 +32,13 @@ struct Exchange
 inline constexpr QChar Ack = QChar(6);
 inline constexpr QChar Nak = QChar(21);
 inline constexpr QChar CarriageReturn = QChar(13);
+
+// Where a reply ends, or the end of text when it has not ended yet.
+inline QString::const_iterator replyEnd(const QString& reply)
+{
+    return std::find_if(
+        reply.begin(), reply.end(), [](QChar c) { return c == Ack || c == Nak || c == CarriageReturn; });
+}
 
 // One projector: the panel's engine on one line, opened as the panel opens
 // its port, sending one code and waiting for the reply to end or the
