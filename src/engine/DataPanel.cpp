@@ -55,7 +55,6 @@ void DataPanel::setOuterHeight(int twips)
 
 void DataPanel::setToggle(const QString& caption, bool visible)
 {
-    m_toggleCaption = caption;
     m_toggleVisible = visible;
     Q_EMIT toggleChanged(caption, visible);
 }

@@ -12,7 +12,7 @@ class PortSelection;
 // band (traffic lines, status queries, the data toggle) and the extension
 // band (input sources, free command line), out of view at start. The panel
 // owns the window's outer height (in twips), whether the logo double-click
-// is armed, and the toggle's caption and visibility:
+// is armed and whether the toggle is visible, and decides its caption:
 //
 //   the chord Ctrl+K (any state)  -> chord view: 7200, armed, toggle "CLOSE"
 //   logo double-click when armed  -> full view: 9100, toggle "CLOSE"
@@ -57,8 +57,6 @@ public:
     void setOuterHeight(int twips);
 
     bool isArmed() const { return m_armed; }
-    const QString& toggleCaption() const { return m_toggleCaption; }
-    bool isToggleVisible() const { return m_toggleVisible; }
 
 Q_SIGNALS:
     void outerHeightChanged(int twips);
@@ -70,7 +68,6 @@ private:
     PortSelection& m_ports;
     int m_outerHeight = 0;
     bool m_armed = false;
-    QString m_toggleCaption = ShowCaption;
     bool m_toggleVisible = false;
 };
 

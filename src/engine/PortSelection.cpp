@@ -88,7 +88,6 @@ void PortSelection::stop()
 
 void PortSelection::setSettingsFrameVisible(bool visible)
 {
-    m_frameVisible = visible;
     Q_EMIT settingsFrameVisibleChanged(visible);
 }
 

@@ -62,7 +62,6 @@ public:
     // told once per opening; the line stays open.
     void onSettingsRefused(const QString& description);
 
-    bool isSettingsFrameVisible() const { return m_frameVisible; }
     LineSpeed speed() const { return m_speed; }
 
 Q_SIGNALS:
@@ -78,7 +77,6 @@ private:
     SerialLine& m_line;
     std::unique_ptr<IntervalTimer> m_settingsTimer;
     LineSpeed m_speed = LineSpeed::Baud19200;
-    bool m_frameVisible = false;
     bool m_starting = false;
     // What has been told of the current opening.
     bool m_lossTold = false;

@@ -49,8 +49,6 @@ public:
     // screen, before rounding to pixels.
     QPointF startPositionTwips() const { return m_startPosition; }
 
-    const PanelControls& controls() const { return m_controls; }
-
     // A control by its name (Command17, Label22, Frame8 ...).
     template <class T = QWidget> T* control(const char* name) const { return findChild<T*>(QLatin1String(name)); }
 

@@ -55,8 +55,6 @@ public:
     LineSpeed speed() const override { return m_speed; }
 
     bool isOpen() const override { return m_state != State::Closed; }
-    // Whether the connection stands (isOpen() also while it is being made).
-    bool isConnected() const { return m_state == State::Connected; }
     [[nodiscard]] bool open() override;
     void close() override;
 
