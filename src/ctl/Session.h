@@ -1,12 +1,12 @@
 #pragma once
 
 #include "engine/PanelEngine.h"
+#include "engine/protocol/ReplyRules.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -27,18 +27,6 @@ struct Exchange
     double ms = 0;         // from the write to the end of the reply or the wait
     int timeoutMs = 0;
 };
-
-// A reply is complete at the first of these; what precedes it is the body.
-inline constexpr QChar Ack = QChar(6);
-inline constexpr QChar Nak = QChar(21);
-inline constexpr QChar CarriageReturn = QChar(13);
-
-// Where a reply ends, or the end of text when it has not ended yet.
-inline QString::const_iterator replyEnd(const QString& reply)
-{
-    return std::find_if(
-        reply.begin(), reply.end(), [](QChar c) { return c == Ack || c == Nak || c == CarriageReturn; });
-}
 
 // One projector: the panel's engine on one line, opened as the panel opens
 // its port, sending one code and waiting for the reply to end or the
