@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libfontconfig-dev
+  qt6-base-dev qt6-serialport-dev libfontconfig-dev libtomlplusplus-dev
   fonts-ipafont-gothic
   xvfb xauth ser2net
   clang clang-format clang-tidy libclang-rt-14-dev
