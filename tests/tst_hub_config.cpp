@@ -1,6 +1,7 @@
 #include "hub/HubConfig.h"
 #include "hub/PjlinkCodec.h"
 #include "hub/PjlinkMapping.h"
+#include "hub/ShareFraming.h"
 
 #include <QTest>
 
@@ -22,6 +23,8 @@ private Q_SLOTS:
     void authentication();
     void mapping_data();
     void mapping();
+    void shareFrames_data();
+    void shareFrames();
 };
 
 namespace {
@@ -229,6 +232,35 @@ void TestHubConfig::mapping()
                                                            : pjlinkAnswer(plan.body, std::get<PjlinkError>(result));
     }
     QCOMPARE(given, answer);
+}
+
+void TestHubConfig::shareFrames_data()
+{
+    QTest::addColumn<QByteArrayList>("chunks");
+    QTest::addColumn<QByteArrayList>("pieces"); // frames as sent; "!" for a refusal
+
+    QTest::newRow("two in one chunk") << QByteArrayList{"C00\rCR0\r"} << QByteArrayList{"C00\r", "CR0\r"};
+    QTest::newRow("split") << QByteArrayList{"C", "R0", "\r"} << QByteArrayList{"CR0\r"};
+    QTest::newRow("256 bytes") << QByteArrayList{QByteArray(255, 'A') + '\r'}
+                               << QByteArrayList{QByteArray(255, 'A') + '\r'};
+    QTest::newRow("257 bytes") << QByteArrayList{QByteArray(256, 'A') + "\rCR0\r"} << QByteArrayList{"!", "CR0\r"};
+    QTest::newRow("flood refused once, then a frame")
+        << QByteArrayList{QByteArray(300, 'A'), QByteArray(5000, 'B'), "B\rC01\r"} << QByteArrayList{"!", "C01\r"};
+    QTest::newRow("unfinished") << QByteArrayList{"C00"} << QByteArrayList{};
+}
+
+void TestHubConfig::shareFrames()
+{
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QByteArrayList, pieces);
+
+    ShareFraming framing;
+    QByteArrayList given;
+    for (const QByteArray& chunk : chunks) {
+        for (const ShareFraming::Piece& piece : framing.take(chunk))
+            given.append(piece.refused ? QByteArray("!") : piece.frame);
+    }
+    QCOMPARE(given, pieces);
 }
 
 QTEST_GUILESS_MAIN(TestHubConfig)
