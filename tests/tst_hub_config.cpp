@@ -1,6 +1,5 @@
 #include "hub/HubConfig.h"
 #include "hub/PjlinkCodec.h"
-#include "hub/PjlinkMapping.h"
 #include "hub/ShareFraming.h"
 
 #include <QTest>
@@ -21,8 +20,6 @@ private Q_SLOTS:
     void requests_data();
     void requests();
     void authentication();
-    void mapping_data();
-    void mapping();
     void shareFrames_data();
     void shareFrames();
 };
@@ -168,70 +165,6 @@ void TestHubConfig::authentication()
     QCOMPARE(pjlinkGreeting(QByteArray("498e4a67")), QByteArray("PJLINK 1 498e4a67\r"));
     QCOMPARE(pjlinkGreeting(std::nullopt), QByteArray("PJLINK 0\r"));
     QCOMPARE(pjlinkAnswer("POWR", PjlinkError::Unavailable), QByteArray("%1POWR=ERR3\r"));
-}
-
-void TestHubConfig::mapping_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<QString>("reply"); // the body of the projector's reply to each read, in the plan's order
-    QTest::addColumn<QByteArray>("answer");
-
-    QTest::newRow("power on") << QByteArray("%1POWR 1") << QString() << QByteArray("%1POWR=OK [C00]\r");
-    QTest::newRow("both mutes on") << QByteArray("%1AVMT 31") << QString() << QByteArray("%1AVMT=OK [C0D C0B]\r");
-    QTest::newRow("input video") << QByteArray("%1INPT 21") << QString() << QByteArray("%1INPT=OK [C07]\r");
-    QTest::newRow("input out of range") << QByteArray("%1INPT 31") << QString() << QByteArray("%1INPT=ERR2\r");
-    QTest::newRow("query-only body set") << QByteArray("%1LAMP 1") << QString() << QByteArray("%1LAMP=ERR2\r");
-    QTest::newRow("unknown body") << QByteArray("%1SVOL 1") << QString() << QByteArray("%1SVOL=ERR1\r");
-    QTest::newRow("unknown query") << QByteArray("%1FILT ?") << QString() << QByteArray("%1FILT=ERR1\r");
-    QTest::newRow("standby") << QByteArray("%1POWR ?") << "80" << QByteArray("%1POWR=0\r");
-    QTest::newRow("on") << QByteArray("%1POWR ?") << "00" << QByteArray("%1POWR=1\r");
-    QTest::newRow("warming") << QByteArray("%1POWR ?") << "40" << QByteArray("%1POWR=3\r");
-    QTest::newRow("cooling, lamps failed") << QByteArray("%1POWR ?") << "21" << QByteArray("%1POWR=2\r");
-    QTest::newRow("power failure") << QByteArray("%1POWR ?") << "10" << QByteArray("%1POWR=ERR4\r");
-    QTest::newRow("input 2") << QByteArray("%1INPT ?") << "2" << QByteArray("%1INPT=12\r");
-    QTest::newRow("input 4") << QByteArray("%1INPT ?") << "4" << QByteArray("%1INPT=ERR3\r");
-    QTest::newRow("audio muted") << QByteArray("%1AVMT ?") << "02" << QByteArray("%1AVMT=21\r");
-    QTest::newRow("mute in standby") << QByteArray("%1AVMT ?") << "FF" << QByteArray("%1AVMT=ERR3\r");
-    QTest::newRow("lamp") << QByteArray("%1LAMP ?") << "01234,11" << QByteArray("%1LAMP=1234 1\r");
-    QTest::newRow("lamp off") << QByteArray("%1LAMP ?") << "7,20" << QByteArray("%1LAMP=7 0\r");
-    QTest::newRow("errors: temperature") << QByteArray("%1ERST ?") << "28" << QByteArray("%1ERST=002000\r");
-    QTest::newRow("errors: lamps") << QByteArray("%1ERST ?") << "81" << QByteArray("%1ERST=020000\r");
-    QTest::newRow("model") << QByteArray("%1INF2 ?") << "TK600" << QByteArray("%1INF2=TK600\r");
-    QTest::newRow("name") << QByteArray("%1NAME ?") << QString() << QByteArray("%1NAME=a101\r");
-    QTest::newRow("inputs") << QByteArray("%1INST ?") << QString() << QByteArray("%1INST=11 12 21\r");
-    QTest::newRow("class") << QByteArray("%1clss ?") << QString() << QByteArray("%1CLSS=1\r");
-}
-
-void TestHubConfig::mapping()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(QString, reply);
-    QFETCH(QByteArray, answer);
-
-    const PjlinkParse parse = parsePjlinkRequest(line);
-    QVERIFY(parse.request);
-    const PjlinkPlan plan = planPjlink(*parse.request, QStringLiteral("a101"));
-    QByteArray given;
-    if (plan.error) {
-        given = pjlinkAnswer(plan.body, *plan.error);
-    } else if (!plan.commands.empty()) {
-        QStringList codes;
-        for (const Command command : plan.commands)
-            codes.append(commandCode(command));
-        given = pjlinkAnswer(plan.body, "OK [" + codes.join(QLatin1Char(' ')).toLatin1() + ']');
-    } else if (plan.reads.empty()) {
-        given = pjlinkAnswer(plan.body, plan.value);
-    } else {
-        const QStringList bodies = reply.split(QLatin1Char(','));
-        QCOMPARE(qsizetype(plan.reads.size()), bodies.size());
-        PjlinkValues values;
-        for (std::size_t i = 0; i < plan.reads.size(); ++i)
-            values[std::size_t(plan.reads[i])] = decodeReply(plan.reads[i], bodies.at(qsizetype(i)));
-        const auto result = answerPjlinkQuery(plan.body, values);
-        given = std::holds_alternative<QByteArray>(result) ? pjlinkAnswer(plan.body, std::get<QByteArray>(result))
-                                                           : pjlinkAnswer(plan.body, std::get<PjlinkError>(result));
-    }
-    QCOMPARE(given, answer);
 }
 
 void TestHubConfig::shareFrames_data()
