@@ -85,7 +85,7 @@ int runHub(int argc, char* argv[])
         log.error(QString(), QStringLiteral("cannot listen on %1").arg(why));
         return CannotListen;
     }
-    StopSignals stopSignals({SIGTERM, SIGINT});
+    StopSignals stopSignals;
     QObject::connect(&stopSignals, &StopSignals::received, &app, [&log](int signalNumber) {
         log.info(QString(), QStringLiteral("%1: closing the lines").arg(StopSignals::name(signalNumber)));
         notifySystemd("STOPPING=1");

@@ -3,7 +3,7 @@
 namespace orva::hub {
 
 // orva-hub's whole program: reads its command line and configuration, binds
-// its doors, serves until SIGTERM or SIGINT. Returns the exit status: 0, 2
+// its doors, serves until SIGTERM, SIGINT or SIGHUP. Returns the exit status: 0, 2
 // for a bad command line or configuration, 3 when a door cannot be bound.
 int runHub(int argc, char* argv[]);
 
