@@ -96,7 +96,7 @@ QString serialPortName(const QString& device, const DeviceProbe& probe)
     if (!holdsForeignBytes(device))
         return device;
     if (char* real = ::realpath(fileNameBytes(device).constData(), nullptr)) {
-        const QString resolved = fileNameFromBytes(QByteArray(real));
+        QString resolved = fileNameFromBytes(QByteArray(real));
         std::free(real); // NOLINT(cppcoreguidelines-no-malloc): realpath's own buffer
         if (!holdsForeignBytes(resolved))
             return resolved;
