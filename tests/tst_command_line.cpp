@@ -30,6 +30,8 @@ private Q_SLOTS:
         QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << int(Action::Error) << d.com1 << d.com2;
         QTest::newRow("missing path") << QStringList{"--com1"} << int(Action::Error) << d.com1 << d.com2;
         QTest::newRow("empty path") << QStringList{"--com1="} << int(Action::Error) << d.com1 << d.com2;
+        QTest::newRow("com1 twice") << QStringList{"--com1", "/a", "--com1=/b"} << int(Action::Error) << d.com1
+                                    << d.com2;
         // Network lines: accepted as written ...
         for (const char* line :
             {"rfc2217://10.0.0.5:2000", "tcp://proj-b.lan:4001", "rfc2217://[fd00::5]:65535", "TCP://127.0.0.1:1"})

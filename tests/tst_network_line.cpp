@@ -1,6 +1,8 @@
 #include "BlackHole.h"
+#include "engine/PanelEngine.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/TelnetCodec.h"
+#include "engine/timing/QtClock.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -130,21 +132,42 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(got += line->readAll(), QString::fromLatin1("0\xff"), Patience);
     }
 
+    // A server that refuses the Com Port Control option still carries the
+    // data: the panel's engine on it tells the refusal once and goes on
+    // with its exchanges, the reply decoded as always.
+    void serverRefusesTheOption_data()
+    {
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("DONT") << bytes({T::Iac, T::Dont, T::ComPortOption});
+        QTest::newRow("DONT and WONT, then a reply 50 ms late")
+            << bytes({T::Iac, T::Dont, T::ComPortOption, T::Iac, T::Wont, T::ComPortOption});
+    }
     void serverRefusesTheOption()
     {
+        QFETCH(QByteArray, refusal);
         Server s;
         QVERIFY(s.listening);
         const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        QtClock clock;
+        PanelEngine engine(*line, clock);
         QSignalSpy refused(line.get(), &SerialLine::settingsRefused);
-        QVERIFY(line->open());
+        QSignalSpy told(&engine.ports(), &PortSelection::warning);
+        engine.start();
         QVERIFY(s.accept());
         QVERIFY(s.expect(TelnetCodec().opening()));
-        s.send(bytes({T::Iac, T::Dont, T::ComPortOption}));
+        s.send(refusal);
         QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, Patience);
-        QVERIFY(line->setSpeed(LineSpeed::Baud9600)); // nothing to send it to
-        QVERIFY(line->write(QStringLiteral("CR0\r")));
-        QVERIFY(s.expect("CR0\r"));
-        QVERIFY(line->isOpen());
+        engine.ports().chooseSpeed(LineSpeed::Baud9600); // nothing to send it to
+        for (const auto& [reply, status] : {std::pair{"80\r", " Stand by"}, std::pair{"00\r", " Power ON"}}) {
+            engine.replies().sendCode(QStringLiteral("CR0"));
+            QVERIFY(s.expect("CR0\r"));
+            QTest::qWait(50);
+            s.send(reply);
+            QTRY_COMPARE_WITH_TIMEOUT(engine.replies().text(TrafficLine::Status), QLatin1String(status), Patience);
+            QVERIFY(line->isOpen());
+            QTRY_COMPARE_WITH_TIMEOUT(engine.replies().text(TrafficLine::Status), QString(), Patience); // cleared
+        }
+        QCOMPARE(told.size(), 1);
     }
 
     // A connection that cannot be made is told once, closes the line, and

@@ -20,8 +20,19 @@ Session::Session(QString port, std::unique_ptr<SerialLine> line, Clock& clock)
     // a port that could not be opened, not one that did not answer.
     QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const QString& description) {
         m_exchange.openError = description;
+        m_exchange.sent.clear(); // it never left
         finish(false);
     });
+    // While a reply is awaited the line's own faults end the wait. A server
+    // that refuses the line settings still carries the data: the exchange
+    // goes on and the refusal is a warning beside its verdict.
+    QObject::connect(m_line.get(), &SerialLine::deviceLost, &m_context, [this](const QString& d) { onLineFault(d); });
+    QObject::connect(m_line.get(), &SerialLine::writeFailed, &m_context, [this](const QString& d) { onLineFault(d); });
+    QObject::connect(
+        &m_engine.replies(), &ReplyWindow::writeFailed, &m_context, [this](const QString& d) { onLineFault(d); },
+        Qt::QueuedConnection);
+    QObject::connect(m_line.get(), &SerialLine::settingsRefused, &m_context,
+        [this](const QString& description) { m_exchange.warning = description; });
 }
 
 Session::~Session()
@@ -61,7 +72,14 @@ void Session::send(const QString& code, int timeoutMs, std::function<void()> don
     m_timeout->setEnabled(true);
     m_elapsed.start();
     m_engine.replies().sendCode(code);
-    m_exchange.sent = m_engine.replies().lastFrame();
+    m_exchange.sent = SerialLine::fromLineBytes(SerialLine::toLineBytes(m_engine.replies().lastFrame()));
+}
+
+void Session::abandon(const QString& reason)
+{
+    if (m_waiting)
+        m_exchange.lineError = reason;
+    finish(false);
 }
 
 void Session::onReply()
@@ -75,12 +93,18 @@ void Session::onReply()
 
 void Session::onWarning(const QString& text)
 {
-    if (m_opening) {
+    // Only an opening's failures count here; what the port selection tells
+    // later, the line's own signals have told the session already.
+    if (m_opening)
         m_openWarnings.append(text);
-    } else if (m_waiting) {
-        m_exchange.lineError = text;
-        finish(false);
-    }
+}
+
+void Session::onLineFault(const QString& description)
+{
+    if (!m_waiting)
+        return;
+    m_exchange.lineError = description;
+    finish(false);
 }
 
 void Session::finish(bool complete)

@@ -19,7 +19,8 @@ struct Exchange
     QString port;
     QString openError;     // the port could not be opened: the description
     QString lineError;     // the line failed while the reply was awaited
-    QString sent;          // the frame as written; empty when nothing was sent
+    QString warning;       // the line carries on, but not as asked (settings refused)
+    QString sent;          // the bytes of the frame as written; empty when nothing was sent
     QString reply;         // the characters received, as they came
     QString received;      // the receive line
     QString status;        // the status line
@@ -62,8 +63,8 @@ public:
     // Sends the frame of code; done() is called once, from the event loop,
     // when the reply is complete, the line has failed or timeoutMs passed.
     void send(const QString& code, int timeoutMs, std::function<void()> done);
-    // Gives up waiting now, as at the timeout.
-    void abandon() { finish(false); }
+    // Gives up waiting now, for the reason given (it becomes the line error).
+    void abandon(const QString& reason);
 
     bool isWaiting() const { return m_waiting; }
     const Exchange& exchange() const { return m_exchange; }
@@ -71,6 +72,7 @@ public:
 private:
     void onReply();
     void onWarning(const QString& text);
+    void onLineFault(const QString& description);
     void finish(bool complete);
 
     Clock& m_clock;

@@ -1,4 +1,6 @@
 #include "engine/PanelEngine.h"
+#include "engine/StopSignals.h"
+#include "engine/line/FileNames.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/SerialLine.h"
 #include "engine/timing/QtClock.h"
@@ -17,7 +19,7 @@ int main(int argc, char* argv[])
     // a bad option work on a machine without a display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+        arguments.append(orva::fileNameFromBytes(QByteArray(argv[i])));
     const orva::CommandLine options = orva::parseCommandLine(arguments);
     switch (options.action) {
     case orva::CommandLine::Action::Help:
@@ -46,6 +48,11 @@ int main(int argc, char* argv[])
     orva::PanelEngine engine(*line, clock);
     orva::PanelWindow window(engine,
         [](QWidget* parent, const QString& text) { QMessageBox::warning(parent, orva::PanelWindow::Caption, text); });
+    // A logout, a service manager or Ctrl+C ends the panel as "END" does:
+    // out of the event loop, and the line closed (its lock and exclusive
+    // use given up) as everything here goes.
+    const orva::StopSignals stops;
+    QObject::connect(&stops, &orva::StopSignals::received, &app, [] { QCoreApplication::exit(0); });
     window.start();
     window.show();
     return QApplication::exec();

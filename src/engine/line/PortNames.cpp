@@ -22,6 +22,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
         return result;
     };
 
+    QStringList given; // the port options met so far
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
@@ -48,12 +49,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
         }
         if (!target)
             return fail(QStringLiteral("unknown option '%1'").arg(arg));
+        const QString option = arg.section(QLatin1Char('='), 0, 0);
+        if (given.contains(option))
+            return fail(QStringLiteral("option '%1' given twice").arg(option));
+        given.append(option);
         if (!hasValue) {
             if (i + 1 >= arguments.size())
                 return fail(QStringLiteral("option '%1' needs a device path").arg(arg));
             value = arguments.at(++i);
         }
-        const QString option = arg.section(QLatin1Char('='), 0, 0);
         if (value.isEmpty())
             return fail(QStringLiteral("option '%1' needs a device path").arg(option));
         QString reason;

@@ -1,6 +1,8 @@
 #include "engine/line/QtSerialLine.h"
 
-#include <QFile>
+#include "engine/line/FileNames.h"
+
+#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -31,7 +33,7 @@ class DeviceProbe
 {
 public:
     explicit DeviceProbe(const QString& device)
-        : m_fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+        : m_fd(::open(fileNameBytes(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
         , m_errno(m_fd < 0 ? errno : 0)
     {
 #ifdef TIOCGEXCL
@@ -50,6 +52,10 @@ public:
     bool opened() const
     {
         return m_fd >= 0;
+    }
+    int descriptor() const
+    {
+        return m_fd;
     }
     // Another program holds the device in exclusive mode.
     bool heldExclusively() const
@@ -78,6 +84,24 @@ bool hasRoom(int fd)
 {
     pollfd pfd{fd, POLLOUT, 0};
     return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLOUT) != 0;
+}
+
+// The name QSerialPort is given for a device. QSerialPort turns names into
+// bytes as UTF-8, so a name holding bytes that are not UTF-8 would open
+// something else: such a device is named by its real path when that one is
+// UTF-8 (a link with an odd name to /dev/ttyUSB0), or else by the probe's
+// descriptor under /proc, which opens the same device.
+QString serialPortName(const QString& device, const DeviceProbe& probe)
+{
+    if (!holdsForeignBytes(device))
+        return device;
+    if (char* real = ::realpath(fileNameBytes(device).constData(), nullptr)) {
+        QString resolved = fileNameFromBytes(QByteArray(real));
+        std::free(real); // NOLINT(cppcoreguidelines-no-malloc): realpath's own buffer
+        if (!holdsForeignBytes(resolved))
+            return resolved;
+    }
+    return probe.opened() ? QStringLiteral("/proc/self/fd/%1").arg(probe.descriptor()) : device;
 }
 #endif
 
@@ -123,7 +147,6 @@ bool QtSerialLine::open()
     if (m_port.isOpen())
         return true;
     const QString path = m_names.device(m_portChoice);
-    m_port.setPortName(path);
     m_port.setBaudRate(baudRate(m_speed));
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
@@ -136,6 +159,9 @@ bool QtSerialLine::open()
         m_error = inUse(path);
         return false;
     }
+    m_port.setPortName(serialPortName(path, probe));
+#else
+    m_port.setPortName(path);
 #endif
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_error = QStringLiteral("%1: %2").arg(path, m_port.errorString());
