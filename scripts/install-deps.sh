@@ -9,7 +9,7 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth ser2net
   clang clang-format clang-tidy libclang-rt-14-dev
-  dpkg-dev desktop-file-utils appstream
+  dpkg-dev desktop-file-utils appstream lintian man-db
 )
 
 missing=()

@@ -1,34 +1,60 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a finished build folder, unpacks it into a
-# scratch root and checks that both programs answer --help from there and
-# that the desktop integration files are in place.
-#   check-package.sh BUILD-FOLDER
+# Builds the Debian packages from a finished build folder and checks each
+# of them: Debian's checker (lintian) reports no error and no warning beyond
+# the package's own override list, every program answers --version from an
+# unpacked copy, and the package's files are in place.
+#   check-package.sh BUILD-FOLDER VERSION
 set -euo pipefail
-build=$1
+build=$1 version=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+status=0
+fail() {
+  echo "FAIL: $*"
+  status=1
+}
 
 (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null)
-deb=$(ls "$scratch"/pkg/*.deb)
-echo "package: $(basename "$deb")"
-dpkg-deb -f "$deb" Depends | tee "$scratch/depends"
-for dep in libqt6widgets6 libqt6serialport6 fonts-ipafont-gothic; do
-  grep -q "$dep" "$scratch/depends" || { echo "missing dependency $dep"; exit 1; }
+for deb in "$scratch"/pkg/*.deb; do
+  package=$(dpkg-deb -f "$deb" Package)
+  root=$scratch/root/$package
+  echo "=== $(basename "$deb")"
+  dpkg-deb -f "$deb" Depends | tee "$scratch/$package.depends"
+
+  if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" || fail "lintian finds fault with $package"
+  else
+    echo "lintian is not installed: not checked (scripts/install-deps.sh installs it)"
+  fi
+
+  mkdir -p "$root"
+  dpkg -x "$deb" "$root"
+  for program in "$root"/usr/bin/*; do
+    name=$(basename "$program")
+    answer=$(QT_QPA_PLATFORM=offscreen "$program" --version) || fail "$name --version exits $?"
+    [ "$answer" = "$name $version" ] || fail "$name --version answers '$answer'"
+  done
+  for f in copyright changelog.gz; do
+    [ -s "$root/usr/share/doc/$package/$f" ] || fail "$package lacks usr/share/doc/$package/$f"
+  done
 done
 
-dpkg -x "$deb" "$scratch/root"
-root="$scratch/root/usr"
-"$root/bin/orva-panel" --help | grep -q -- '--com1'
-"$root/bin/orva-panel" --version | grep -q '1.40'
-"$root/bin/orva-projector-sim" --help >/dev/null
-"$root/bin/orva-ctl" --help | grep -q -- '--port'
-"$root/bin/orva-ctl" --version | grep -q '1.40'
-
+# What each package must hold and depend on.
+expect() { # PACKAGE FILE...
+  local package=$1
+  shift
+  for f in "$@"; do
+    [ -s "$scratch/root/$package/usr/$f" ] || fail "$package lacks usr/$f"
+  done
+}
 id=org.orva.TkControlPanel
-for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
-         share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/48x48/apps/$id.png \
-         share/man/man1/orva-panel.1 share/man/man1/orva-projector-sim.1 \
-         share/man/man1/orva-ctl.1 share/bash-completion/completions/orva-ctl; do
-  [ -s "$root/$f" ] || { echo "missing $f"; exit 1; }
+expect orva-panel bin/orva-panel share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+  share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/48x48/apps/$id.png \
+  share/man/man1/orva-panel.1.gz bin/orva-ctl bin/orva-projector-sim share/man/man1/orva-ctl.1.gz \
+  share/man/man1/orva-projector-sim.1.gz share/bash-completion/completions/orva-ctl
+for dep in libqt6widgets6 libqt6serialport6 fonts-ipafont-gothic; do
+  grep -q "$dep" "$scratch/orva-panel.depends" || fail "orva-panel does not depend on $dep"
 done
-echo "package ok"
+
+[ $status -eq 0 ] && echo "packages ok"
+exit $status
