@@ -39,7 +39,8 @@ for deb in "$scratch"/pkg/*.deb; do
   done
 done
 
-# What each package must hold and depend on.
+# What each package holds, and what it depends on: orva-tools installs on a
+# machine without a window system, so nothing of Qt Gui, Qt Widgets or fonts.
 expect() { # PACKAGE FILE...
   local package=$1
   shift
@@ -50,11 +51,17 @@ expect() { # PACKAGE FILE...
 id=org.orva.TkControlPanel
 expect orva-panel bin/orva-panel share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/scalable/apps/$id.svg share/icons/hicolor/48x48/apps/$id.png \
-  share/man/man1/orva-panel.1.gz bin/orva-ctl bin/orva-projector-sim share/man/man1/orva-ctl.1.gz \
+  share/man/man1/orva-panel.1.gz
+expect orva-tools bin/orva-ctl bin/orva-projector-sim share/man/man1/orva-ctl.1.gz \
   share/man/man1/orva-projector-sim.1.gz share/bash-completion/completions/orva-ctl
-for dep in libqt6widgets6 libqt6serialport6 fonts-ipafont-gothic; do
-  grep -q "$dep" "$scratch/orva-panel.depends" || fail "orva-panel does not depend on $dep"
+for dep in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins fonts-ipafont-gothic; do
+  grep -qw "$dep" "$scratch/orva-panel.depends" || fail "orva-panel does not depend on $dep"
 done
+if grep -Ew 'libqt6gui6|libqt6widgets6|qt6-qpa-plugins|fonts-[a-z0-9-]+' "$scratch/orva-tools.depends"; then
+  fail "orva-tools depends on a window system or fonts"
+fi
+built=$(cd "$scratch/root" && echo *)
+[ "$built" = "orva-panel orva-tools" ] || fail "built the packages $built, not orva-panel orva-tools"
 
 [ $status -eq 0 ] && echo "packages ok"
 exit $status
