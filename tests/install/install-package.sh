@@ -30,6 +30,7 @@ done
 export DEBIAN_FRONTEND=noninteractive
 apt=(apt-get -y -q -o DPkg::Lock::Timeout=300)
 # Whatever happens, the machine is left without the packages.
+# shellcheck disable=SC2317 # (called by the trap)
 cleanup() {
   "${apt[@]}" purge "${packages[@]}" >/dev/null 2>&1 || true
   rm -rf "$scratch"
