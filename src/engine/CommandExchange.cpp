@@ -51,8 +51,7 @@ quint64 CommandExchange::submit(const ExchangeRequest& request, Handler done)
         ExchangeResult refused;
         refused.outcome = ExchangeOutcome::QueueFull;
         refused.sentAtMs = refused.endedAtMs = m_clock.nowMs();
-        if (done)
-            done(refused);
+        deliver(done, refused);
         return 0;
     }
     const quint64 id = m_nextId++;
