@@ -114,7 +114,7 @@ private Q_SLOTS:
                 line.failAcceptedWrite(QStringLiteral("Input/output error"));
             } else {
                 const QStringList words = step.split(u' ');
-                const QString owner = words[0];
+                const QString& owner = words[0];
                 const quint64 id = exchange.submit(ExchangeRequest::ofCode(words[1], words[2].toInt()),
                     [&results, &owners, owner](const ExchangeResult& r) {
                         QVERIFY(r.id == 0 || owners[r.id] == owner); // its own result, none other
