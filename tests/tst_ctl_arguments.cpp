@@ -3,7 +3,6 @@
 #include "ctl/Arguments.h"
 #include "ctl/Report.h"
 #include "ctl/Session.h"
-#include "engine/protocol/CommandTables.h"
 
 #include <QTest>
 
@@ -85,18 +84,6 @@ private Q_SLOTS:
         QTEST(request.ports.join(u'|'), "ports");
         QTEST(request.timeoutMs, "timeout");
         QTEST(request.speed == LineSpeed::Baud9600, "slow");
-    }
-
-    // Every action sends the code of its button, and each status read is
-    // one the decoder recognises.
-    void codesComeFromThePanel()
-    {
-        for (const Action& action : actions()) {
-            if (action.kind == ActionKind::Operation || action.kind == ActionKind::Query)
-                QVERIFY2(!codeOf(action).isEmpty(), action.name);
-            if (action.query)
-                QCOMPARE(codeOf(action), QString(statusQueryCode(*action.query)));
-        }
     }
 
     // One port's exchange on a fake line: the reply arrives in the pieces

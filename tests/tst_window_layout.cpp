@@ -1,4 +1,5 @@
 #include "PanelFixture.h"
+#include "window/CommandButtons.h"
 #include "window/Controls.h"
 #include "window/Layout.h"
 #include "window/Logo.h"
@@ -98,10 +99,8 @@ private Q_SLOTS:
                 frames.insert(nameOf(spec));
         }
         // Every control the code names is in the table.
-        for (const CatalogueEntry& entry : CommandCatalogue)
-            QVERIFY2(seen.contains(QLatin1String(entry.control)), entry.control);
-        for (const HeldEntry& entry : HoldTable)
-            QVERIFY2(seen.contains(QLatin1String(entry.control)), entry.control);
+        for (const CommandButton& button : CommandButtons)
+            QVERIFY2(seen.contains(QLatin1String(button.control)), button.control);
     }
 
     void everyControlLiesInsideItsParent()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/Commands.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -28,21 +28,20 @@ enum class ValueKind : quint8 {
     Hectopascals, // the number of the status line, "1013 hPa"
 };
 
-// One action of orva-ctl. The code it sends is never written here: it is
-// the code of the panel's button (control), or, for the three status reads
-// no button sends, the status decoder's own code of the query.
+// One action of orva-ctl: a command of the vocabulary that names an action,
+// or send or list. The name, the argument and the code are the vocabulary's.
 struct Action
 {
     const char* name;
     const char* argument; // the lower-case argument, or nullptr
     ActionKind kind;
-    const char* control = nullptr;
+    std::optional<Command> command = std::nullopt;
     std::optional<StatusQuery> query = std::nullopt;
     ValueKind value = ValueKind::None;
 };
 
-// Every action, operations first (with their arguments in the order the
-// panel shows the buttons), then queries, then send and list.
+// Every action, in the order of the vocabulary (operations, then queries),
+// then send and list.
 std::span<const Action> actions();
 
 // The action of a name and argument (argument empty for actions without

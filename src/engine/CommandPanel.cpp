@@ -28,7 +28,7 @@ void CommandPanel::click(const CatalogueEntry& button)
         break;
     }
 
-    m_replies.sendCode(QString::fromLatin1(button.code));
+    m_replies.sendCode(commandCode(button.command));
 
     if (button.after == AfterSend::ArrowsToMenu) {
         m_repeat->setInterval(MenuArrowRepeat);
@@ -44,7 +44,7 @@ void CommandPanel::press(const HeldEntry& button)
         if (const auto timing = arrowTiming(m_arrowContext))
             m_replies.setTiming(*timing);
         m_held = button.number;
-        m_replies.sendCode(QString::fromLatin1(button.code));
+        m_replies.sendCode(commandCode(button.command));
         m_repeat->setEnabled(true);
         return;
     }
@@ -52,7 +52,7 @@ void CommandPanel::press(const HeldEntry& button)
     // Adjusters and SELECT retune after the send: the new intervals restart
     // the display timers that the send has just started.
     m_held = button.number;
-    m_replies.sendCode(QString::fromLatin1(button.code));
+    m_replies.sendCode(commandCode(button.command));
     m_repeat->setInterval(button.repeatPeriod);
     m_replies.setTiming(button.timing);
     m_repeat->setEnabled(true);
@@ -77,7 +77,7 @@ void CommandPanel::onRepeatTick()
     const HeldEntry* held = heldEntry(m_held);
     if (!held)
         return;
-    m_replies.sendCode(QString::fromLatin1(held->code));
+    m_replies.sendCode(commandCode(held->command));
     m_repeat->setEnabled(true);
 }
 

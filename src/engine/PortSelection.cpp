@@ -135,3 +135,7 @@ void PortSelection::warnLater(bool& told, const QString& text)
 }
 
 } // namespace orva
+
+// The meta-object code goes with the class, so that a program that does
+// not use the class (orva-ctl) does not link it either.
+#include "moc_PortSelection.cpp" // NOLINT(bugprone-suspicious-include): Qt's moc output

@@ -110,3 +110,7 @@ void ReplyWindow::onClearDelay()
 }
 
 } // namespace orva
+
+// The meta-object code goes with the class, so that a program that does
+// not use the class (orva-ctl) does not link it either.
+#include "moc_ReplyWindow.cpp" // NOLINT(bugprone-suspicious-include): Qt's moc output

@@ -3,7 +3,7 @@
 // The names of the window's controls that the code reaches by name: each is
 // the objectName of its widget, a stable handle for tests and tools. The
 // numbers carry no meaning beyond identity; ARCHITECTURE.md has a glossary.
-// The command buttons are named in the engine's command tables.
+// The command buttons are named in CommandButtons.h.
 namespace orva::ControlId {
 
 inline constexpr char Window[] = "Form1";

@@ -1,5 +1,6 @@
 #include "window/PanelControls.h"
 
+#include "window/CommandButtons.h"
 #include "window/ControlIds.h"
 #include "window/Controls.h"
 
@@ -45,11 +46,14 @@ PanelControls PanelControls::resolve(const QWidget& window)
         {},
     };
     c.catalogue.reserve(std::size(CommandCatalogue));
-    for (const CatalogueEntry& entry : CommandCatalogue)
-        c.catalogue.emplace_back(require<QPushButton>(window, entry.control), &entry);
     c.held.reserve(std::size(HoldTable));
-    for (const HeldEntry& entry : HoldTable)
-        c.held.emplace_back(require<QPushButton>(window, entry.control), &entry);
+    for (const CommandButton& button : CommandButtons) {
+        auto* control = require<QPushButton>(window, button.control);
+        if (const CatalogueEntry* single = catalogueEntry(button.command))
+            c.catalogue.emplace_back(control, single);
+        else
+            c.held.emplace_back(control, heldEntryOf(button.command));
+    }
     return c;
 }
 

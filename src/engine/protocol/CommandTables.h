@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/protocol/Commands.h"
+
 #include <QtGlobal>
 
 #include <iterator>
@@ -40,63 +42,63 @@ inline constexpr int MenuArrowRepeat = 200;
 
 struct CatalogueEntry
 {
-    const char* control; // objectName of the button
-    const char* code;    // command code, sent framed
+    Command command; // sent framed
     Timing timing;
     AfterSend after;
 };
 
-// Every single-press button of the window, group by group as they stand.
+// Every single-press button of the panel, by its command, group by group as
+// they stand on the window.
 // clang-format off
 inline constexpr CatalogueEntry CommandCatalogue[] = {
     // Main band
-    {"Command17", "C00",              Timing::Untimed,     AfterSend::Nothing},      // POWER
-    {"Command18", "C01",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command27", "C05",              Timing::Untimed,     AfterSend::Nothing},      // INPUT MODE SET
-    {"Command28", "C06",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command29", "C07",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command23", "C1C",              Timing::Untimed,     AfterSend::ArrowsToMenu}, // MENU
-    {"Command24", "C1D",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command19", "C0B",              Timing::Untimed,     AfterSend::Nothing},      // SOUND MUTE
-    {"Command20", "C0C",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command21", "C0D",              Timing::Untimed,     AfterSend::Nothing},      // NO SHOW
-    {"Command22", "C0E",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command25", "C43",              Timing::Untimed,     AfterSend::Nothing},      // FREEZE
-    {"Command26", "C44",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command31", "C0F",              Timing::Untimed,     AfterSend::Nothing},      // AV Size
-    {"Command32", "C10",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command13", "C89",              Timing::Untimed,     AfterSend::ArrowsToMenu}, // right-hand column
-    {"Command30", "C27",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command14", "C8A",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command3",  "C1E",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command4",  "C11",              Timing::PictureMode, AfterSend::Nothing},      // picture modes
-    {"Command10", "C12",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command11", "C13",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command39", "C14",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command40", "C15",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command41", "C16",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command42", "C17",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command12", "C18",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command37", "C19",              Timing::PictureMode, AfterSend::Nothing},
-    {"Command38", "CF FANMODE L1",    Timing::Untimed,     AfterSend::Nothing},      // FAN MODE
-    {"Command43", "CF FANMODE L2",    Timing::Untimed,     AfterSend::Nothing},
+    {Command::PowerOn,           Timing::Untimed,     AfterSend::Nothing},      // POWER
+    {Command::PowerOff,          Timing::Untimed,     AfterSend::Nothing},
+    {Command::InputPc1,          Timing::Untimed,     AfterSend::Nothing},      // INPUT MODE SET
+    {Command::InputPc2,          Timing::Untimed,     AfterSend::Nothing},
+    {Command::InputVideo,        Timing::Untimed,     AfterSend::Nothing},
+    {Command::MenuOn,            Timing::Untimed,     AfterSend::ArrowsToMenu}, // MENU
+    {Command::MenuOff,           Timing::Untimed,     AfterSend::Nothing},
+    {Command::SoundMuteOn,       Timing::Untimed,     AfterSend::Nothing},      // SOUND MUTE
+    {Command::SoundMuteOff,      Timing::Untimed,     AfterSend::Nothing},
+    {Command::NoShowOn,          Timing::Untimed,     AfterSend::Nothing},      // NO SHOW
+    {Command::NoShowOff,         Timing::Untimed,     AfterSend::Nothing},
+    {Command::FreezeOn,          Timing::Untimed,     AfterSend::Nothing},      // FREEZE
+    {Command::FreezeOff,         Timing::Untimed,     AfterSend::Nothing},
+    {Command::AvSizeRegular,     Timing::Untimed,     AfterSend::Nothing},      // AV Size
+    {Command::AvSizeWide,        Timing::Untimed,     AfterSend::Nothing},
+    {Command::AutoImage,         Timing::Untimed,     AfterSend::ArrowsToMenu}, // right-hand column
+    {Command::ImageSelect,       Timing::Untimed,     AfterSend::Nothing},
+    {Command::PresentationTimer, Timing::Untimed,     AfterSend::Nothing},
+    {Command::DisplayClear,      Timing::Untimed,     AfterSend::Nothing},
+    {Command::PictureStandard,   Timing::PictureMode, AfterSend::Nothing},      // picture modes
+    {Command::PictureReal,       Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureCinema,     Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureImage1,     Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureImage2,     Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureImage3,     Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureImage4,     Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureBoard,      Timing::PictureMode, AfterSend::Nothing},
+    {Command::PictureDynamic,    Timing::PictureMode, AfterSend::Nothing},
+    {Command::FanModeL1,         Timing::Untimed,     AfterSend::Nothing},      // FAN MODE
+    {Command::FanModeL2,         Timing::Untimed,     AfterSend::Nothing},
     // Data band: status reads, decoded into the status line
-    {"Command44", "CR0",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command46", "CR3",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command54", "CR6",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command45", "CR1",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command47", "CR4",              Timing::Untimed,     AfterSend::Nothing},
-    {"Command55", "CR7",              Timing::Untimed,     AfterSend::Nothing},
+    {Command::StatusQuery,       Timing::Untimed,     AfterSend::Nothing},
+    {Command::LampHoursQuery,    Timing::Untimed,     AfterSend::Nothing},
+    {Command::TemperaturesQuery, Timing::Untimed,     AfterSend::Nothing},
+    {Command::InputQuery,        Timing::Untimed,     AfterSend::Nothing},
+    {Command::OrientationQuery,  Timing::Untimed,     AfterSend::Nothing},
+    {Command::LampModeQuery,     Timing::Untimed,     AfterSend::Nothing},
     // Extension band: input sources
-    {"Command64", "C50",              Timing::InputSource, AfterSend::Nothing},    // PC1
-    {"Command52", "C51",              Timing::InputSource, AfterSend::Nothing},
-    {"Command53", "C54",              Timing::InputSource, AfterSend::Nothing},
-    {"Command72", "CF INPUT2 ANALOG", Timing::InputSource, AfterSend::Nothing},    // PC2
-    {"Command65", "C5B",              Timing::InputSource, AfterSend::Nothing},
-    {"Command66", "C5C",              Timing::InputSource, AfterSend::Nothing},
-    {"Command82", "CF INPUT3 VIDEO",  Timing::InputSource, AfterSend::Nothing},    // Video
-    {"Command69", "C34",              Timing::InputSource, AfterSend::Nothing},
-    {"Command36", "C02",              Timing::Untimed,     AfterSend::Nothing},    // beside the panel
+    {Command::SourcePc1Rgb,      Timing::InputSource, AfterSend::Nothing},    // PC1
+    {Command::SourcePc1Scart,    Timing::InputSource, AfterSend::Nothing},
+    {Command::SourcePc1Component,Timing::InputSource, AfterSend::Nothing},
+    {Command::SourcePc2Rgb,      Timing::InputSource, AfterSend::Nothing},    // PC2
+    {Command::SourcePc2DviPc,    Timing::InputSource, AfterSend::Nothing},
+    {Command::SourcePc2DviAv,    Timing::InputSource, AfterSend::Nothing},
+    {Command::SourceVideo,       Timing::InputSource, AfterSend::Nothing},    // Video
+    {Command::SourceSVideo,      Timing::InputSource, AfterSend::Nothing},
+    {Command::CodeC02,           Timing::Untimed,     AfterSend::Nothing},    // beside the panel
 };
 // clang-format on
 
@@ -127,9 +129,8 @@ inline constexpr DisplayTiming ReleaseTiming{500, 1000};
 
 struct HeldEntry
 {
-    const char* control; // objectName of the button
-    quint8 number;       // the button's number in the repeat table
-    const char* code;    // command code, sent framed at the press and every repeat
+    Command command; // sent framed at the press and every repeat
+    quint8 number;   // the button's number in the repeat table
     HeldKind kind;
     int repeatPeriod;     // Adjuster only: the repeat period
     DisplayTiming timing; // Adjuster only
@@ -138,19 +139,19 @@ struct HeldEntry
 
 // clang-format off
 inline constexpr HeldEntry HoldTable[] = {
-    {"Command1",  1,  "C09", HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},      // VOL
-    {"Command2",  2,  "C0A", HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},
-    {"Command15", 7,  "C20", HeldKind::Adjuster, 50,  {25, 25},   AfterRelease::Nothing},      // Brightness
-    {"Command35", 8,  "C21", HeldKind::Adjuster, 50,  {25, 25},   AfterRelease::Nothing},
-    {"Command48", 17, "C30", HeldKind::Adjuster, 250, {200, 245}, AfterRelease::ArrowsToZoom}, // D.Zoom
-    {"Command49", 18, "C31", HeldKind::Adjuster, 250, {200, 245}, AfterRelease::ArrowsToZoom},
-    {"Command50", 19, "C8E", HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},      // Keystone
-    {"Command51", 20, "C8F", HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},
-    {"Command6",  13, "C3F", HeldKind::Adjuster, 500, {200, 245}, AfterRelease::Nothing},      // cursor pad
-    {"Command5",  3,  "C3C", HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
-    {"Command7",  4,  "C3D", HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
-    {"Command9",  5,  "C3B", HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
-    {"Command8",  6,  "C3A", HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
+    {Command::VolumeUp,       1,  HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},      // VOL
+    {Command::VolumeDown,     2,  HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},
+    {Command::BrightnessUp,   7,  HeldKind::Adjuster, 50,  {25, 25},   AfterRelease::Nothing},      // Brightness
+    {Command::BrightnessDown, 8,  HeldKind::Adjuster, 50,  {25, 25},   AfterRelease::Nothing},
+    {Command::ZoomIn,         17, HeldKind::Adjuster, 250, {200, 245}, AfterRelease::ArrowsToZoom}, // D.Zoom
+    {Command::ZoomOut,        18, HeldKind::Adjuster, 250, {200, 245}, AfterRelease::ArrowsToZoom},
+    {Command::KeystoneUp,     19, HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},      // Keystone
+    {Command::KeystoneDown,   20, HeldKind::Adjuster, 250, {200, 245}, AfterRelease::Nothing},
+    {Command::CursorSelect,   13, HeldKind::Adjuster, 500, {200, 245}, AfterRelease::Nothing},      // cursor pad
+    {Command::CursorUp,       3,  HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
+    {Command::CursorDown,     4,  HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
+    {Command::CursorLeft,     5,  HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
+    {Command::CursorRight,    6,  HeldKind::Arrow,    0,   {0, 0},     AfterRelease::Nothing},
 };
 // clang-format on
 
@@ -177,11 +178,39 @@ constexpr std::optional<DisplayTiming> arrowTiming(ArrowContext context)
 static_assert(std::size(CommandCatalogue) == 45);
 static_assert(std::size(HoldTable) == 13);
 
+// A command is a single-press button or a held one, never both.
+constexpr bool heldAndSinglePressApart()
+{
+    for (const CatalogueEntry& single : CommandCatalogue)
+        for (const HeldEntry& held : HoldTable)
+            if (single.command == held.command)
+                return false;
+    return true;
+}
+static_assert(heldAndSinglePressApart());
+
 // The held button of a number of the repeat table, if any.
 constexpr const HeldEntry* heldEntry(quint8 number)
 {
     for (const HeldEntry& entry : HoldTable)
         if (entry.number == number)
+            return &entry;
+    return nullptr;
+}
+
+// The single-press button and the held button of a command, if any.
+constexpr const CatalogueEntry* catalogueEntry(Command command)
+{
+    for (const CatalogueEntry& entry : CommandCatalogue)
+        if (entry.command == command)
+            return &entry;
+    return nullptr;
+}
+
+constexpr const HeldEntry* heldEntryOf(Command command)
+{
+    for (const HeldEntry& entry : HoldTable)
+        if (entry.command == command)
             return &entry;
     return nullptr;
 }

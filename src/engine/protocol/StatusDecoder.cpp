@@ -1,70 +1,95 @@
 #include "engine/protocol/StatusDecoder.h"
 
 #include "engine/protocol/NumberReading.h"
+#include "engine/protocol/ReplyValues.h"
+#include "engine/protocol/TrafficText.h"
 
+#include <QStringList>
+
+#include <algorithm>
 #include <span>
 
 namespace orva {
 
 namespace {
 
-// One row of a key table: the key read from the rendered reply and the
-// status text it stands for. Keys and texts are exact, blanks included.
-struct Row
+// One row of a key table: the key read from the rendered reply, the status
+// text it stands for and the value it gives programs. Keys and texts are
+// exact, blanks included.
+template <class Value> struct Row
 {
     const char* key;
     const char* text;
+    Value value;
 };
 
-constexpr Row PowerState[] = {
-    {" 0 0", " Power ON"},
-    {" 8 0", " Stand by"},
-    {" 4 0", " Count down"},
-    {" 2 0", " Cooling down"},
-    {" 1 0", " Power Fail"},
-    {" 0 8", " Temperature Warning"},
-    {" 0 2", " NO Key input "},
-    {" 0 4", " Lamp OFF by PWR Management"},
-    {" 2 8", " Temperature Warning & cooling down"},
-    {" 2 4", "Cooling down  PWR Management"},
-    {" 8 8", " Temperature Warning and recoverd"},
-    {" 2 1", " Cooling down (All Lamp FAIL)"},
-    {" 8 1", " Cooling down & sutandby (All Lamp FAIL)"},
+using P = PowerState;
+constexpr Row<PowerState> PowerStateRows[] = {
+    {" 0 0", " Power ON", P::On},
+    {" 8 0", " Stand by", P::Standby},
+    {" 4 0", " Count down", P::CountDown},
+    {" 2 0", " Cooling down", P::CoolingDown},
+    {" 1 0", " Power Fail", P::PowerFailure},
+    {" 0 8", " Temperature Warning", P::TemperatureWarning},
+    {" 0 2", " NO Key input ", P::NoKeyInput},
+    {" 0 4", " Lamp OFF by PWR Management", P::LampOffByPowerManagement},
+    {" 2 8", " Temperature Warning & cooling down", P::TemperatureWarningCooling},
+    {" 2 4", "Cooling down  PWR Management", P::CoolingDownPowerManagement},
+    {" 8 8", " Temperature Warning and recoverd", P::TemperatureWarningRecovered},
+    {" 2 1", " Cooling down (All Lamp FAIL)", P::CoolingDownAllLampsFailed},
+    {" 8 1", " Cooling down & sutandby (All Lamp FAIL)", P::StandbyAllLampsFailed},
 };
 
-constexpr Row InputSource[] = {
-    {" 1", " Computer 1"},
-    {" 2", " Computer 2"},
-    {" 3", " Video"},
-    {" 4", " Input mode 4"},
+constexpr Row<InputSource> InputSourceRows[] = {
+    {" 1", " Computer 1", InputSource::Computer1},
+    {" 2", " Computer 2", InputSource::Computer2},
+    {" 3", " Video", InputSource::Video},
+    {" 4", " Input mode 4", InputSource::InputMode4},
 };
 
-constexpr Row PictureOrientation[] = {
-    {" 1 1", " Normally"},
-    {" 1 0", " Top/Bottom reversal"},
-    {" 0 1", " Left/Right reversal"},
-    {" 0 0", " Top/Bottom , Left/Right reversal"},
+constexpr Row<Orientation> OrientationRows[] = {
+    {" 1 1", " Normally", Orientation::Normal},
+    {" 1 0", " Top/Bottom reversal", Orientation::TopBottomReversed},
+    {" 0 1", " Left/Right reversal", Orientation::LeftRightReversed},
+    {" 0 0", " Top/Bottom , Left/Right reversal", Orientation::BothReversed},
 };
 
-constexpr Row MuteState[] = {
-    {" 0 0", " Video & Audio mute OFF"},
-    {" 0 1", " Video mute ON"},
-    {" 0 2", " Audio mute ON"},
-    {" 0 3", " Video & Audio mute ON"},
-    {" 8 0", " No signal"},
-    {" F F", " Stand by"},
+using M = MuteState;
+constexpr Row<MuteState> MuteStateRows[] = {
+    {" 0 0", " Video & Audio mute OFF", M::Off},
+    {" 0 1", " Video mute ON", M::VideoMuted},
+    {" 0 2", " Audio mute ON", M::AudioMuted},
+    {" 0 3", " Video & Audio mute ON", M::VideoAndAudioMuted},
+    {" 8 0", " No signal", M::NoSignal},
+    {" F F", " Stand by", M::Standby},
 };
 
-constexpr Row LampMode[] = {
-    {" 0 0", " LAMP OFF"},
-    {" 0 1", " LAMP ON"},
-    {" 0 2", " No2 ON  : 2 Lamp mode"},
-    {" 0 3", " No1,2 ON  : 2 Lamp mode"},
-    {" 1 0", " All OFF : 1 Lamp mode(No1 USE)"},
-    {" 1 1", " No1 ON  : 1 Lamp mode(No1 USE)"},
-    {" 2 0", " All OFF : 1 Lamp mode(No2 USE)"},
-    {" 2 2", " No2 ON  : 1 Lamp mode(No2 USE)"},
+using L = LampMode;
+constexpr Row<LampMode> LampModeRows[] = {
+    {" 0 0", " LAMP OFF", L::Off},
+    {" 0 1", " LAMP ON", L::On},
+    {" 0 2", " No2 ON  : 2 Lamp mode", L::TwoLampsNo2On},
+    {" 0 3", " No1,2 ON  : 2 Lamp mode", L::TwoLampsBothOn},
+    {" 1 0", " All OFF : 1 Lamp mode(No1 USE)", L::OneLampNo1AllOff},
+    {" 1 1", " No1 ON  : 1 Lamp mode(No1 USE)", L::OneLampNo1On},
+    {" 2 0", " All OFF : 1 Lamp mode(No2 USE)", L::OneLampNo2AllOff},
+    {" 2 2", " No2 ON  : 1 Lamp mode(No2 USE)", L::OneLampNo2On},
 };
+
+// A key table of any value type, seen through its keys and texts.
+struct Table
+{
+    qsizetype keyLength = 0;
+    qsizetype size = 0;
+    const char* (*key)(qsizetype) = nullptr;
+    const char* (*text)(qsizetype) = nullptr;
+};
+
+template <auto& Rows> constexpr Table tableOf(qsizetype keyLength)
+{
+    return {keyLength, qsizetype(std::size(Rows)), [](qsizetype i) { return Rows[i].key; },
+        [](qsizetype i) { return Rows[i].text; }};
+}
 
 enum class Decoding {
     Table,        // look first(R, keyLength) up in rows
@@ -76,25 +101,25 @@ enum class Decoding {
 
 struct Query
 {
-    const char* code;
+    StatusQuery query;
     Decoding decoding;
-    qsizetype keyLength = 0;
-    std::span<const Row> rows = {};
+    Table table = {};
 };
 
 // In the order the queries are tried (that of StatusQuery); at most one can
-// match a frame.
+// match a frame. The codes are the vocabulary's.
 const Query Queries[] = {
-    {"CR0", Decoding::Table, 4, PowerState},
-    {"CR1", Decoding::Table, 2, InputSource},
-    {"CR4", Decoding::Table, 4, PictureOrientation},
-    {"CR3", Decoding::LampHours},
-    {"CR6", Decoding::Temperatures},
-    {"CRA", Decoding::Table, 4, MuteState},
-    {"CR9", Decoding::WholeLine},
-    {"CR PRESSURE", Decoding::Pressure},
-    {"CR7", Decoding::Table, 4, LampMode},
+    {StatusQuery::PowerState, Decoding::Table, tableOf<PowerStateRows>(4)},
+    {StatusQuery::InputSource, Decoding::Table, tableOf<InputSourceRows>(2)},
+    {StatusQuery::Orientation, Decoding::Table, tableOf<OrientationRows>(4)},
+    {StatusQuery::LampHours, Decoding::LampHours},
+    {StatusQuery::Temperatures, Decoding::Temperatures},
+    {StatusQuery::MuteState, Decoding::Table, tableOf<MuteStateRows>(4)},
+    {StatusQuery::ModelName, Decoding::WholeLine},
+    {StatusQuery::AirPressure, Decoding::Pressure},
+    {StatusQuery::LampMode, Decoding::Table, tableOf<LampModeRows>(4)},
 };
+static_assert(std::size(Queries) == StatusQueryCount);
 
 // The first n characters of r, or all of r when it is shorter.
 QString first(const QString& r, qsizetype n)
@@ -112,22 +137,23 @@ QString middle(const QString& r, qsizetype s, qsizetype n)
 }
 
 // Whether outgoing is exactly prefix, code and the carriage return.
-bool isFrameOf(const QString& outgoing, const QString& prefix, const char* code)
+bool isFrameOf(const QString& outgoing, const QString& prefix, QLatin1String query)
 {
-    const QLatin1String query(code);
     if (outgoing.size() != prefix.size() + query.size() + 1)
         return false;
     const QStringView frame(outgoing);
     return frame.startsWith(prefix) && frame.sliced(prefix.size(), query.size()) == query && frame.back() == u'\r';
 }
 
-std::optional<QString> lookUp(std::span<const Row> rows, const QString& key)
+// The row of a rendered reply's key, or -1.
+qsizetype rowOf(const Table& table, const QString& rendered)
 {
-    for (const Row& row : rows) {
-        if (key == QLatin1String(row.key))
-            return QString::fromLatin1(row.text);
+    const QString key = first(rendered, table.keyLength);
+    for (qsizetype i = 0; i < table.size; ++i) {
+        if (key == QLatin1String(table.key(i)))
+            return i;
     }
-    return std::nullopt;
+    return -1;
 }
 
 QString temperatures(const QString& r)
@@ -150,23 +176,66 @@ QString pressure(const QString& r, qint16& pressureValue)
     return QString::number(pressureValue) + QStringLiteral(" hPa");
 }
 
+template <auto& Rows> ReplyValue tableValue(const Query& query, QStringView body)
+{
+    const qsizetype row = rowOf(query.table, renderTraffic(body.toString()));
+    if (row < 0)
+        return {};
+    return Rows[row].value;
+}
+
+ReplyValue lampHours(QStringView body)
+{
+    if (body.isEmpty() || body.size() > 15
+        || !std::all_of(body.begin(), body.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return {};
+    return LampHours{body.toLongLong()};
+}
+
+ReplyValue temperatureValues(QStringView body)
+{
+    const QList<QStringView> fields = body.split(u',');
+    if (fields.size() != 3)
+        return {};
+    Temperatures values;
+    for (qsizetype i = 0; i < 3; ++i) {
+        bool number = false;
+        values.celsius[std::size_t(i)] = fields[i].trimmed().toDouble(&number);
+        if (!number)
+            return {};
+    }
+    return values;
+}
+
+ReplyValue airPressure(QStringView body)
+{
+    const std::optional<double> reading = readNumber(body);
+    const std::optional<qint16> hpa = reading ? pressureHpa(*reading) : std::nullopt;
+    if (!hpa)
+        return {};
+    return AirPressure{*hpa};
+}
+
 } // namespace
 
 QLatin1String statusQueryCode(StatusQuery query)
 {
-    static_assert(sizeof(Queries) / sizeof(Queries[0]) == std::size_t(StatusQuery::LampMode) + 1);
-    return QLatin1String(Queries[std::size_t(query)].code);
+    return commandCode(queryCommand(query));
 }
 
 std::optional<QString> decodeStatus(
     const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue)
 {
     for (const Query& query : Queries) {
-        if (!isFrameOf(outgoing, prefix, query.code))
+        if (!isFrameOf(outgoing, prefix, statusQueryCode(query.query)))
             continue;
         switch (query.decoding) {
-        case Decoding::Table:
-            return lookUp(query.rows, first(rendered, query.keyLength));
+        case Decoding::Table: {
+            const qsizetype row = rowOf(query.table, rendered);
+            if (row < 0)
+                return std::nullopt;
+            return QString::fromLatin1(query.table.text(row));
+        }
         case Decoding::LampHours:
             return first(rendered, 38) + QStringLiteral(" Hour Use");
         case Decoding::Temperatures:
@@ -178,6 +247,32 @@ std::optional<QString> decodeStatus(
         }
     }
     return std::nullopt;
+}
+
+ReplyValue decodeReply(StatusQuery decoding, QStringView body)
+{
+    const Query& query = Queries[std::size_t(decoding)];
+    switch (decoding) {
+    case StatusQuery::PowerState:
+        return tableValue<PowerStateRows>(query, body);
+    case StatusQuery::InputSource:
+        return tableValue<InputSourceRows>(query, body);
+    case StatusQuery::Orientation:
+        return tableValue<OrientationRows>(query, body);
+    case StatusQuery::MuteState:
+        return tableValue<MuteStateRows>(query, body);
+    case StatusQuery::LampMode:
+        return tableValue<LampModeRows>(query, body);
+    case StatusQuery::LampHours:
+        return lampHours(body);
+    case StatusQuery::Temperatures:
+        return temperatureValues(body);
+    case StatusQuery::ModelName:
+        return body.isEmpty() ? ReplyValue() : ReplyValue(ModelName{body.toString()});
+    case StatusQuery::AirPressure:
+        return airPressure(body);
+    }
+    return {};
 }
 
 } // namespace orva

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/protocol/Commands.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -23,19 +25,6 @@ namespace orva {
 // "CR PRESSURE" query.
 std::optional<QString> decodeStatus(
     const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue);
-
-// The nine status queries, in the order the decoder tries them.
-enum class StatusQuery : quint8 {
-    PowerState,   // "CR0"
-    InputSource,  // "CR1"
-    Orientation,  // "CR4"
-    LampHours,    // "CR3"
-    Temperatures, // "CR6"
-    MuteState,    // "CRA"
-    ModelName,    // "CR9"
-    AirPressure,  // "CR PRESSURE"
-    LampMode,     // "CR7"
-};
 
 // The command code of a status query, as the decoder recognises its frame.
 QLatin1String statusQueryCode(StatusQuery query);
