@@ -30,17 +30,10 @@ namespace {
 class AnsweringLine final : public orva::SerialLine
 {
 public:
-    void setPort(orva::Port port) override { m_port = port; }
-    orva::Port port() const override { return m_port; }
-    bool setSpeed(orva::LineSpeed speed) override
-    {
-        m_speed = speed;
-        return true;
-    }
-    orva::LineSpeed speed() const override { return m_speed; }
+    bool open(const orva::LineAddress&, orva::LineSpeed) override { return m_open = true; }
     bool isOpen() const override { return m_open; }
-    bool open() override { return m_open = true; }
     void close() override { m_open = false; }
+    bool setSpeed(orva::LineSpeed) override { return true; }
     bool write(const QString&) override
     {
         m_pending = QStringLiteral("00\r");
@@ -48,11 +41,9 @@ public:
         return m_open;
     }
     QString readAll() override { return std::exchange(m_pending, QString()); }
-    QString errorString() const override { return QString(); }
+    orva::LineError lastError() const override { return {}; }
 
 private:
-    orva::Port m_port = orva::Port::Com1;
-    orva::LineSpeed m_speed = orva::LineSpeed::Baud9600;
     bool m_open = false;
     QString m_pending;
 };

@@ -98,10 +98,12 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
     if (!exchange.openError.isEmpty()) {
         outcome.openFailed = true;
         outcome.error = exchange.openError;
+        outcome.errorKind = exchange.errorKind;
         return outcome;
     }
     const QString shown = trimmed(exchange.received);
     if (!exchange.complete) {
+        outcome.errorKind = exchange.lineError.isEmpty() ? LineErrorKind::NoAnswer : exchange.errorKind;
         if (!exchange.lineError.isEmpty())
             outcome.error = exchange.lineError;
         else if (exchange.reply.isEmpty())
@@ -172,8 +174,11 @@ QString jsonLine(const Action& action, const QString& code, const Exchange& exch
         {QStringLiteral("ok"), outcome.ok},
         {QStringLiteral("ms"), outcome.openFailed ? QJsonValue() : QJsonValue(std::round(exchange.ms * 1000) / 1000)},
     };
-    if (!outcome.ok)
+    if (!outcome.ok) {
         object.insert(QStringLiteral("error"), outcome.error);
+        object.insert(QStringLiteral("error_kind"),
+            outcome.errorKind ? QJsonValue(QString(lineErrorKindName(*outcome.errorKind))) : QJsonValue());
+    }
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

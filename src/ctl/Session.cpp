@@ -1,5 +1,6 @@
 #include "ctl/Session.h"
 
+#include "engine/line/LineAddress.h"
 #include "engine/line/SerialLine.h"
 
 #include <algorithm>
@@ -15,11 +16,12 @@ Session::Session(QString port, std::unique_ptr<SerialLine> line, Clock& clock)
     m_exchange.port = std::move(port);
     QObject::connect(&m_engine.replies(), &ReplyWindow::replyReceived, &m_context, [this] { onReply(); });
     QObject::connect(
-        &m_engine.ports(), &PortSelection::warning, &m_context, [this](const QString& text) { onWarning(text); });
+        &m_engine.ports(), &PortSelection::warning, &m_context, [this](const LineError& error) { onWarning(error); });
     // A network line's opening returns at once and may fail later: that is
     // a port that could not be opened, not one that did not answer.
-    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const QString& description) {
-        m_exchange.openError = description;
+    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const LineError& error) {
+        m_exchange.openError = error.text;
+        m_exchange.errorKind = error.kind;
         finish(false);
     });
 }
@@ -31,18 +33,16 @@ Session::~Session()
 
 bool Session::open(LineSpeed speed)
 {
-    // As the operator picks the speed and then the port in the panel's
-    // settings frame: the closed line takes the speed, and the port choice
-    // opens it, once. (The panel's own start opens COM1 at 19200 and opens
-    // it again when it checks the option; each opening of a device costs a
-    // lock file.)
-    m_opening = true;
-    m_engine.ports().chooseSpeed(speed);
-    m_engine.ports().choosePort(Port::Com1);
-    m_opening = false;
-    if (m_line->isOpen() && m_openWarnings.isEmpty())
+    // The line is opened once, on the one address (the panel's own start
+    // opens COM1 and opens it again when it checks the option; each opening
+    // of a device costs a lock file).
+    QString reason;
+    const std::optional<LineAddress> address = LineAddress::parse(m_exchange.port, &reason);
+    if (address && m_line->open(*address, speed))
         return true;
-    m_exchange.openError = m_openWarnings.isEmpty() ? m_line->errorString() : m_openWarnings.first();
+    const LineError error = address ? m_line->lastError() : LineError{LineErrorKind::Other, reason};
+    m_exchange.openError = error.text;
+    m_exchange.errorKind = error.kind;
     m_engine.end();
     return false;
 }
@@ -73,12 +73,11 @@ void Session::onReply()
         finish(true);
 }
 
-void Session::onWarning(const QString& text)
+void Session::onWarning(const LineError& error)
 {
-    if (m_opening) {
-        m_openWarnings.append(text);
-    } else if (m_waiting) {
-        m_exchange.lineError = text;
+    if (m_waiting) {
+        m_exchange.lineError = error.text;
+        m_exchange.errorKind = error.kind;
         finish(false);
     }
 }

@@ -17,14 +17,15 @@ namespace orva::ctl {
 struct Exchange
 {
     QString port;
-    QString openError;     // the port could not be opened: the description
-    QString lineError;     // the line failed while the reply was awaited
-    QString sent;          // the frame as written; empty when nothing was sent
-    QString reply;         // the characters received, as they came
-    QString received;      // the receive line
-    QString status;        // the status line
-    bool complete = false; // the reply reached its end (ACK, NAK or CR)
-    double ms = 0;         // from the write to the end of the reply or the wait
+    QString openError;                              // the port could not be opened: the description
+    QString lineError;                              // the line failed while the reply was awaited
+    LineErrorKind errorKind = LineErrorKind::Other; // of openError or lineError
+    QString sent;                                   // the frame as written; empty when nothing was sent
+    QString reply;                                  // the characters received, as they came
+    QString received;                               // the receive line
+    QString status;                                 // the status line
+    bool complete = false;                          // the reply reached its end (ACK, NAK or CR)
+    double ms = 0;                                  // from the write to the end of the reply or the wait
     int timeoutMs = 0;
 };
 
@@ -55,9 +56,8 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Opens the line at the speed through the engine's port selection.
-    // False, with the description in exchange().openError, when it cannot
-    // be opened.
+    // Opens the line on the port's address at the speed. False, with the
+    // description in exchange().openError, when it cannot be opened.
     bool open(LineSpeed speed);
     // Sends the frame of code; done() is called once, from the event loop,
     // when the reply is complete, the line has failed or timeoutMs passed.
@@ -70,7 +70,7 @@ public:
 
 private:
     void onReply();
-    void onWarning(const QString& text);
+    void onWarning(const LineError& error);
     void finish(bool complete);
 
     Clock& m_clock;
@@ -79,9 +79,7 @@ private:
     std::unique_ptr<IntervalTimer> m_timeout;
     QElapsedTimer m_elapsed;
     Exchange m_exchange;
-    QStringList m_openWarnings;
     std::function<void()> m_done;
-    bool m_opening = false;
     bool m_waiting = false;
     QObject m_context; // receiver of the engine's signals
 };

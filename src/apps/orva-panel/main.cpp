@@ -1,3 +1,4 @@
+#include "engine/PanelCommandLine.h"
 #include "engine/PanelEngine.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/SerialLine.h"
@@ -40,13 +41,28 @@ int main(int argc, char* argv[])
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.TkControlPanel"));
 
+    // The lines behind COM1 and COM2: the options, else the user's file,
+    // else the ports this computer has (see choosePortNames()).
+    const orva::PortConfig config = orva::readPortConfig(orva::portConfigPath());
+    for (const QString& problem : config.problems)
+        std::fprintf(stderr, "orva-panel: %s\n", qPrintable(problem));
+    const bool needPorts = (options.ports.com1.isEmpty() && config.names.com1.isEmpty())
+        || (options.ports.com2.isEmpty() && config.names.com2.isEmpty());
+    const orva::PortNames ports = orva::choosePortNames(
+        options.ports, config.names, needPorts ? orva::availableSerialPorts() : QList<orva::AvailablePort>());
+
     fonts.wait();
     orva::QtClock clock;
-    const std::unique_ptr<orva::SerialLine> line = orva::makeLine(options.ports);
-    orva::PanelEngine engine(*line, clock);
-    orva::PanelWindow window(engine,
-        [](QWidget* parent, const QString& text) { QMessageBox::warning(parent, orva::PanelWindow::Caption, text); });
+    const std::unique_ptr<orva::SerialLine> line = orva::makeLine();
+    orva::PanelEngine engine(*line, clock, ports);
+    const auto warn
+        = [](QWidget* parent, const QString& text) { QMessageBox::warning(parent, orva::PanelWindow::Caption, text); };
+    orva::PanelWindow window(engine, warn);
     window.start();
     window.show();
+    // A bad line in the file is told once the panel is up; it runs on what
+    // the rest of the file and the defaults name.
+    if (!config.problems.isEmpty())
+        warn(&window, config.problems.join(QLatin1Char('\n')));
     return QApplication::exec();
 }
