@@ -151,12 +151,9 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
 
 QString plainLine(const Exchange& exchange, const Outcome& outcome, bool severalPorts)
 {
-    if (!outcome.ok) {
-        QString error = outcome.error;
-        if (outcome.openFailed && !error.contains(exchange.port))
-            error = QStringLiteral("cannot open: ") + error;
-        return QStringLiteral("orva-ctl: %1: %2").arg(exchange.port, error);
-    }
+    // A line's error names the line already, as the port was written.
+    if (!outcome.ok)
+        return QStringLiteral("orva-ctl: %1: %2").arg(exchange.port, outcome.error);
     return severalPorts ? exchange.port + QStringLiteral(": ") + outcome.plain : outcome.plain;
 }
 
