@@ -11,6 +11,7 @@
 #include <QMessageBox>
 
 #include <cstdio>
+#include <future>
 
 int main(int argc, char* argv[])
 {
@@ -34,22 +35,28 @@ int main(int argc, char* argv[])
         break;
     }
 
+    // The lines behind COM1 and COM2: the options, else the user's file,
+    // else the ports this computer has (see choosePortNames()). Listing the
+    // ports reads sysfs (some 16 ms here), so it runs on a thread of its own
+    // while the application is made, and only when the options and the file
+    // leave a choice open.
+    const orva::PortConfig config = orva::readPortConfig(orva::portConfigPath());
+    for (const QString& problem : config.problems)
+        std::fprintf(stderr, "orva-panel: %s\n", qPrintable(problem));
+    const bool needPorts = (options.ports.com1.isEmpty() && config.names.com1.isEmpty())
+        || (options.ports.com2.isEmpty() && config.names.com2.isEmpty());
+    std::future<QList<orva::AvailablePort>> available;
+    if (needPorts)
+        available = std::async(std::launch::async, orva::availableSerialPorts);
+
     orva::FontWarmUp fonts; // overlaps with the making of the application
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("orva-panel"));
     QApplication::setApplicationVersion(QLatin1String(orva::VersionText));
     // Lets the desktop match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.orva.TkControlPanel"));
-
-    // The lines behind COM1 and COM2: the options, else the user's file,
-    // else the ports this computer has (see choosePortNames()).
-    const orva::PortConfig config = orva::readPortConfig(orva::portConfigPath());
-    for (const QString& problem : config.problems)
-        std::fprintf(stderr, "orva-panel: %s\n", qPrintable(problem));
-    const bool needPorts = (options.ports.com1.isEmpty() && config.names.com1.isEmpty())
-        || (options.ports.com2.isEmpty() && config.names.com2.isEmpty());
     const orva::PortNames ports = orva::choosePortNames(
-        options.ports, config.names, needPorts ? orva::availableSerialPorts() : QList<orva::AvailablePort>());
+        options.ports, config.names, available.valid() ? available.get() : QList<orva::AvailablePort>());
 
     fonts.wait();
     orva::QtClock clock;
