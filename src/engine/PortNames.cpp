@@ -121,7 +121,7 @@ PortNames choosePortNames(const PortNames& commandLine, const PortNames& config,
 QString portConfigPath()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification: a relative path is to be ignored.
+    // XDG base directories: a relative XDG_CONFIG_HOME is to be ignored.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/orva/panel.conf");
