@@ -95,7 +95,7 @@ private Q_SLOTS:
         VirtualClock clock;
         FakeSerialLine line;
         line.setTimeSource([&clock] { return clock.nowMs(); });
-        QVERIFY(line.open());
+        QVERIFY(line.open(*LineAddress::parse(QStringLiteral("/dev/projector")), LineSpeed::Baud19200));
         CommandExchange exchange(line, clock, 2);
 
         std::map<quint64, QString> owners; // of every request that went in

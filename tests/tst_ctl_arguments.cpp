@@ -173,7 +173,7 @@ private Q_SLOTS:
     {
         VirtualClock clock;
         auto line = std::make_unique<FakeSerialLine>();
-        line->failOpening(Port::Com1, QStringLiteral("No such file or directory"));
+        line->failOpening(QStringLiteral("/dev/gone"), QStringLiteral("No such file or directory"));
         Session session(QStringLiteral("/dev/gone"), std::move(line), clock);
         QVERIFY(!session.open(LineSpeed::Baud19200));
         const Action& status = *findAction(QStringLiteral("status"), QString());

@@ -189,17 +189,25 @@ private Q_SLOTS:
         QVERIFY(run.err.contains(QLatin1String("no reply within 400 ms")));
     }
 
-    // A port that cannot be opened: exit 3 with the system's description.
+    // A port that cannot be opened: exit 3 with the system's description,
+    // and its kind in the JSON.
     void unopenable_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("description");
+        QTest::addColumn<QString>("errorKind");
         QTest::newRow("missing device") << "missing"
-                                        << "No such file or directory";
+                                        << "No such file or directory"
+                                        << "no-such-device";
         QTest::newRow("held by another program") << "held"
-                                                 << "is in use by another program";
+                                                 << "is in use by another program"
+                                                 << "in-use";
         QTest::newRow("network port nobody listens on") << "refused"
-                                                        << "Connection refused";
+                                                        << "Connection refused"
+                                                        << "connection-refused";
+        QTest::newRow("host that does not resolve") << "unresolvable"
+                                                    << "orva-no-such-host.invalid"
+                                                    << "host-not-found";
     }
     void unopenable()
     {
@@ -211,6 +219,8 @@ private Q_SLOTS:
             QVERIFY(unused.listen(QHostAddress::LocalHost));
             device = QStringLiteral("rfc2217://127.0.0.1:%1").arg(unused.serverPort());
         }
+        if (kind == QLatin1String("unresolvable"))
+            device = QStringLiteral("tcp://orva-no-such-host.invalid:2000");
         if (kind == QLatin1String("held")) {
             device = sim.device();
             holder = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -224,6 +234,7 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(description), qPrintable(run.err));
         QCOMPARE(run.err.count(device), 1);
         QCOMPARE(jsonOf(run.out).value(QLatin1String("sent")).toString(), QString()); // nothing went out
+        QTEST(jsonOf(run.out).value(QLatin1String("error_kind")).toString(), "errorKind");
     }
 
     // As an unprivileged operator: a member of the group that owns the
@@ -234,8 +245,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("member");
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("said");
-        QTest::newRow("in the dialout group") << true << 0 << "Stand by";
-        QTest::newRow("not in it") << false << 3 << "Permission denied";
+        QTest::addColumn<QJsonValue>("errorKind");
+        QTest::newRow("in the dialout group") << true << 0 << "Stand by" << QJsonValue(QJsonValue::Undefined);
+        QTest::newRow("not in it") << false << 3 << "Permission denied"
+                                   << QJsonValue(QStringLiteral("permission-denied"));
     }
     void unprivilegedUser()
     {
@@ -248,11 +261,13 @@ private Q_SLOTS:
         QVERIFY2(own.start(), qPrintable(own.error()));
         const QByteArray device = QFile::encodeName(own.device());
         QVERIFY(::chown(device.constData(), 0, dialout->gr_gid) == 0 && ::chmod(device.constData(), 0660) == 0);
-        const Run run = ctl(
-            {QStringLiteral("--port"), own.device(), QStringLiteral("status")}, true, member ? dialout->gr_gid : 0);
+        const Run run
+            = ctl({QStringLiteral("--json"), QStringLiteral("--port"), own.device(), QStringLiteral("status")}, true,
+                member ? dialout->gr_gid : 0);
         QTEST(run.exit, "exit");
         QFETCH(QString, said);
         QVERIFY2((run.exit == 0 ? run.out : run.err).contains(said), qPrintable(run.out + run.err));
+        QTEST(jsonOf(run.out).value(QLatin1String("error_kind")), "errorKind");
     }
 
     // Hostile lines and odd input. "out" is a part of standard output (all

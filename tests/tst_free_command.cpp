@@ -189,7 +189,7 @@ private Q_SLOTS:
         QVERIFY(!f.line.isOpen());
         QVERIFY(!f.line.log().isEmpty());
         QVERIFY(f.line.log().first() == QLatin1String("close"));
-        QVERIFY(!f.line.log().contains(QStringLiteral("open 1")));
+        QVERIFY(!f.line.log().contains(QStringLiteral("open com1 19200")));
         QVERIFY(!f.window.isVisible());
         // The reply arrives too late: the window is gone and shows nothing,
         // and no timer of it ticks any more.

@@ -1,6 +1,7 @@
 #include "BlackHole.h"
 #include "engine/PanelEngine.h"
 #include "engine/line/LineFactory.h"
+#include "engine/line/SerialLine.h"
 #include "engine/line/TelnetCodec.h"
 #include "engine/timing/QtClock.h"
 
@@ -61,6 +62,16 @@ struct Server
     bool listening = false;
 };
 
+LineAddress at(const QString& text)
+{
+    return LineAddress::parse(text).value_or(LineAddress());
+}
+
+LineError errorOf(const QSignalSpy& spy, qsizetype i)
+{
+    return spy.at(i).at(0).value<LineError>();
+}
+
 QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray out;
@@ -81,10 +92,9 @@ private Q_SLOTS:
     {
         Server s;
         QVERIFY(s.listening);
-        const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        const std::unique_ptr<SerialLine> line = makeLine();
         QSignalSpy lost(line.get(), &SerialLine::deviceLost);
-        QVERIFY(line->setSpeed(LineSpeed::Baud19200));
-        QVERIFY(line->open());
+        QVERIFY(line->open(at(s.address("rfc2217")), LineSpeed::Baud19200));
         QVERIFY(line->write(QStringLiteral("CR0\r"))); // waits for the connection
         QVERIFY(s.accept());
         TelnetCodec client;
@@ -109,8 +119,8 @@ private Q_SLOTS:
         s.peer->close(); // the server goes away
         QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, Patience);
         QVERIFY(!line->isOpen());
-        QVERIFY2(lost.at(0).at(0).toString().startsWith(s.address("rfc2217") + ": "),
-            qPrintable(lost.at(0).at(0).toString()));
+        QCOMPARE(errorOf(lost, 0).kind, LineErrorKind::Lost);
+        QVERIFY2(errorOf(lost, 0).text.startsWith(s.address("rfc2217") + ": "), qPrintable(errorOf(lost, 0).text));
         QTest::qWait(100);
         QCOMPARE(lost.size(), 1);
     }
@@ -119,9 +129,8 @@ private Q_SLOTS:
     {
         Server s;
         QVERIFY(s.listening);
-        const std::unique_ptr<SerialLine> line = makeLine({QStringLiteral("/dev/null"), s.address("tcp")});
-        line->setPort(Port::Com2);
-        QVERIFY(line->open());
+        const std::unique_ptr<SerialLine> line = makeLine();
+        QVERIFY(line->open(at(s.address("tcp")), LineSpeed::Baud19200));
         QVERIFY(line->write(QStringLiteral("C00\r")));
         QVERIFY(s.accept());
         QVERIFY(line->setSpeed(LineSpeed::Baud9600));
@@ -147,9 +156,9 @@ private Q_SLOTS:
         QFETCH(QByteArray, refusal);
         Server s;
         QVERIFY(s.listening);
-        const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        const std::unique_ptr<SerialLine> line = makeLine();
         QtClock clock;
-        PanelEngine engine(*line, clock);
+        PanelEngine engine(*line, clock, PortNames{s.address("rfc2217"), s.address("rfc2217")});
         QSignalSpy refused(line.get(), &SerialLine::settingsRefused);
         QSignalSpy told(&engine.ports(), &PortSelection::warning);
         engine.start();
@@ -176,12 +185,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<LineErrorKind>("kind");
         QTest::newRow("refused") << "127.0.0.1"
-                                 << "refused";
+                                 << "refused" << LineErrorKind::ConnectionRefused;
         QTest::newRow("no answer") << "127.0.0.1"
-                                   << "timed out";
+                                   << "timed out" << LineErrorKind::NoAnswer;
         QTest::newRow("unknown host") << "orva-no-such-host.invalid"
-                                      << "";
+                                      << "" << LineErrorKind::HostNotFound;
     }
     void failedConnection()
     {
@@ -195,7 +205,7 @@ private Q_SLOTS:
             address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(probe.serverPort());
         } // the port is free again here
 
-        const std::unique_ptr<SerialLine> line = makeLine({address, QString()});
+        const std::unique_ptr<SerialLine> line = makeLine();
         QSignalSpy failed(line.get(), &SerialLine::openFailed);
         QElapsedTimer clock;
         qint64 last = 0;
@@ -208,12 +218,13 @@ private Q_SLOTS:
         ticker.start(5);
         clock.start();
         for (int attempt = 1; attempt <= 2; ++attempt) {
-            QVERIFY(line->open());
+            QVERIFY(line->open(at(address), LineSpeed::Baud19200));
             QTRY_COMPARE_WITH_TIMEOUT(failed.size(), attempt, Patience);
             QVERIFY(!line->isOpen());
-            const QString told = failed.last().at(0).toString();
+            const QString told = errorOf(failed, attempt - 1).text;
             QVERIFY2(told.startsWith(address + ": ") && told.contains(reason, Qt::CaseInsensitive), qPrintable(told));
-            QCOMPARE(line->errorString(), told);
+            QTEST(errorOf(failed, attempt - 1).kind, "kind");
+            QCOMPARE(line->lastError().text, told);
             qInfo("%s after %lld ms", qPrintable(told), clock.elapsed());
         }
         QVERIFY2(longestStall < 1000, qPrintable(QStringLiteral("the event loop stalled for %1 ms").arg(longestStall)));

@@ -1,7 +1,7 @@
 #include "ctl/Arguments.h"
 
+#include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
-#include "engine/line/PortNames.h"
 
 #include <algorithm>
 #include <optional>

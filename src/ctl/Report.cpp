@@ -162,10 +162,12 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
     if (!exchange.openError.isEmpty()) {
         outcome.openFailed = true;
         outcome.error = exchange.openError;
+        outcome.errorKind = exchange.errorKind;
         return outcome;
     }
     const QString shown = shownReply(exchange);
     if (!exchange.complete) {
+        outcome.errorKind = exchange.lineError.isEmpty() ? LineErrorKind::NoAnswer : exchange.errorKind;
         if (!exchange.lineError.isEmpty())
             outcome.error = exchange.lineError;
         else if (exchange.reply.isEmpty())
@@ -247,8 +249,11 @@ QString jsonLine(const Action& action, const QString& code, const Exchange& exch
         object.insert(QStringLiteral("cut"), double(cut));
     if (!exchange.warning.isEmpty())
         object.insert(QStringLiteral("warning"), exchange.warning);
-    if (!outcome.ok)
+    if (!outcome.ok) {
         object.insert(QStringLiteral("error"), outcome.error);
+        object.insert(QStringLiteral("error_kind"),
+            outcome.errorKind ? QJsonValue(QString(lineErrorKindName(*outcome.errorKind))) : QJsonValue());
+    }
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace orva::ctl {
 
 // The verdict on one port's exchange.
@@ -35,6 +37,9 @@ struct Outcome
     QString plain;    // the text plain output prints for the port
     QJsonValue value; // the plain value: number, list of numbers or text
     QString error;    // why it is not ok
+    // The kind of the line's failure, when the line failed (or did not
+    // answer in time); none when the projector answered something wrong.
+    std::optional<LineErrorKind> errorKind;
     bool openFailed = false;
 };
 

@@ -78,9 +78,7 @@ void serve(Crew& crew, const Request& request)
             loop.quit();
     };
     for (const Port* port : crew.ports) {
-        // The second port choice stays unused: orva-ctl addresses each
-        // projector on a line of its own.
-        sessions.push_back(std::make_unique<Session>(port->line, makeLine(PortNames{port->line, QString()}), clock));
+        sessions.push_back(std::make_unique<Session>(port->line, makeLine(), clock));
         Session& session = *sessions.back();
         if (session.open(request.speed))
             session.send(request.code, request.timeoutMs, replied);
@@ -188,6 +186,7 @@ int run(const Request& request, std::FILE* out, std::FILE* err)
             exchange.timeoutMs = request.timeoutMs;
             exchange.lineError
                 = QStringLiteral("the line did not report back within %1 ms").arg(request.timeoutMs + Backstop);
+            exchange.errorKind = LineErrorKind::NoAnswer;
         }
         const Outcome outcome = evaluate(action, exchange);
         outcomes.append(outcome);

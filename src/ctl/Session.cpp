@@ -1,5 +1,6 @@
 #include "ctl/Session.h"
 
+#include "engine/line/LineAddress.h"
 #include "engine/protocol/Frame.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
@@ -12,8 +13,9 @@ Session::Session(QString port, std::unique_ptr<SerialLine> line, Clock& clock)
     m_exchange.port = std::move(port);
     // Connected before the exchange's own handlers: a failed network
     // opening is a port that could not be opened, not a failed reply.
-    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const QString& text) {
-        m_exchange.openError = text;
+    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const LineError& error) {
+        m_exchange.openError = error.text;
+        m_exchange.errorKind = error.kind;
         m_exchange.sent.clear(); // it never left
         stopWaiting();
     });
@@ -32,17 +34,16 @@ Session::~Session()
 
 bool Session::open(LineSpeed speed)
 {
-    // As the operator picks the speed and then the port in the panel's
-    // settings frame: the closed line takes the speed, and COM1 opens it,
-    // once.
-    if (!m_line->setSpeed(speed))
-        m_exchange.openError = m_line->errorString();
-    m_line->setPort(Port::Com1);
-    const bool opened = m_line->open();
-    if (!opened && m_exchange.openError.isEmpty())
-        m_exchange.openError = m_line->errorString();
-    if (opened && m_exchange.openError.isEmpty())
+    // The line is opened once, on the one address (the panel's own start
+    // opens COM1 and opens it again when it checks the option; each opening
+    // of a device costs a lock file).
+    QString reason;
+    const std::optional<LineAddress> address = LineAddress::parse(m_exchange.port, &reason);
+    if (address && m_line->open(*address, speed))
         return true;
+    const LineError error = address ? m_line->lastError() : LineError{LineErrorKind::Other, reason};
+    m_exchange.openError = error.text;
+    m_exchange.errorKind = error.kind;
     m_line->close();
     return false;
 }
@@ -69,8 +70,10 @@ void Session::onResult(const ExchangeResult& result)
 {
     if (result.frame.isEmpty() && m_exchange.openError.isEmpty())
         m_exchange.sent.clear(); // the line took none of it
-    if (result.outcome == ExchangeOutcome::LineFailed && result.error)
+    if (result.outcome == ExchangeOutcome::LineFailed && result.error) {
         m_exchange.lineError = result.error->text;
+        m_exchange.errorKind = result.error->kind;
+    }
     setReply(result.reply);
     const bool ended = result.outcome != ExchangeOutcome::TimedOut && result.outcome != ExchangeOutcome::LineFailed
         && result.outcome != ExchangeOutcome::QueueFull;

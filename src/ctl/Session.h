@@ -18,15 +18,16 @@ namespace orva::ctl {
 struct Exchange
 {
     QString port;
-    QString openError;     // the port could not be opened: the description
-    QString lineError;     // the line failed while the reply was awaited
-    QString warning;       // the line carries on, but not as asked (settings refused)
-    QString sent;          // the bytes of the frame as written; empty when nothing was sent
-    QString reply;         // the characters received, as they came
-    QString received;      // the receive line
-    QString status;        // the status line
-    bool complete = false; // the reply reached its end (ACK, NAK or CR)
-    double ms = 0;         // from the write to the end of the reply or the wait
+    QString openError;                              // the port could not be opened: the description
+    QString lineError;                              // the line failed while the reply was awaited
+    LineErrorKind errorKind = LineErrorKind::Other; // of openError or lineError
+    QString warning;                                // the line carries on, but not as asked (settings refused)
+    QString sent;                                   // the bytes of the frame as written; empty when nothing was sent
+    QString reply;                                  // the characters received, as they came
+    QString received;                               // the receive line
+    QString status;                                 // the status line
+    bool complete = false;                          // the reply reached its end (ACK, NAK or CR)
+    double ms = 0;                                  // from the write to the end of the reply or the wait
     int timeoutMs = 0;
 };
 

@@ -30,17 +30,9 @@ CommandExchange::CommandExchange(SerialLine& line, Clock& clock, int maxWaiting,
     m_timeout->setHandler([this] { onTimeout(); });
     m_next->setHandler([this] { sendNext(); });
     connect(&m_line, &SerialLine::received, this, &CommandExchange::onReceived);
-    // The line tells its failures in words; the kind is what a program
-    // decides on.
-    connect(&m_line, &SerialLine::deviceLost, this, [this](const QString& text) {
-        failLine({LineErrorKind::Lost, text});
-    });
-    connect(&m_line, &SerialLine::writeFailed, this, [this](const QString& text) {
-        failLine({LineErrorKind::WriteFailed, text});
-    });
-    connect(&m_line, &SerialLine::openFailed, this, [this](const QString& text) {
-        failLine({LineErrorKind::Other, text});
-    });
+    connect(&m_line, &SerialLine::deviceLost, this, &CommandExchange::failLine);
+    connect(&m_line, &SerialLine::writeFailed, this, &CommandExchange::failLine);
+    connect(&m_line, &SerialLine::openFailed, this, &CommandExchange::failLine);
 }
 
 CommandExchange::~CommandExchange() = default;
@@ -108,10 +100,12 @@ void CommandExchange::sendNext()
     m_result.frame = frameOf(m_inFlight->request.code);
     m_result.sentAtMs = m_clock.nowMs();
     if (!m_line.write(m_result.frame)) {
-        const LineError error = m_line.isOpen()
-            ? LineError{LineErrorKind::WriteFailed, m_line.errorString()}
-            : LineError{LineErrorKind::Other,
-                m_line.errorString().isEmpty() ? QStringLiteral("the line is not open") : m_line.errorString()};
+        // A closed line still holds what closed it (an opening refused, a
+        // device lost); one that never told anything is simply not open.
+        LineError error = m_line.lastError();
+        if (error.text.isEmpty())
+            error = m_line.isOpen() ? LineError{LineErrorKind::WriteFailed, QStringLiteral("the write failed")}
+                                    : LineError{LineErrorKind::Other, QStringLiteral("the line is not open")};
         failLine(error);
         return;
     }

@@ -37,7 +37,7 @@ void ReplyWindow::send(const QString& frame)
     // closing was a failed switch, a failed start-up or a lost device, each
     // told already.
     if (!written && m_line.isOpen())
-        Q_EMIT writeFailed(m_line.errorString());
+        Q_EMIT writeFailed(m_line.lastError());
 }
 
 void ReplyWindow::setTiming(DisplayTiming timing)
