@@ -188,8 +188,7 @@ PortNames portsFor(const QString& device)
 } // namespace
 
 LivePanel::LivePanel(const QString& device, bool openData)
-    : line(portsFor(device))
-    , engine(line, clock)
+    : engine(line, clock, portsFor(device))
     , form(engine, [this](QWidget*, const QString& text) { warnings.append(text); })
 {
     form.start();

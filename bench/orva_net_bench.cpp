@@ -45,8 +45,8 @@ void cannotMeasure(const char* what)
 struct NetPanel
 {
     explicit NetPanel(const PortNames& names)
-        : line(makeLine(names))
-        , engine(*line, clock)
+        : line(makeLine())
+        , engine(*line, clock, names)
         , form(engine, [this](QWidget*, const QString& text) { warnings.append(text); })
     {
         form.start();

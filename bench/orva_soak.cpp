@@ -6,8 +6,8 @@
 //
 // Prints the resident size at the start and the end, the frames that
 // reached the projector against the cadence, the CPU used, and how quickly
-// the panel still answers at the end. Exits 1 when memory grew or the panel
-// stopped answering; the cadence is reported beside them.
+// the panel still answers at the end. Exits 1 when memory grew, the panel
+// stopped answering, or the frames fell outside the cadence.
 #include "BenchSupport.h"
 
 #include <QAbstractButton>
@@ -26,8 +26,8 @@ namespace {
 // Resident size may grow this much over the hold (allocator noise, caches
 // that fill once); a leak of even a few bytes a frame shows far beyond it.
 constexpr double FlatLimitMb = 4.0;
-// Frames below this share of the cadence are pointed out: timer ticks were
-// lost (a loaded machine delays some).
+// Frames below this share of the cadence fail the soak: timer ticks were
+// lost (the panel fell behind, or the machine was too busy to tell).
 constexpr double CadenceShare = 0.90;
 constexpr int PeriodMs = 5;
 
@@ -103,15 +103,13 @@ int main(int argc, char* argv[])
     std::printf("resident size   start %.1f MB, end %.1f MB (%+.2f MB, highest %.1f MB): %s\n",
         double(startKb) / 1024.0, double(endKb) / 1024.0, grewMb, double(highKb) / 1024.0, flat ? "flat" : "GREW");
     std::printf("frames          %d of %d at the cadence (%.1f%%): %s\n", frames, ideal, 100.0 * frames / ideal,
-        cadence ? "ok" : "below 90 percent (machine busy?)");
+        cadence ? "ok" : "OUTSIDE (90 to 100 percent)");
     std::printf("CPU             %.1f%% of one core while held\n", cpu);
     if (answered)
         std::printf("responsive      STATUS answered %.0f ms after the click: ok\n", answeredMs);
     else
         std::printf("responsive      STATUS not answered within 3 s: NO ANSWER\n");
-    // The cadence is a figure of the machine as much as of the panel (a
-    // loaded machine delays 5 ms timers), so it is reported, not judged.
-    const bool ok = flat && answered;
+    const bool ok = flat && answered && cadence;
     std::printf("%s\n", ok ? "orva-soak: passed" : "orva-soak: FAILED");
     return ok ? 0 : 1;
 }

@@ -23,8 +23,8 @@ int main(int argc, char* argv[])
     orva::PortNames ports = orva::PortNames::platformDefaults();
     ports.com1 = app.arguments().value(1);
     orva::QtClock clock;
-    orva::QtSerialLine line(ports);
-    orva::PanelEngine engine(line, clock);
+    orva::QtSerialLine line;
+    orva::PanelEngine engine(line, clock, ports);
     orva::PanelWindow window(engine, [](QWidget*, const QString&) {});
     FirstPaintReporter reporter(&window);
     window.start();

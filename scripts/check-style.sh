@@ -6,7 +6,13 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$top/build"}
 cd "$top"
 
-mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'tools/*.cpp' 'tools/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp')
+# The folders to check are those cmake/format-folders.txt lists (the format
+# target reads it too).
+pathspecs=()
+while read -r folder; do
+  pathspecs+=("$folder/*.cpp" "$folder/*.h")
+done <cmake/format-folders.txt
+mapfile -t sources < <(git ls-files -- "${pathspecs[@]}")
 
 echo "=== clang-format"
 clang-format --dry-run -Werror "${sources[@]}"

@@ -4,8 +4,7 @@
 #   scripts/fuzz.sh [LIMIT] [TARGET...]
 #       LIMIT   how long each target runs: a number of executions (10000000)
 #               or a time with a unit (90s, 10m); default 60s
-#       TARGET  fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path
-#               fuzz_number_reading fuzz_telnet_codec fuzz_network_reply (default: all)
+#       TARGET  one of those listed in fuzz/targets.txt (default: all)
 #
 # The build goes to build-fuzz/. Each target starts from its seeds in
 # fuzz/corpus/<target>/ plus what earlier runs found (build-fuzz/corpus/);
@@ -13,8 +12,7 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 me=$(basename "$0")
-all=(fuzz_traffic_text fuzz_status_decoder fuzz_status_reply fuzz_reply_path fuzz_number_reading
-    fuzz_telnet_codec fuzz_network_reply)
+mapfile -t all < "$top/fuzz/targets.txt"
 
 limit=${1:-60s}
 [ $# -gt 0 ] && shift

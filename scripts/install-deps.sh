@@ -1,16 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the panel needs to build, run and test,
-# when any of them is missing. Safe to run again; does nothing when all are in.
+# Installs the Debian 12 packages listed in debian-packages.txt (beside this
+# script), when any of them is missing. Safe to run again; does nothing when all are in.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-serialport-dev libfontconfig-dev libtomlplusplus-dev
-  fonts-ipafont-gothic
-  xvfb xauth ser2net
-  clang clang-format clang-tidy libclang-rt-14-dev
-  dpkg-dev desktop-file-utils appstream
-)
+mapfile -t packages < <(sed 's/#.*//' "$(dirname "$0")/debian-packages.txt" | tr -s ' \t' '\n' | grep .)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,8 +2,8 @@
 # Soak: the panel against the simulated projector on a noisy line, an arrow
 # held at the 5 ms repeat, for SECONDS (default 600). Prints the resident
 # size at the start and the end, the frames against the cadence and how
-# quickly the panel still answers; exits 1 when memory grew or the panel
-# stopped answering.
+# quickly the panel still answers; exits 1 when memory grew, the panel
+# stopped answering or the frames fell outside the cadence.
 #
 #   scripts/soak.sh [SECONDS]
 set -euo pipefail

@@ -56,35 +56,37 @@ private Q_SLOTS:
             "+5", "<\x06", "+5", "<24.0, 25.5,26\r"}
                                                 << QStringList{"A replied 80<CR> power 1", "B acknowledged <ACK>",
                                                        "A replied 24.0, 25.5,26<CR> celsius 24 25.5 26"}
-                                                << "CR0<CR>@1 C00<CR>@2 CR6<CR>@7"
+                                                << "CR0<CR>@0 C00<CR>@2 CR6<CR>@7"
                                                 << "";
         QTest::newRow("reply in pieces") << QStringList{"A CR3 500", "+1", "<01", "+10", "<23", "+10", "<4\r"}
-                                         << QStringList{"A replied 01234<CR> hours 1234"} << "CR3<CR>@1"
+                                         << QStringList{"A replied 01234<CR> hours 1234"} << "CR3<CR>@0"
                                          << "";
         QTest::newRow("late reply after a timeout is not the next one's")
             << QStringList{"A CR0 100", "B CR9 500", "+1", "<0", "+100", "+20", "<0\r", "+80", "<TK600\r"}
-            << QStringList{"A timed-out 0", "B replied TK600<CR> model TK600"} << "CR0<CR>@1 CR9<CR>@201"
+            << QStringList{"A timed-out 0", "B replied TK600<CR> model TK600"} << "CR0<CR>@0 CR9<CR>@200"
             << "A:2";
         QTest::newRow("characters after the end are late, never the next one's")
             << QStringList{"A C00 500", "B C01 500", "+1", "<\x06\x06", "+1", "<\x06"}
-            << QStringList{"A acknowledged <ACK>", "B acknowledged <ACK>"} << "C00<CR>@1 C01<CR>@2"
+            << QStringList{"A acknowledged <ACK>", "B acknowledged <ACK>"} << "C00<CR>@0 C01<CR>@2"
             << "A:1";
         QTest::newRow("NAK, error reply, reply that reads as nothing")
             << QStringList{"A C00 500", "B CR0 500", "+1", "C CR0 500", "<\x15", "+1", "<?\r", "+1", "<99\r"}
             << QStringList{"A refused <NAK>", "B error-reply ?<CR>", "C replied 99<CR>"}
-            << "C00<CR>@1 CR0<CR>@2 CR0<CR>@3"
+            << "C00<CR>@0 CR0<CR>@2 CR0<CR>@3"
             << "";
         QTest::newRow("line lost mid-request fails the queue too")
             << QStringList{"A CR0 500", "+1", "B C00 500", "C C01 500", "<8", "lost"}
-            << QStringList{"A line-failed 8 lost", "B line-failed  lost", "C line-failed  lost"} << "CR0<CR>@1"
+            << QStringList{"A line-failed 8 lost", "B line-failed  lost", "C line-failed  lost"} << "CR0<CR>@0"
             << "";
         QTest::newRow("accepted write fails")
             << QStringList{"A C00 500", "+1", "write-failed", "B C01 500", "+1", "<\x06"}
-            << QStringList{"A line-failed  write-failed", "B acknowledged <ACK>"} << "C00<CR>@1 C01<CR>@2"
+            << QStringList{"A line-failed  write-failed", "B acknowledged <ACK>"} << "C00<CR>@0 C01<CR>@1"
             << "";
         QTest::newRow("full queue refused at once")
-            << QStringList{"A C00 500", "B C01 500", "C C02 500", "+1", "<\x06", "+1", "<\x06"}
-            << QStringList{"C queue-full ", "A acknowledged <ACK>", "B acknowledged <ACK>"} << "C00<CR>@1 C01<CR>@2"
+            << QStringList{"A C00 500", "B C01 500", "C C02 500", "D C10 500", "+1", "<\x06", "+1", "<\x06", "+1",
+                   "<\x06"}
+            << QStringList{"D queue-full ", "A acknowledged <ACK>", "B acknowledged <ACK>", "C acknowledged <ACK>"}
+            << "C00<CR>@0 C01<CR>@2 C02<CR>@3"
             << "";
     }
     void scenario()
@@ -93,7 +95,7 @@ private Q_SLOTS:
         VirtualClock clock;
         FakeSerialLine line;
         line.setTimeSource([&clock] { return clock.nowMs(); });
-        QVERIFY(line.open());
+        QVERIFY(line.open(*LineAddress::parse(QStringLiteral("/dev/projector")), LineSpeed::Baud19200));
         CommandExchange exchange(line, clock, 2);
 
         std::map<quint64, QString> owners; // of every request that went in
@@ -112,7 +114,7 @@ private Q_SLOTS:
                 line.failAcceptedWrite(QStringLiteral("Input/output error"));
             } else {
                 const QStringList words = step.split(u' ');
-                const QString owner = words[0];
+                const QString& owner = words[0];
                 const quint64 id = exchange.submit(ExchangeRequest::ofCode(words[1], words[2].toInt()),
                     [&results, &owners, owner](const ExchangeResult& r) {
                         QVERIFY(r.id == 0 || owners[r.id] == owner); // its own result, none other

@@ -52,6 +52,12 @@ private Q_SLOTS:
         row("usage: extra argument", "power on off", "", "");
         row("usage: send without code", "send", "", "");
         row("usage: code with a carriage return", "send|CR0\rC00", "", "");
+        row("usage: code beyond ASCII",
+            "send|C\xe9"
+            "0",
+            "", "");
+        row("usage: same line twice", "--port /dev/a --port=/dev/a status", "", "");
+        row("usage: timeout with a trailing blank", "--timeout|10 |status", "", "");
         row("usage: speed", "--speed 38400 status", "", "");
         row("usage: zero timeout", "--timeout 0 status", "", "");
         row("usage: timeout not a number", "--timeout 1s status", "", "");
@@ -110,6 +116,15 @@ private Q_SLOTS:
         row("temperatures", "temperatures", {" 24.0, 25.5, 26.0\r"}, true, "24.0 25.5 26.0", 0);
         row("temperatures two fields", "temperatures", {" 24.0, 25.5\r"}, false, "", 1);
         row("model", "model", {"TK600\r"}, true, "TK600", 0);
+        row("model after line noise", "model", {"\x07\xfeTK600\r"}, false, "", 1);
+        row("model holding a NUL", "model",
+            {QByteArray("TK\0"
+                        "600\r",
+                7)},
+            false, "", 1);
+        row("model as a terminal title sequence", "model", {"\x1b]0;pwned\x07\r"}, false, "", 1);
+        row("model longer than a name", "model", {QByteArray(40, 'A') + '\r'}, false, "", 1);
+        row("status flooded", "status", {QByteArray(30000, 'a')}, false, "", 1);
         row("pressure", "pressure", {"853\r"}, true, "1013 hPa", 0);
         row("pressure out of range", "pressure", {"9999\r"}, false, "", 1);
         row("send any reply", "send", {"8", "0\r"}, true, "8 0 CR", 0);
@@ -145,6 +160,12 @@ private Q_SLOTS:
         QTEST(outcome.plain, "plain");
         QTEST(exitStatus({outcome}), "exit");
         QCOMPARE(outcome.error.isEmpty(), outcome.ok);
+        // What reaches a terminal is printable and short, however the reply was.
+        const QString shown = plainLine(session.exchange(), outcome, false);
+        QVERIFY2(std::none_of(shown.begin(), shown.end(), [](QChar c) { return c < u' ' || c == u'\x7f'; }),
+            qPrintable(shown));
+        QVERIFY(shown.size() < 4 * MaxShownReply);
+        QVERIFY(jsonLine(*request.action, request.code, session.exchange(), outcome).size() < 8 * MaxShownReply);
     }
 
     // A port that cannot be opened outweighs one that failed to answer.
@@ -152,7 +173,7 @@ private Q_SLOTS:
     {
         VirtualClock clock;
         auto line = std::make_unique<FakeSerialLine>();
-        line->failOpening(Port::Com1, QStringLiteral("No such file or directory"));
+        line->failOpening(QStringLiteral("/dev/gone"), QStringLiteral("No such file or directory"));
         Session session(QStringLiteral("/dev/gone"), std::move(line), clock);
         QVERIFY(!session.open(LineSpeed::Baud19200));
         const Action& status = *findAction(QStringLiteral("status"), QString());

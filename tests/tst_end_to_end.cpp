@@ -41,8 +41,9 @@ public:
         started = sim.start();
         if (!started)
             return;
-        comm = std::make_unique<QtSerialLine>(PortNames{sim.device(), QStringLiteral("/dev/orva-no-com2")});
-        engine = std::make_unique<PanelEngine>(*comm, clock);
+        comm = std::make_unique<QtSerialLine>();
+        engine
+            = std::make_unique<PanelEngine>(*comm, clock, PortNames{sim.device(), QStringLiteral("/dev/orva-no-com2")});
         form = std::make_unique<PanelWindow>(*engine, [this](QWidget*, const QString& text) { warnings.append(text); });
         QObject::connect(
             &engine->replies(), &ReplyWindow::lineChanged, form.get(), [this](TrafficLine line, const QString& text) {

@@ -1,4 +1,5 @@
 #include "PanelFixture.h"
+#include "engine/protocol/TrafficText.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -64,6 +65,7 @@ private Q_SLOTS:
         QCOMPARE(f.text1()->text(), typed);
         f.send();
         QCOMPARE(f.line.written(), frame);
+        QCOMPARE(f.transmit(), renderTraffic(QString::fromLatin1(frame))); // what went out, "?" included
         QCOMPARE(f.text1()->text(), typed);
         // The picture-mode timing, in force for this very frame.
         QCOMPARE(f.replies().timing().replyTimeout, 2000);
@@ -187,7 +189,7 @@ private Q_SLOTS:
         QVERIFY(!f.line.isOpen());
         QVERIFY(!f.line.log().isEmpty());
         QVERIFY(f.line.log().first() == QLatin1String("close"));
-        QVERIFY(!f.line.log().contains(QStringLiteral("open 1")));
+        QVERIFY(!f.line.log().contains(QStringLiteral("open com1 19200")));
         QVERIFY(!f.window.isVisible());
         // The reply arrives too late: the window is gone and shows nothing,
         // and no timer of it ticks any more.

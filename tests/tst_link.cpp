@@ -13,14 +13,13 @@ private Q_SLOTS:
     void startupOpensCom1At19200WithoutSending()
     {
         PanelFixture f;
-        QCOMPARE(f.line.log(), (QStringList{"port 1", "speed 19200", "open 1", "close", "port 1", "open 1"}));
+        QCOMPARE(f.line.log(), (QStringList{"open com1 19200", "close", "open com1 19200"}));
         QVERIFY(f.line.isOpen());
         QVERIFY(f.line.written().isEmpty());
         QVERIFY(f.warnings.isEmpty());
         QVERIFY(f.window.control<QRadioButton>("Option1")->isChecked());
         QVERIFY(f.window.control<QRadioButton>("Option9")->isChecked());
         QVERIFY(!f.window.control("Frame8")->isVisibleTo(&f.window));
-        QCOMPARE(f.line.speed(), LineSpeed::Baud19200);
         QVERIFY(!f.engine.commands().isRepeating());
         QVERIFY(!f.replies().isReplyTimeoutRunning());
         QVERIFY(!f.replies().isClearDelayRunning());
@@ -29,11 +28,10 @@ private Q_SLOTS:
     void startupWithCom1MissingWarnsOnceAndCarriesOn()
     {
         PanelFixture f(false);
-        f.line.failOpening(Port::Com1, QStringLiteral("No such file or directory"));
+        f.line.failOpening(QStringLiteral("com1"), QStringLiteral("No such file or directory"));
         f.window.start();
         QCOMPARE(f.warnings, QStringList{"No such file or directory"});
         QVERIFY(!f.line.isOpen());
-        QCOMPARE(f.line.port(), Port::Com1);
         QVERIFY(f.window.control<QRadioButton>("Option1")->isChecked());
     }
 

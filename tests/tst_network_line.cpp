@@ -1,6 +1,9 @@
 #include "BlackHole.h"
+#include "engine/PanelEngine.h"
 #include "engine/line/LineFactory.h"
+#include "engine/line/SerialLine.h"
 #include "engine/line/TelnetCodec.h"
+#include "engine/timing/QtClock.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -59,6 +62,16 @@ struct Server
     bool listening = false;
 };
 
+LineAddress at(const QString& text)
+{
+    return LineAddress::parse(text).value_or(LineAddress());
+}
+
+LineError errorOf(const QSignalSpy& spy, qsizetype i)
+{
+    return spy.at(i).at(0).value<LineError>();
+}
+
 QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray out;
@@ -79,10 +92,9 @@ private Q_SLOTS:
     {
         Server s;
         QVERIFY(s.listening);
-        const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        const std::unique_ptr<SerialLine> line = makeLine();
         QSignalSpy lost(line.get(), &SerialLine::deviceLost);
-        QVERIFY(line->setSpeed(LineSpeed::Baud19200));
-        QVERIFY(line->open());
+        QVERIFY(line->open(at(s.address("rfc2217")), LineSpeed::Baud19200));
         QVERIFY(line->write(QStringLiteral("CR0\r"))); // waits for the connection
         QVERIFY(s.accept());
         TelnetCodec client;
@@ -107,8 +119,8 @@ private Q_SLOTS:
         s.peer->close(); // the server goes away
         QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, Patience);
         QVERIFY(!line->isOpen());
-        QVERIFY2(lost.at(0).at(0).toString().startsWith(s.address("rfc2217") + ": "),
-            qPrintable(lost.at(0).at(0).toString()));
+        QCOMPARE(errorOf(lost, 0).kind, LineErrorKind::Lost);
+        QVERIFY2(errorOf(lost, 0).text.startsWith(s.address("rfc2217") + ": "), qPrintable(errorOf(lost, 0).text));
         QTest::qWait(100);
         QCOMPARE(lost.size(), 1);
     }
@@ -117,9 +129,8 @@ private Q_SLOTS:
     {
         Server s;
         QVERIFY(s.listening);
-        const std::unique_ptr<SerialLine> line = makeLine({QStringLiteral("/dev/null"), s.address("tcp")});
-        line->setPort(Port::Com2);
-        QVERIFY(line->open());
+        const std::unique_ptr<SerialLine> line = makeLine();
+        QVERIFY(line->open(at(s.address("tcp")), LineSpeed::Baud19200));
         QVERIFY(line->write(QStringLiteral("C00\r")));
         QVERIFY(s.accept());
         QVERIFY(line->setSpeed(LineSpeed::Baud9600));
@@ -130,21 +141,42 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(got += line->readAll(), QString::fromLatin1("0\xff"), Patience);
     }
 
+    // A server that refuses the Com Port Control option still carries the
+    // data: the panel's engine on it tells the refusal once and goes on
+    // with its exchanges, the reply decoded as always.
+    void serverRefusesTheOption_data()
+    {
+        QTest::addColumn<QByteArray>("refusal");
+        QTest::newRow("DONT") << bytes({T::Iac, T::Dont, T::ComPortOption});
+        QTest::newRow("DONT and WONT, then a reply 50 ms late")
+            << bytes({T::Iac, T::Dont, T::ComPortOption, T::Iac, T::Wont, T::ComPortOption});
+    }
     void serverRefusesTheOption()
     {
+        QFETCH(QByteArray, refusal);
         Server s;
         QVERIFY(s.listening);
-        const std::unique_ptr<SerialLine> line = makeLine({s.address("rfc2217"), QString()});
+        const std::unique_ptr<SerialLine> line = makeLine();
+        QtClock clock;
+        PanelEngine engine(*line, clock, PortNames{s.address("rfc2217"), s.address("rfc2217")});
         QSignalSpy refused(line.get(), &SerialLine::settingsRefused);
-        QVERIFY(line->open());
+        QSignalSpy told(&engine.ports(), &PortSelection::warning);
+        engine.start();
         QVERIFY(s.accept());
         QVERIFY(s.expect(TelnetCodec().opening()));
-        s.send(bytes({T::Iac, T::Dont, T::ComPortOption}));
+        s.send(refusal);
         QTRY_COMPARE_WITH_TIMEOUT(refused.size(), 1, Patience);
-        QVERIFY(line->setSpeed(LineSpeed::Baud9600)); // nothing to send it to
-        QVERIFY(line->write(QStringLiteral("CR0\r")));
-        QVERIFY(s.expect("CR0\r"));
-        QVERIFY(line->isOpen());
+        engine.ports().chooseSpeed(LineSpeed::Baud9600); // nothing to send it to
+        for (const auto& [reply, status] : {std::pair{"80\r", " Stand by"}, std::pair{"00\r", " Power ON"}}) {
+            engine.replies().sendCode(QStringLiteral("CR0"));
+            QVERIFY(s.expect("CR0\r"));
+            QTest::qWait(50);
+            s.send(reply);
+            QTRY_COMPARE_WITH_TIMEOUT(engine.replies().text(TrafficLine::Status), QLatin1String(status), Patience);
+            QVERIFY(line->isOpen());
+            QTRY_COMPARE_WITH_TIMEOUT(engine.replies().text(TrafficLine::Status), QString(), Patience); // cleared
+        }
+        QCOMPARE(told.size(), 1);
     }
 
     // A connection that cannot be made is told once, closes the line, and
@@ -153,12 +185,13 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<LineErrorKind>("kind");
         QTest::newRow("refused") << "127.0.0.1"
-                                 << "refused";
+                                 << "refused" << LineErrorKind::ConnectionRefused;
         QTest::newRow("no answer") << "127.0.0.1"
-                                   << "timed out";
+                                   << "timed out" << LineErrorKind::NoAnswer;
         QTest::newRow("unknown host") << "orva-no-such-host.invalid"
-                                      << "";
+                                      << "" << LineErrorKind::HostNotFound;
     }
     void failedConnection()
     {
@@ -172,7 +205,7 @@ private Q_SLOTS:
             address = QStringLiteral("rfc2217://127.0.0.1:%1").arg(probe.serverPort());
         } // the port is free again here
 
-        const std::unique_ptr<SerialLine> line = makeLine({address, QString()});
+        const std::unique_ptr<SerialLine> line = makeLine();
         QSignalSpy failed(line.get(), &SerialLine::openFailed);
         QElapsedTimer clock;
         qint64 last = 0;
@@ -185,12 +218,13 @@ private Q_SLOTS:
         ticker.start(5);
         clock.start();
         for (int attempt = 1; attempt <= 2; ++attempt) {
-            QVERIFY(line->open());
+            QVERIFY(line->open(at(address), LineSpeed::Baud19200));
             QTRY_COMPARE_WITH_TIMEOUT(failed.size(), attempt, Patience);
             QVERIFY(!line->isOpen());
-            const QString told = failed.last().at(0).toString();
+            const QString told = errorOf(failed, attempt - 1).text;
             QVERIFY2(told.startsWith(address + ": ") && told.contains(reason, Qt::CaseInsensitive), qPrintable(told));
-            QCOMPARE(line->errorString(), told);
+            QTEST(errorOf(failed, attempt - 1).kind, "kind");
+            QCOMPARE(line->lastError().text, told);
             qInfo("%s after %lld ms", qPrintable(told), clock.elapsed());
         }
         QVERIFY2(longestStall < 1000, qPrintable(QStringLiteral("the event loop stalled for %1 ms").arg(longestStall)));

@@ -38,9 +38,9 @@ private Q_SLOTS:
         PtyPair pty;
         QVERIFY(pty.isValid());
         QtClock clock;
-        QtSerialLine comm(PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
+        QtSerialLine comm;
         QStringList warnings;
-        PanelEngine engine(comm, clock);
+        PanelEngine engine(comm, clock, PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
         PanelWindow form(engine, [&](QWidget*, const QString& text) { warnings.append(text); });
         form.start();
         QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));

@@ -31,9 +31,10 @@ private Q_SLOTS:
             // Become "nobody", with no supplementary groups.
             if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
                 ::_exit(3);
-            QtSerialLine comm(PortNames{pty.devicePath(), QString()});
-            const bool opened = comm.open();
-            const QByteArray description = comm.errorString().toUtf8();
+            QtSerialLine comm;
+            const bool opened = comm.open(LineAddress::device(pty.devicePath()), LineSpeed::Baud19200);
+            const QByteArray description
+                = (lineErrorKindName(comm.lastError().kind) + QLatin1Char(' ') + comm.lastError().text).toUtf8();
             (void)!::write(pipeFds[1], description.constData(), size_t(description.size()));
             ::_exit(opened ? 1 : 0);
         }
@@ -47,6 +48,7 @@ private Q_SLOTS:
         QCOMPARE(::waitpid(child, &status, 0), child);
         QVERIFY(WIFEXITED(status));
         QCOMPARE(WEXITSTATUS(status), 0); // the opening was refused
+        QVERIFY2(description.startsWith("permission-denied "), description.constData());
         QVERIFY2(description.contains("Permission denied"), description.constData());
     }
 };

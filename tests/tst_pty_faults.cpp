@@ -29,7 +29,7 @@ constexpr int Patience = 5000; // ms; generous, a slow machine only waits longer
 struct LinePanel
 {
     explicit LinePanel(const QString& com1)
-        : comm(PortNames{com1, QStringLiteral("/nonexistent/orva-com2")})
+        : engine(comm, clock, PortNames{com1, QStringLiteral("/nonexistent/orva-com2")})
     {
     }
 
@@ -52,7 +52,7 @@ struct LinePanel
     VirtualClock clock;
     QtSerialLine comm;
     QStringList warnings;
-    PanelEngine engine{comm, clock};
+    PanelEngine engine;
     PanelWindow form{engine, [this](QWidget*, const QString& text) { warnings.append(text); }};
 };
 
@@ -66,8 +66,8 @@ public:
     {
         switch (kind) {
         case ThisProgram:
-            m_comm = std::make_unique<QtSerialLine>(PortNames{device, QString()});
-            m_held = m_comm->open();
+            m_comm = std::make_unique<QtSerialLine>();
+            m_held = m_comm->open(LineAddress::device(device), LineSpeed::Baud19200);
             break;
         case LockFileOnly: // a program that only writes a lock file
             m_port = std::make_unique<QSerialPort>(device);
@@ -168,7 +168,6 @@ private Q_SLOTS:
         QVERIFY(pty.reconnect());
         p.choose("Option1");
         QVERIFY2(p.comm.isOpen(), qPrintable(p.warnings.last()));
-        QCOMPARE(p.comm.port(), Port::Com1);
         QCOMPARE(p.warnings.size(), 2);
         QVERIFY(!p.frameShown());
         QCOMPARE(pty.baudRate(), 9600);
@@ -194,8 +193,9 @@ private Q_SLOTS:
 
         PtyPair pty(PtyPair::StableName);
         QVERIFY(pty.isValid());
-        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QtSerialLine comm;
+        const LineAddress device = LineAddress::device(pty.devicePath());
+        QVERIFY2(comm.open(device, LineSpeed::Baud19200), qPrintable(comm.lastError().text));
         QSignalSpy notified(&comm, &SerialLine::deviceLost);
 
         // Far more than a pseudo-terminal holds while nobody reads it.
@@ -212,7 +212,7 @@ private Q_SLOTS:
         } else {
             comm.close();
         }
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QVERIFY2(comm.open(device, LineSpeed::Baud19200), qPrintable(comm.lastError().text));
         QVERIFY(comm.write(QStringLiteral("C01\r")));
 
         const QByteArray got = pty.readUntil("C01\r", Patience);
@@ -227,11 +227,12 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QtSerialLine comm;
+        const LineAddress device = LineAddress::device(pty.devicePath());
+        QVERIFY2(comm.open(device, LineSpeed::Baud19200), qPrintable(comm.lastError().text));
         comm.close();
         QVERIFY(pty.write("STALE"));
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QVERIFY2(comm.open(device, LineSpeed::Baud19200), qPrintable(comm.lastError().text));
 
         QSignalSpy notified(&comm, &SerialLine::received);
         QVERIFY(pty.write("00\r"));
@@ -253,8 +254,9 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QtSerialLine comm;
+        const LineAddress device = LineAddress::device(pty.devicePath());
+        QVERIFY2(comm.open(device, LineSpeed::Baud19200), qPrintable(comm.lastError().text));
         QSignalSpy lost(&comm, &SerialLine::deviceLost);
         QSignalSpy failed(&comm, &SerialLine::writeFailed);
 
@@ -274,7 +276,7 @@ private Q_SLOTS:
         const QByteArray got = pty.read(int(sent.size()), Patience * 4);
         QCOMPARE(got.size(), sent.size());
         QVERIFY(got == sent);
-        QVERIFY2(lost.isEmpty() && failed.isEmpty(), qPrintable(comm.errorString()));
+        QVERIFY2(lost.isEmpty() && failed.isEmpty(), qPrintable(comm.lastError().text));
     }
 
     void deviceHeldElsewhereIsRefusedAsInUse_data()
@@ -295,10 +297,12 @@ private Q_SLOTS:
         Holder other(holder, pty.devicePath());
         QVERIFY(other.held());
 
-        QtSerialLine comm(PortNames{pty.devicePath(), QString()});
-        QVERIFY(!comm.open());
+        QtSerialLine comm;
+        const LineAddress device = LineAddress::device(pty.devicePath());
+        QVERIFY(!comm.open(device, LineSpeed::Baud19200));
         QVERIFY(!comm.isOpen());
-        QVERIFY2(comm.errorString().contains(QLatin1String("in use")), qPrintable(comm.errorString()));
+        QCOMPARE(comm.lastError().kind, LineErrorKind::InUse);
+        QCOMPARE(comm.lastError().text, pty.devicePath() + QStringLiteral(" is in use by another program"));
 
         // The holder's line is undisturbed.
         if (QtSerialLine* first = other.comm()) {
@@ -308,7 +312,7 @@ private Q_SLOTS:
         }
 
         other.release();
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QVERIFY2(comm.open(device, LineSpeed::Baud19200), qPrintable(comm.lastError().text));
     }
 };
 

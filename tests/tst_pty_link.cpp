@@ -15,10 +15,9 @@ private Q_SLOTS:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        QtSerialLine comm(PortNames{pty.devicePath(), QStringLiteral("/nonexistent/com2")});
-        comm.setPort(Port::Com1);
-        QVERIFY(comm.setSpeed(LineSpeed::Baud19200));
-        QVERIFY2(comm.open(), qPrintable(comm.errorString()));
+        QtSerialLine comm;
+        QVERIFY2(
+            comm.open(LineAddress::device(pty.devicePath()), LineSpeed::Baud19200), qPrintable(comm.lastError().text));
         QVERIFY(comm.isOpen());
 
         QVERIFY(comm.write(QStringLiteral("CR0\r")));
@@ -45,10 +44,12 @@ private Q_SLOTS:
 
     void missingDeviceIsReportedInTheLayersWords()
     {
-        QtSerialLine comm(PortNames{QStringLiteral("/dev/orva-no-such-port"), QString()});
-        QVERIFY(!comm.open());
+        QtSerialLine comm;
+        QVERIFY(!comm.open(LineAddress::device(QStringLiteral("/dev/orva-no-such-port")), LineSpeed::Baud19200));
         QVERIFY(!comm.isOpen());
-        QVERIFY2(!comm.errorString().isEmpty(), "a failed opening must carry a description");
+        QCOMPARE(comm.lastError().kind, LineErrorKind::NoSuchDevice);
+        QVERIFY2(comm.lastError().text.startsWith(QLatin1String("/dev/orva-no-such-port: ")),
+            qPrintable(comm.lastError().text));
         QVERIFY(!comm.write(QStringLiteral("C00\r")));
     }
 };

@@ -37,8 +37,9 @@ struct NetPanel
             return;
         // The projector's side of the line, for its settings.
         device = ::open(QFile::encodeName(sim.device()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        line = makeLine({ser2net->rfc2217Address(), com2.isEmpty() ? ser2net->tcpAddress() : com2});
-        engine = std::make_unique<PanelEngine>(*line, clock);
+        line = makeLine();
+        engine = std::make_unique<PanelEngine>(
+            *line, clock, PortNames{ser2net->rfc2217Address(), com2.isEmpty() ? ser2net->tcpAddress() : com2});
         form = std::make_unique<PanelWindow>(*engine, [this](QWidget*, const QString& text) { warnings.append(text); });
         QObject::connect(
             &engine->replies(), &ReplyWindow::lineChanged, form.get(), [this](TrafficLine which, const QString& text) {

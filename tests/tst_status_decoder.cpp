@@ -1,7 +1,12 @@
+#include "engine/protocol/ReplyRules.h"
+#include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
 
 #include <QTest>
+
+#include <type_traits>
+#include <variant>
 
 using namespace orva;
 
@@ -13,6 +18,31 @@ QString decode(const QString& code, const QString& reply, qint16& pressureValue)
 {
     const QString frame = code + QChar(13);
     return decodeStatus(frame, QString(), renderTraffic(reply), pressureValue).value_or(QString());
+}
+
+// The typed value programs get for the body of a reply, as "kind number".
+QString typed(const QString& code, const QString& reply)
+{
+    const QString body = reply.left(replyEndIndex(reply));
+    const ReplyValue value = decodeReply(*commandEntry(*commandOfCode(code)).decoding, body);
+    if (const auto* t = std::get_if<Temperatures>(&value))
+        return QStringLiteral("celsius %1 %2 %3").arg(t->celsius[0]).arg(t->celsius[1]).arg(t->celsius[2]);
+    if (const auto* model = std::get_if<ModelName>(&value))
+        return QStringLiteral("model ") + model->text;
+    const qint64 number = std::visit(
+        [](const auto& v) -> qint64 {
+            using V = std::decay_t<decltype(v)>;
+            if constexpr (std::is_enum_v<V>)
+                return qint64(v);
+            else if constexpr (std::is_same_v<V, LampHours>)
+                return v.hours;
+            else if constexpr (std::is_same_v<V, AirPressure>)
+                return v.hectopascals;
+            else
+                return -1;
+        },
+        value);
+    return QString::number(int(value.index())) + u' ' + QString::number(number);
 }
 } // namespace
 
@@ -26,55 +56,60 @@ private Q_SLOTS:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("status");
+        // The typed value: the alternative's index and its number; empty
+        // when the row does not check it.
+        QTest::addColumn<QString>("value");
 
-        auto row = [](const char* name, const char* code, const char* reply, const QString& status) {
-            QTest::newRow(name) << QString::fromLatin1(code) << QString::fromLatin1(reply) << status;
-        };
+        auto row
+            = [](const char* name, const char* code, const char* reply, const QString& status, const char* value = "") {
+                  QTest::newRow(name) << QString::fromLatin1(code) << QString::fromLatin1(reply) << status
+                                      << QString::fromLatin1(value);
+              };
         const QString nothing;
 
-        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"));
+        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"), "1 0");
         row("CR0 stand by", "CR0", "80\r", QStringLiteral(" Stand by"));
         row("CR0 no key input keeps trailing blank", "CR0", "02\r", QStringLiteral(" NO Key input "));
         row("CR0 text without leading blank", "CR0", "24\r", QStringLiteral("Cooling down  PWR Management"));
-        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"));
-        row("CR0 unknown key", "CR0", "99\r", nothing);
+        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"), "1 12");
+        row("CR0 unknown key", "CR0", "99\r", nothing, "0 -1");
         row("CR0 key of one character", "CR0", "0", nothing);
         row("CR0 key needs no carriage return", "CR0", "40", QStringLiteral(" Count down"));
 
         row("CR1 computer 1", "CR1", "1\r", QStringLiteral(" Computer 1"));
-        row("CR1 key is the first character only", "CR1", "12\r", QStringLiteral(" Computer 1"));
+        row("CR1 key is the first character only", "CR1", "12\r", QStringLiteral(" Computer 1"), "2 0");
         row("CR1 input mode 4", "CR1", "4", QStringLiteral(" Input mode 4"));
         row("CR1 unknown key", "CR1", "5\r", nothing);
 
         row("CR4 normal", "CR4", "11\r", QStringLiteral(" Normally"));
-        row("CR4 both reversed", "CR4", "00\r", QStringLiteral(" Top/Bottom , Left/Right reversal"));
+        row("CR4 both reversed", "CR4", "00\r", QStringLiteral(" Top/Bottom , Left/Right reversal"), "3 3");
         row("CR4 unknown key", "CR4", "22\r", nothing);
 
-        row("CR3 lamp hours", "CR3", "01234\r", QStringLiteral(" 0 1 2 3 4 CR  Hour Use"));
+        row("CR3 lamp hours", "CR3", "01234\r", QStringLiteral(" 0 1 2 3 4 CR  Hour Use"), "4 1234");
         row("CR3 cut after 38 positions", "CR3", "0123456789012345678901\r",
             QStringLiteral(" 0 1 2 3 4 5 6 7 8 9 0 1 2 3 4 5 6 7 8 Hour Use"));
         row("CR3 partial reply", "CR3", "0", QStringLiteral(" 0  Hour Use"));
 
         row("CR6 three temperatures", "CR6", "+25.3,+30.1,+41.7\r",
-            QStringLiteral("  S1= + 2 5 . 3 C  ,   S2=  3 0 . 1 C , S3= + 4 1 . 7 C"));
+            QStringLiteral("  S1= + 2 5 . 3 C  ,   S2=  3 0 . 1 C , S3= + 4 1 . 7 C"), "celsius 25.3 30.1 41.7");
         row("CR6 short reply", "CR6", "25\r", QStringLiteral("  S1= 2 5 CR  C  ,   S2=  C , S3= C"));
 
         row("CRA mute off", "CRA", "00\r", QStringLiteral(" Video & Audio mute OFF"));
-        row("CRA stand by", "CRA", "FF\r", QStringLiteral(" Stand by"));
+        row("CRA stand by", "CRA", "FF\r", QStringLiteral(" Stand by"), "6 5");
         row("CRA keys are case-sensitive", "CRA", "ff\r", nothing);
 
-        row("CR9 whole receive line", "CR9", "Hi\x06\r", QStringLiteral(" H i ACK CR "));
+        row("CR9 whole receive line", "CR9", "Hi\x06\r", QStringLiteral(" H i ACK CR "), "model Hi");
         row("CR9 empty reply", "CR9", "", QStringLiteral(" "));
 
-        row("CR PRESSURE", "CR PRESSURE", "853\r", QStringLiteral("1013 hPa"));
+        row("CR PRESSURE", "CR PRESSURE", "853\r", QStringLiteral("1013 hPa"), "8 1013");
         row("CR PRESSURE negative without blank", "CR PRESSURE", "-100\r", QStringLiteral("-1 hPa"));
         row("CR PRESSURE no digits", "CR PRESSURE", "OK\r", QStringLiteral("106 hPa"));
-        row("CR PRESSURE out of range", "CR PRESSURE", "6554\r", PressureOutOfRange);
+        row("CR PRESSURE out of range", "CR PRESSURE", "6554\r", PressureOutOfRange, "0 -1");
         row("CR PRESSURE huge exponent", "CR PRESSURE", "1E999999\r", PressureOutOfRange);
 
         row("CR7 lamp on", "CR7", "01\r", QStringLiteral(" LAMP ON"));
         row("CR7 two lamp mode", "CR7", "02\r", QStringLiteral(" No2 ON  : 2 Lamp mode"));
-        row("CR7 last row", "CR7", "22\r", QStringLiteral(" No2 ON  : 1 Lamp mode(No2 USE)"));
+        row("CR7 last row", "CR7", "22\r", QStringLiteral(" No2 ON  : 1 Lamp mode(No2 USE)"), "9 7");
         row("CR7 unknown key", "CR7", "12\r", nothing);
 
         row("lower-case query", "cr0", "00\r", nothing);
@@ -93,6 +128,9 @@ private Q_SLOTS:
         const QString got = decode(code, reply, pressureValue);
         QCOMPARE(got.isNull(), status.isNull());
         QCOMPARE(got, status);
+        QFETCH(QString, value);
+        if (!value.isEmpty())
+            QCOMPARE(typed(code, reply), value);
     }
 
     void frameMustEndInCarriageReturn()

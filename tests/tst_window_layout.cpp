@@ -313,14 +313,15 @@ private Q_SLOTS:
         PanelFixture f;
         QTest::mousePress(f.window.control("Command1"), Qt::LeftButton);
         QTest::keyClick(&f.window, Qt::Key_K, Qt::ControlModifier);
-        const auto heard
-            = [](const QString& control, QAccessible::Role role, const QString& name, const QString& value, bool down) {
-                  return QStringLiteral("%1: role %2, '%3', '%4'%5")
-                      .arg(control)
-                      .arg(role)
-                      .arg(name, value, down ? QStringLiteral(", down") : QString());
-              };
-        const QStringList sample{"Command1", "Command34", "Frame1", "Image1", "Label11", "Line7", "Option9"};
+        const auto heard = [](const QString& control, QAccessible::Role role, const QString& name, const QString& value,
+                               bool down, const QString& description = QString()) {
+            return QStringLiteral("%1: role %2, '%3', '%4'%5%6")
+                .arg(control)
+                .arg(role)
+                .arg(name, value, down ? QStringLiteral(", down") : QString(),
+                    description.isEmpty() ? QString() : QStringLiteral(", ") + description);
+        };
+        const QStringList sample{"Command1", "Command34", "Frame1", "Image1", "Label11", "Line7", "Option2", "Option9"};
         QStringList faults, seen;
         int focusable = 0;
         const std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
@@ -331,7 +332,7 @@ private Q_SLOTS:
                 const QString control = child->object()->objectName(), name = child->text(QAccessible::Name);
                 if (sample.contains(control))
                     seen << heard(control, child->role(), name, child->text(QAccessible::Value),
-                        child->state().pressed || child->state().checked);
+                        child->state().pressed || child->state().checked, child->text(QAccessible::Description));
                 if (!child->state().focusable)
                     continue;
                 ++focusable;
@@ -354,6 +355,7 @@ private Q_SLOTS:
                 heard("Image1", QAccessible::Graphic, "ORVA logo", "", false),
                 heard("Label11", QAccessible::StaticText, "Transmit line", " C 0 9 CR ", false),
                 heard("Line7", QAccessible::Separator, "", "", false),
+                heard("Option2", QAccessible::RadioButton, "Port COM2", "", false, "COM2: com2"),
                 heard("Option9", QAccessible::RadioButton, "Speed 19200", "", true)}));
     }
 

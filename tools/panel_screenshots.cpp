@@ -4,12 +4,15 @@
 // opened with the toggle button) and OUTDIR/full.png (the whole window,
 // opened with the key chord and the logo double-click, showing a power
 // query and its answer) and
-// OUTDIR/settings.png (the data view with the port-settings frame). The views are
+// OUTDIR/settings.png (the data view with the port-settings frame) and
+// OUTDIR/tooltip.png (that frame with the tooltip of "COM1", which names
+// the line behind it, as the panel finds it on this computer). The views are
 // reached through the same key and mouse events an operator would use. No
 // serial device is touched: the line is a stand-in that answers every frame
 // as a projector in use answers a power query.
 
 #include "engine/PanelEngine.h"
+#include "engine/PortNames.h"
 #include "engine/line/SerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "window/PanelWindow.h"
@@ -18,7 +21,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QTest>
+#include <QToolTip>
 #include <QWindow>
 
 #include <cstdio>
@@ -30,17 +36,10 @@ namespace {
 class AnsweringLine final : public orva::SerialLine
 {
 public:
-    void setPort(orva::Port port) override { m_port = port; }
-    orva::Port port() const override { return m_port; }
-    bool setSpeed(orva::LineSpeed speed) override
-    {
-        m_speed = speed;
-        return true;
-    }
-    orva::LineSpeed speed() const override { return m_speed; }
+    bool open(const orva::LineAddress&, orva::LineSpeed) override { return m_open = true; }
     bool isOpen() const override { return m_open; }
-    bool open() override { return m_open = true; }
     void close() override { m_open = false; }
+    bool setSpeed(orva::LineSpeed) override { return true; }
     bool write(const QString&) override
     {
         m_pending = QStringLiteral("00\r");
@@ -48,11 +47,9 @@ public:
         return m_open;
     }
     QString readAll() override { return std::exchange(m_pending, QString()); }
-    QString errorString() const override { return QString(); }
+    orva::LineError lastError() const override { return {}; }
 
 private:
-    orva::Port m_port = orva::Port::Com1;
-    orva::LineSpeed m_speed = orva::LineSpeed::Baud9600;
     bool m_open = false;
     QString m_pending;
 };
@@ -85,7 +82,10 @@ int main(int argc, char* argv[])
 
     orva::QtClock clock;
     AnsweringLine line;
-    orva::PanelEngine engine(line, clock);
+    // The lines behind COM1 and COM2 as the panel finds them here.
+    const orva::PortNames names
+        = orva::choosePortNames({}, orva::readPortConfig(orva::portConfigPath()).names, orva::availableSerialPorts());
+    orva::PanelEngine engine(line, clock, names);
     orva::PanelWindow form(engine, [](QWidget*, const QString&) {});
     form.start();
     form.show();
@@ -113,5 +113,25 @@ int main(int argc, char* argv[])
     // The port-settings frame over "COM".
     form.control<QPushButton>("Command33")->click();
     ok = save(form, out.filePath(QStringLiteral("settings.png"))) && ok;
+
+    // The tooltip is a window of its own: the screen is taken around both.
+    auto* com1 = form.control<QRadioButton>("Option1");
+    const QPoint at = com1->mapToGlobal(com1->rect().center());
+    QTest::mouseMove(com1, com1->rect().center());
+    QToolTip::showText(at, com1->toolTip(), com1);
+    const QDeadlineTimer shown(5000);
+    while (!QToolTip::isVisible() && !shown.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    for (int i = 0; i < 10; ++i)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QRect area = form.frameGeometry();
+    const QPixmap picture = form.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QString tooltipPath = out.filePath(QStringLiteral("tooltip.png"));
+    if (QToolTip::isVisible() && picture.save(tooltipPath)) {
+        std::printf("%s\n", qPrintable(tooltipPath));
+    } else {
+        std::fprintf(stderr, "orva-screenshots: cannot take the tooltip into %s\n", qPrintable(tooltipPath));
+        ok = false;
+    }
     return ok ? 0 : 1;
 }

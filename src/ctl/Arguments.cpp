@@ -1,7 +1,10 @@
 #include "ctl/Arguments.h"
 
+#include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
-#include "engine/line/PortNames.h"
+
+#include <algorithm>
+#include <optional>
 
 namespace orva::ctl {
 
@@ -15,15 +18,22 @@ Request usage(const QString& message)
     return request;
 }
 
-// A code goes out as one frame on one line: a carriage return or any other
-// control character in it would make it something else.
+// A code goes out as one frame on one line, one byte a character: a
+// carriage return or any other control character in it would make it
+// something else, and a character beyond ASCII has no byte of its own (the
+// line would put '?' in its place).
 bool isSendable(const QString& code)
 {
-    for (const QChar c : code) {
-        if (c.unicode() < 32 || c.unicode() == 127)
-            return false;
-    }
-    return true;
+    return std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
+}
+
+// Whole milliseconds in digits alone: no sign, no blanks, no other base.
+std::optional<int> milliseconds(const QString& text)
+{
+    if (text.isEmpty() || text.size() > 9
+        || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return std::nullopt;
+    return text.toInt();
 }
 
 } // namespace
@@ -83,6 +93,9 @@ Request parseArguments(const QStringList& arguments)
             QString error;
             if (!LineAddress::parse(value, &error))
                 return usage(error);
+            // The second opening of a line would find it held by the first.
+            if (request.ports.contains(value))
+                return usage(QStringLiteral("line '%1' given twice").arg(value));
             request.ports.append(value);
         } else if (arg == QLatin1String("--speed")) {
             if (value == QLatin1String("19200"))
@@ -92,12 +105,11 @@ Request parseArguments(const QStringList& arguments)
             else
                 return usage(QStringLiteral("speed '%1' is not 19200 or 9600").arg(value));
         } else {
-            bool number = false;
-            const int ms = value.toInt(&number);
-            if (!number || ms < 1 || ms > Request::MaxTimeoutMs)
+            const std::optional<int> ms = milliseconds(value);
+            if (!ms || *ms < 1 || *ms > Request::MaxTimeoutMs)
                 return usage(
                     QStringLiteral("timeout '%1' is not 1 to %2 milliseconds").arg(value).arg(Request::MaxTimeoutMs));
-            request.timeoutMs = ms;
+            request.timeoutMs = *ms;
         }
     }
 
@@ -115,7 +127,7 @@ Request parseArguments(const QStringList& arguments)
         request.code = words.join(QLatin1Char(' '));
         words.clear();
         if (!isSendable(request.code))
-            return usage(QStringLiteral("the code holds a control character"));
+            return usage(QStringLiteral("the code holds a character that is not printable ASCII"));
     } else if (!choices.isEmpty()) {
         if (words.isEmpty())
             return usage(QStringLiteral("'%1' needs one of %2").arg(name, choices));
@@ -175,7 +187,8 @@ QString helpText()
     }
     text += QStringLiteral("\n"
                            "Exit status: 0 every port answered as expected, 1 a port gave no or an\n"
-                           "unexpected reply, 3 a port could not be opened, 2 a usage error.\n");
+                           "unexpected reply (or the output could not be written), 3 a port could not\n"
+                           "be opened, 2 a usage error, 128+N stopped by signal N.\n");
     return text;
 }
 

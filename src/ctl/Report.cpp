@@ -1,6 +1,7 @@
 #include "ctl/Report.h"
 
 #include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,12 +26,35 @@ QString trimmed(const QString& line)
     return text;
 }
 
-bool isDigits(const QString& text)
+bool isDigit(QChar c)
 {
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return c >= u'0' && c <= u'9';
 }
 
-// The query's value from its reply; false when the reply does not read as one.
+bool isDigits(const QString& text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit);
+}
+
+// The receive line of at most the first MaxShownReply characters of the
+// reply, and how many more there were.
+QString shownReply(const Exchange& exchange)
+{
+    const qsizetype cut = exchange.reply.size() - MaxShownReply;
+    if (cut <= 0)
+        return trimmed(exchange.received);
+    return trimmed(renderTraffic(exchange.reply.first(MaxShownReply)))
+        + QStringLiteral(" ... (%1 more characters not shown)").arg(cut);
+}
+
+// A message of the line that begins with the line's own name, without it.
+QString withoutPort(const QString& port, const QString& message)
+{
+    const QString prefix = port + QStringLiteral(": ");
+    return message.startsWith(prefix) ? message.mid(prefix.size()) : message;
+}
+
+// The query's value from its plausible reply; false when it does not read as one.
 bool readValue(ValueKind kind, const QString& body, const Exchange& exchange, Outcome& outcome)
 {
     switch (kind) {
@@ -42,8 +66,6 @@ bool readValue(ValueKind kind, const QString& body, const Exchange& exchange, Ou
         outcome.value = outcome.plain;
         return true;
     case ValueKind::Number: {
-        if (!isDigits(body) || body.size() > 15)
-            return false;
         const qint64 hours = body.toLongLong();
         outcome.plain = QString::number(hours);
         outcome.value = double(hours);
@@ -68,8 +90,6 @@ bool readValue(ValueKind kind, const QString& body, const Exchange& exchange, Ou
         return true;
     }
     case ValueKind::ReplyText:
-        if (body.isEmpty())
-            return false;
         outcome.plain = body;
         outcome.value = body;
         return true;
@@ -92,16 +112,62 @@ bool readValue(ValueKind kind, const QString& body, const Exchange& exchange, Ou
 
 } // namespace
 
+bool isPlausibleBody(ValueKind kind, const QString& body)
+{
+    switch (kind) {
+    case ValueKind::ReplyText:
+        return !body.isEmpty() && body.size() <= MaxNameLength
+            && std::all_of(body.begin(), body.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
+    case ValueKind::Number:
+        return isDigits(body) && body.size() <= 15;
+    case ValueKind::Numbers:
+        return std::all_of(body.begin(), body.end(),
+            [](QChar c) { return isDigit(c) || c == u' ' || c == u',' || c == u'.' || c == u'-' || c == u'+'; });
+    case ValueKind::StatusText:
+    case ValueKind::Hectopascals:
+    case ValueKind::None:
+        break;
+    }
+    return true;
+}
+
+QString printable(const QString& text)
+{
+    QString safe;
+    safe.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const char16_t code = c.unicode();
+        const bool lone = i == 0 || !text.at(i - 1).isHighSurrogate();
+        if (code < 32 || (code >= 127 && code < 160))
+            safe += QStringLiteral("\\x%1").arg(int(code), 2, 16, QLatin1Char('0'));
+        else if (code >= 0xdc80 && code <= 0xdcff && lone)
+            safe += QStringLiteral("\\x%1").arg(int(code - 0xdc00), 2, 16, QLatin1Char('0'));
+        else
+            safe += c;
+    }
+    return safe;
+}
+
+QString warningLine(const Exchange& exchange)
+{
+    if (exchange.warning.isEmpty())
+        return QString();
+    return QStringLiteral("orva-ctl: %1: warning: %2").arg(exchange.port, withoutPort(exchange.port, exchange.warning));
+}
+
 Outcome evaluate(const Action& action, const Exchange& exchange)
 {
     Outcome outcome;
     if (!exchange.openError.isEmpty()) {
         outcome.openFailed = true;
         outcome.error = exchange.openError;
+        outcome.errorKind = exchange.errorKind;
         return outcome;
     }
-    const QString shown = trimmed(exchange.received);
+    const QString shown = shownReply(exchange);
     if (!exchange.complete) {
+        outcome.errorKind = exchange.lineError.isEmpty() ? LineErrorKind::NoAnswer : exchange.errorKind;
         if (!exchange.lineError.isEmpty())
             outcome.error = exchange.lineError;
         else if (exchange.reply.isEmpty())
@@ -130,7 +196,8 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
         outcome.value = shown;
         break;
     case ActionKind::Query:
-        outcome.ok = last == CarriageReturn && readValue(action.value, body, exchange, outcome);
+        outcome.ok = last == CarriageReturn && isPlausibleBody(action.value, body)
+            && readValue(action.value, body, exchange, outcome);
         break;
     case ActionKind::Send:
     case ActionKind::List:
@@ -150,30 +217,43 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
 QString plainLine(const Exchange& exchange, const Outcome& outcome, bool severalPorts)
 {
     if (!outcome.ok) {
-        QString error = outcome.error;
-        if (outcome.openFailed && !error.contains(exchange.port))
-            error = QStringLiteral("cannot open: ") + error;
-        return QStringLiteral("orva-ctl: %1: %2").arg(exchange.port, error);
+        // A message that names the line already ("LINE is in use ...") is
+        // not given the name a second time.
+        const QString error = withoutPort(exchange.port, outcome.error);
+        if (error.startsWith(exchange.port + QLatin1Char(' ')))
+            return printable(QStringLiteral("orva-ctl: ") + error);
+        return printable(
+            QStringLiteral("orva-ctl: %1: %2%3")
+                .arg(exchange.port, outcome.openFailed ? QStringLiteral("cannot open: ") : QString(), error));
     }
-    return severalPorts ? exchange.port + QStringLiteral(": ") + outcome.plain : outcome.plain;
+    return printable(severalPorts ? exchange.port + QStringLiteral(": ") + outcome.plain : outcome.plain);
 }
 
 QString jsonLine(const Action& action, const QString& code, const Exchange& exchange, const Outcome& outcome)
 {
+    const qsizetype cut = std::max<qsizetype>(0, exchange.reply.size() - MaxShownReply);
+    const QString reply = cut > 0 ? exchange.reply.first(MaxShownReply) : exchange.reply;
     QJsonObject object{
         {QStringLiteral("port"), exchange.port},
         {QStringLiteral("action"), title(action)},
         {QStringLiteral("code"), code},
         {QStringLiteral("sent"), exchange.sent},
-        {QStringLiteral("reply"), exchange.reply},
-        {QStringLiteral("received"), exchange.received},
+        {QStringLiteral("reply"), reply},
+        {QStringLiteral("received"), cut > 0 ? renderTraffic(reply) : exchange.received},
         {QStringLiteral("text"), exchange.status},
         {QStringLiteral("value"), outcome.value},
         {QStringLiteral("ok"), outcome.ok},
         {QStringLiteral("ms"), outcome.openFailed ? QJsonValue() : QJsonValue(std::round(exchange.ms * 1000) / 1000)},
     };
-    if (!outcome.ok)
+    if (cut > 0)
+        object.insert(QStringLiteral("cut"), double(cut));
+    if (!exchange.warning.isEmpty())
+        object.insert(QStringLiteral("warning"), exchange.warning);
+    if (!outcome.ok) {
         object.insert(QStringLiteral("error"), outcome.error);
+        object.insert(QStringLiteral("error_kind"),
+            outcome.errorKind ? QJsonValue(QString(lineErrorKindName(*outcome.errorKind))) : QJsonValue());
+    }
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

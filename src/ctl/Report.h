@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace orva::ctl {
 
 // The verdict on one port's exchange.
@@ -16,21 +18,53 @@ namespace orva::ctl {
 // the reply ended within the timeout, it is neither a NAK nor the error
 // reply "?", and:
 //  - operation: it ended in ACK (noise before the ACK is tolerated);
-//  - query: it ended in a carriage return and reads as its kind of value:
-//    a status text the decoder produced (a key it knows), digits for lamp
-//    hours, three comma-separated numbers for temperatures, a name for the
-//    model, a reading in range for the air pressure;
+//  - query: it ended in a carriage return, its body is plausible for the
+//    query (isPlausibleBody) and reads as its kind of value: a status text
+//    the decoder produced (a key it knows), digits for lamp hours, three
+//    comma-separated numbers for temperatures, a name for the model, a
+//    reading in range for the air pressure;
 //  - send: any reply.
+// A refusal of the line settings (warning) does not change the verdict.
+//
+// What is shown of a reply, in plain text and in JSON, is at most its first
+// MaxShownReply characters, with the number of those left out; plain text
+// shows a reply as the panel's receive line renders it, and any other
+// character that is not printable (in a line name, in a system's message)
+// as \xNN.
 struct Outcome
 {
     bool ok = false;
     QString plain;    // the text plain output prints for the port
     QJsonValue value; // the plain value: number, list of numbers or text
     QString error;    // why it is not ok
+    // The kind of the line's failure, when the line failed (or did not
+    // answer in time); none when the projector answered something wrong.
+    std::optional<LineErrorKind> errorKind;
     bool openFailed = false;
 };
 
+inline constexpr qsizetype MaxShownReply = 128;
+// The longest model name taken as one.
+inline constexpr qsizetype MaxNameLength = 32;
+
+// Whether a reply body (the characters before its end) can be the answer to
+// a query of this kind at all, before it is read as a value:
+//  - ReplyText (model): 1 to MaxNameLength printable ASCII characters;
+//  - Number (lamp hours): 1 to 15 digits;
+//  - Numbers (temperatures): digits, blanks, signs, points and commas only;
+//  - StatusText, Hectopascals: any, as the status decoder recognises only
+//    the keys it knows.
+bool isPlausibleBody(ValueKind kind, const QString& body);
+
 Outcome evaluate(const Action& action, const Exchange& exchange);
+
+// Text safe for a terminal: every character below 32, 127 to 159, and a
+// byte of a name that was not UTF-8, written as \xNN.
+QString printable(const QString& text);
+
+// "orva-ctl: LINE: warning: ..." when the line refused its settings; empty
+// otherwise.
+QString warningLine(const Exchange& exchange);
 
 // The line of output for one port: plain ("PORT: TEXT" when several ports
 // are addressed) or one JSON object.

@@ -14,6 +14,16 @@ namespace orva::ctl {
 // results on out, failures on err; with --json every port's object on out
 // and the failures also on err). Returns the exit status. Needs a
 // QCoreApplication.
+// A run ended by SIGTERM, SIGINT or SIGHUP reports the ports abandoned and
+// returns 128 + the signal's number.
 int run(const Request& request, std::FILE* out, std::FILE* err);
+
+// Whether out is an open file; when not, says so on err ("orva-ctl: write
+// error: Bad file descriptor").
+bool outputIsOpen(std::FILE* out, std::FILE* err);
+// Flushes and closes out. Output that could not be written, now or before,
+// is a failure: "orva-ctl: write error: No space left on device" on err and
+// 1; otherwise status.
+int closeOutput(std::FILE* out, std::FILE* err, int status);
 
 } // namespace orva::ctl

@@ -1,49 +1,50 @@
 #include "ctl/Session.h"
 
-#include "engine/line/SerialLine.h"
-
-#include <algorithm>
-#include <limits>
+#include "engine/line/LineAddress.h"
+#include "engine/protocol/Frame.h"
+#include "engine/protocol/StatusDecoder.h"
+#include "engine/protocol/TrafficText.h"
 
 namespace orva::ctl {
 
 Session::Session(QString port, std::unique_ptr<SerialLine> line, Clock& clock)
-    : m_clock(clock)
-    , m_line(std::move(line))
-    , m_engine(*m_line, clock)
+    : m_line(std::move(line))
 {
     m_exchange.port = std::move(port);
-    QObject::connect(&m_engine.replies(), &ReplyWindow::replyReceived, &m_context, [this] { onReply(); });
-    QObject::connect(
-        &m_engine.ports(), &PortSelection::warning, &m_context, [this](const QString& text) { onWarning(text); });
-    // A network line's opening returns at once and may fail later: that is
-    // a port that could not be opened, not one that did not answer.
-    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const QString& description) {
-        m_exchange.openError = description;
-        finish(false);
+    // Connected before the exchange's own handlers: a failed network
+    // opening is a port that could not be opened, not a failed reply.
+    QObject::connect(m_line.get(), &SerialLine::openFailed, &m_context, [this](const LineError& error) {
+        m_exchange.openError = error.text;
+        m_exchange.errorKind = error.kind;
+        m_exchange.sent.clear(); // it never left
+        stopWaiting();
     });
+    QObject::connect(m_line.get(), &SerialLine::settingsRefused, &m_context,
+        [this](const QString& text) { m_exchange.warning = text; });
+    m_requests = std::make_unique<CommandExchange>(*m_line, clock);
+    QObject::connect(m_requests.get(), &CommandExchange::lateReply, &m_context,
+        [this](quint64 id, const QString& characters) { onLateReply(id, characters); });
 }
 
 Session::~Session()
 {
-    m_engine.end();
+    m_requests.reset();
+    m_line->close();
 }
 
 bool Session::open(LineSpeed speed)
 {
-    // As the operator picks the speed and then the port in the panel's
-    // settings frame: the closed line takes the speed, and the port choice
-    // opens it, once. (The panel's own start opens COM1 at 19200 and opens
-    // it again when it checks the option; each opening of a device costs a
-    // lock file.)
-    m_opening = true;
-    m_engine.ports().chooseSpeed(speed);
-    m_engine.ports().choosePort(Port::Com1);
-    m_opening = false;
-    if (m_line->isOpen() && m_openWarnings.isEmpty())
+    // The line is opened once, on the one address (the panel's own start
+    // opens COM1 and opens it again when it checks the option; each opening
+    // of a device costs a lock file).
+    QString reason;
+    const std::optional<LineAddress> address = LineAddress::parse(m_exchange.port, &reason);
+    if (address && m_line->open(*address, speed))
         return true;
-    m_exchange.openError = m_openWarnings.isEmpty() ? m_line->errorString() : m_openWarnings.first();
-    m_engine.end();
+    const LineError error = address ? m_line->lastError() : LineError{LineErrorKind::Other, reason};
+    m_exchange.openError = error.text;
+    m_exchange.errorKind = error.kind;
+    m_line->close();
     return false;
 }
 
@@ -51,36 +52,61 @@ void Session::send(const QString& code, int timeoutMs, std::function<void()> don
 {
     m_done = std::move(done);
     m_exchange.timeoutMs = timeoutMs;
-    // The reply window's own timeout and clear delay come after ours.
-    const int beyond = std::min(timeoutMs, std::numeric_limits<int>::max() - 1000) + 1000;
-    m_engine.replies().setTiming({beyond, beyond});
-    m_timeout = m_clock.createTimer(QStringLiteral("reply wait"), timeoutMs);
-    m_timeout->setHandler([this] { finish(false); });
-
+    m_exchange.sent = SerialLine::fromLineBytes(SerialLine::toLineBytes(frameOf(code)));
     m_waiting = true;
-    m_timeout->setEnabled(true);
     m_elapsed.start();
-    m_engine.replies().sendCode(code);
-    m_exchange.sent = m_engine.replies().lastFrame();
+    m_request = m_requests->submit(
+        ExchangeRequest::ofCode(code, timeoutMs), [this](const ExchangeResult& result) { onResult(result); });
 }
 
-void Session::onReply()
+void Session::abandon(const QString& reason)
+{
+    if (m_waiting)
+        m_exchange.lineError = reason;
+    stopWaiting();
+}
+
+void Session::onResult(const ExchangeResult& result)
+{
+    if (result.frame.isEmpty() && m_exchange.openError.isEmpty())
+        m_exchange.sent.clear(); // the line took none of it
+    if (result.outcome == ExchangeOutcome::LineFailed && result.error) {
+        m_exchange.lineError = result.error->text;
+        m_exchange.errorKind = result.error->kind;
+    }
+    setReply(result.reply);
+    const bool ended = result.outcome != ExchangeOutcome::TimedOut && result.outcome != ExchangeOutcome::LineFailed
+        && result.outcome != ExchangeOutcome::QueueFull;
+    // Only what comes with the end itself, in this same notification.
+    m_takingTrailing = ended;
+    QMetaObject::invokeMethod(
+        &m_context, [this] { m_takingTrailing = false; }, Qt::QueuedConnection);
+    finish(ended);
+}
+
+void Session::onLateReply(quint64 id, const QString& characters)
+{
+    if (id == m_request && m_takingTrailing)
+        setReply(m_exchange.reply + characters);
+    m_takingTrailing = false;
+}
+
+void Session::stopWaiting()
 {
     if (!m_waiting)
         return;
-    const QString& reply = m_engine.replies().reply();
-    if (replyEnd(reply) != reply.end())
-        finish(true);
+    m_requests->cancel(m_request);
+    finish(false);
 }
 
-void Session::onWarning(const QString& text)
+void Session::setReply(const QString& reply)
 {
-    if (m_opening) {
-        m_openWarnings.append(text);
-    } else if (m_waiting) {
-        m_exchange.lineError = text;
-        finish(false);
-    }
+    m_exchange.reply = reply;
+    m_exchange.received = renderTraffic(reply);
+    // The status line keeps its last text; a key a partial reply matched
+    // is the key of the whole one, so the whole reply decides.
+    qint16 pressure = 0;
+    m_exchange.status = decodeStatus(m_exchange.sent, CommandPrefix, m_exchange.received, pressure).value_or(QString());
 }
 
 void Session::finish(bool complete)
@@ -89,12 +115,7 @@ void Session::finish(bool complete)
         return;
     m_waiting = false;
     m_exchange.ms = double(m_elapsed.nsecsElapsed()) / 1e6;
-    m_timeout->setEnabled(false);
-    const ReplyWindow& replies = m_engine.replies();
     m_exchange.complete = complete;
-    m_exchange.reply = replies.reply();
-    m_exchange.received = replies.text(TrafficLine::Receive);
-    m_exchange.status = replies.text(TrafficLine::Status);
     if (m_done)
         m_done();
 }

@@ -30,17 +30,9 @@ CommandExchange::CommandExchange(SerialLine& line, Clock& clock, int maxWaiting,
     m_timeout->setHandler([this] { onTimeout(); });
     m_next->setHandler([this] { sendNext(); });
     connect(&m_line, &SerialLine::received, this, &CommandExchange::onReceived);
-    // The line tells its failures in words; the kind is what a program
-    // decides on.
-    connect(&m_line, &SerialLine::deviceLost, this, [this](const QString& text) {
-        failLine({LineErrorKind::Lost, text});
-    });
-    connect(&m_line, &SerialLine::writeFailed, this, [this](const QString& text) {
-        failLine({LineErrorKind::WriteFailed, text});
-    });
-    connect(&m_line, &SerialLine::openFailed, this, [this](const QString& text) {
-        failLine({LineErrorKind::Other, text});
-    });
+    connect(&m_line, &SerialLine::deviceLost, this, &CommandExchange::failLine);
+    connect(&m_line, &SerialLine::writeFailed, this, &CommandExchange::failLine);
+    connect(&m_line, &SerialLine::openFailed, this, &CommandExchange::failLine);
 }
 
 CommandExchange::~CommandExchange() = default;
@@ -51,16 +43,22 @@ quint64 CommandExchange::submit(const ExchangeRequest& request, Handler done)
         ExchangeResult refused;
         refused.outcome = ExchangeOutcome::QueueFull;
         refused.sentAtMs = refused.endedAtMs = m_clock.nowMs();
-        if (done)
-            done(refused);
+        deliver(done, refused);
         return 0;
     }
     const quint64 id = m_nextId++;
     m_waiting.push_back({id, request, std::move(done)});
-    // Never sent from inside the call: a handler that submits again starts
-    // no recursion, and the requester has its id before anything happens.
-    if (!m_inFlight && !m_next->isEnabled())
-        scheduleNext(int(std::max<std::int64_t>(0, m_settleUntilMs - m_clock.nowMs())));
+    if (m_inFlight || m_next->isEnabled())
+        return id;
+    // An idle line takes the frame at once, as the panel's send does. From
+    // inside a handler, or while a late reply may still come, it goes out
+    // from the event loop instead: a handler that asks again on a dead line
+    // starts no recursion.
+    const std::int64_t settle = m_settleUntilMs - m_clock.nowMs();
+    if (m_delivering || settle > 0)
+        scheduleNext(int(std::max<std::int64_t>(0, settle)));
+    else
+        sendNext();
     return id;
 }
 
@@ -102,10 +100,12 @@ void CommandExchange::sendNext()
     m_result.frame = frameOf(m_inFlight->request.code);
     m_result.sentAtMs = m_clock.nowMs();
     if (!m_line.write(m_result.frame)) {
-        const LineError error = m_line.isOpen()
-            ? LineError{LineErrorKind::WriteFailed, m_line.errorString()}
-            : LineError{LineErrorKind::Other,
-                m_line.errorString().isEmpty() ? QStringLiteral("the line is not open") : m_line.errorString()};
+        // A closed line still holds what closed it (an opening refused, a
+        // device lost); one that never told anything is simply not open.
+        LineError error = m_line.lastError();
+        if (error.text.isEmpty())
+            error = m_line.isOpen() ? LineError{LineErrorKind::WriteFailed, QStringLiteral("the write failed")}
+                                    : LineError{LineErrorKind::Other, QStringLiteral("the line is not open")};
         failLine(error);
         return;
     }
@@ -123,10 +123,11 @@ void CommandExchange::onReceived()
         return;
     }
     const qsizetype end = replyEndIndex(characters);
-    // The body is kept up to the bound, the character that ends it always.
-    const QStringView body = end < 0 ? QStringView(characters) : QStringView(characters).first(end);
-    const qsizetype room = std::max<qsizetype>(0, MaxReplyLength - 1 - m_result.reply.size());
-    m_result.reply += body.first(std::min(body.size(), room));
+    // The newest characters of the body are kept, as on the panel's receive
+    // line, and the one that ends it always.
+    m_result.reply += end < 0 ? QStringView(characters) : QStringView(characters).first(end);
+    if (m_result.reply.size() > MaxReplyLength - 1)
+        m_result.reply.remove(0, m_result.reply.size() - (MaxReplyLength - 1));
     if (end < 0)
         return;
 
@@ -162,8 +163,7 @@ void CommandExchange::failLine(const LineError& error)
         failed.outcome = ExchangeOutcome::LineFailed;
         failed.error = error;
         failed.sentAtMs = failed.endedAtMs = m_clock.nowMs();
-        if (pending.done)
-            pending.done(failed);
+        deliver(pending.done, failed);
     }
 }
 
@@ -182,8 +182,18 @@ void CommandExchange::finish(ExchangeOutcome outcome, std::optional<LineError> e
     m_settleUntilMs = outcome == ExchangeOutcome::TimedOut ? result.endedAtMs + SettleMs : 0;
     if (!m_waiting.empty())
         scheduleNext(outcome == ExchangeOutcome::TimedOut ? SettleMs : 0);
-    if (ended->done)
-        ended->done(result);
+    deliver(ended->done, result);
+}
+
+void CommandExchange::deliver(const Handler& done, const ExchangeResult& result)
+{
+    if (!done)
+        return;
+    const bool outer = !m_delivering;
+    m_delivering = true;
+    done(result);
+    if (outer)
+        m_delivering = false;
 }
 
 void CommandExchange::late(const QString& characters)

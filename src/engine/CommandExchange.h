@@ -54,11 +54,13 @@ struct ExchangeResult
 };
 
 // Requests from any number of owners on one line, one frame in flight at a
-// time. Each request goes out when the one before it has ended: at the end
-// of its reply (ACK, NAK or carriage return), at its own timeout, or when
-// the line fails. A request's handler is called exactly once, from the
-// event loop, with that request's result, and with no other; a refused
-// request (queue full) has its handler called before submit() returns.
+// time. A request made while the line is idle goes out within submit();
+// any other goes out, from the event loop, when the one before it has
+// ended: at the end of its reply (ACK, NAK or carriage return), at its own
+// timeout, or when the line fails. A request's handler is called exactly
+// once with that request's result, and with no other: from the event loop,
+// or before submit() returns when the queue is full or the line refuses the
+// frame at once.
 //
 // Characters that arrive with nothing in flight are the late reply of the
 // last request that went out: they are counted, announced with that
@@ -79,8 +81,8 @@ public:
     // Requests waiting behind the one in flight, at most, unless told
     // otherwise (a program serving many clients sets its own).
     static constexpr int DefaultMaxWaiting = 64;
-    // Characters of one reply kept, at most; the rest are dropped.
-    static constexpr int MaxReplyLength = 4096;
+    // Characters of one reply kept, at most: the newest, as the panel keeps.
+    static constexpr int MaxReplyLength = 32767;
     static constexpr int SettleMs = 100;
 
     CommandExchange(SerialLine& line, Clock& clock, int maxWaiting = DefaultMaxWaiting, QObject* parent = nullptr);
@@ -118,6 +120,7 @@ private:
     void failLine(const LineError& error);
     void finish(ExchangeOutcome outcome, std::optional<LineError> error = std::nullopt);
     void late(const QString& characters);
+    void deliver(const Handler& done, const ExchangeResult& result);
 
     SerialLine& m_line;
     Clock& m_clock;
@@ -131,6 +134,7 @@ private:
     quint64 m_nextId = 1;
     std::int64_t m_lateCharacters = 0;
     std::int64_t m_settleUntilMs = 0; // no frame goes out before, after a timeout
+    bool m_delivering = false;        // a handler runs
 };
 
 } // namespace orva

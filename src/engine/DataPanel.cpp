@@ -60,3 +60,7 @@ void DataPanel::setToggle(const QString& caption, bool visible)
 }
 
 } // namespace orva
+
+// The meta-object code goes with the class, so that a program that does
+// not use the class (orva-ctl) does not link it either.
+#include "moc_DataPanel.cpp" // NOLINT(bugprone-suspicious-include): Qt's moc output

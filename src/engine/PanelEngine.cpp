@@ -2,13 +2,15 @@
 
 #include "engine/line/SerialLine.h"
 
+#include <utility>
+
 namespace orva {
 
-PanelEngine::PanelEngine(SerialLine& line, Clock& clock)
+PanelEngine::PanelEngine(SerialLine& line, Clock& clock, PortNames names)
     : m_line(line)
     , m_replies(line, clock)
     , m_commands(m_replies, clock)
-    , m_ports(line, clock)
+    , m_ports(line, clock, std::move(names))
     , m_dataPanel(m_ports)
 {
     QObject::connect(&m_replies, &ReplyWindow::writeFailed, &m_ports, &PortSelection::onWriteFailed);

@@ -24,7 +24,8 @@ class SerialLine;
 class PanelEngine
 {
 public:
-    PanelEngine(SerialLine& line, Clock& clock);
+    // names: the lines behind COM1 and COM2 (see choosePortNames()).
+    PanelEngine(SerialLine& line, Clock& clock, PortNames names = PortNames::platformDefaults());
     PanelEngine(const PanelEngine&) = delete;
     PanelEngine& operator=(const PanelEngine&) = delete;
 

@@ -1,19 +1,15 @@
 #include "engine/PortSelection.h"
 
+#include "engine/line/LineAddress.h"
+
+#include <utility>
+
 namespace orva {
 
-namespace {
-
-Port otherPort(Port port)
-{
-    return port == Port::Com1 ? Port::Com2 : Port::Com1;
-}
-
-} // namespace
-
-PortSelection::PortSelection(SerialLine& line, Clock& clock, QObject* parent)
+PortSelection::PortSelection(SerialLine& line, Clock& clock, PortNames names, QObject* parent)
     : QObject(parent)
     , m_line(line)
+    , m_names(std::move(names))
     , m_settingsTimer(clock.createTimer(QStringLiteral("settings frame"), SettingsFrameTimeout))
 {
     m_settingsTimer->setHandler([this] { onSettingsTimeout(); });
@@ -28,13 +24,8 @@ PortSelection::~PortSelection() = default;
 void PortSelection::start()
 {
     m_speed = LineSpeed::Baud19200;
-    m_line.setPort(Port::Com1);
-    // A speed the closed line refuses is applied again at the opening.
-    (void)m_line.setSpeed(m_speed);
-    if (m_line.open())
+    if (open(Port::Com1))
         opened();
-    else
-        Q_EMIT warning(m_line.errorString());
 
     // Any failure of the opening above has been told: choosing COM1 now
     // leaves a closed line closed.
@@ -54,13 +45,9 @@ void PortSelection::choosePort(Port port)
     const bool wasOpen = m_line.isOpen();
     if (wasOpen)
         m_line.close();
-    m_line.setPort(port);
     if (wasOpen || !m_starting) {
-        if (!m_line.open()) {
-            Q_EMIT warning(m_line.errorString());
-            m_line.setPort(otherPort(port));
+        if (!open(port))
             return; // the frame stays until its timer hides it
-        }
         opened();
     }
     setSettingsFrameVisible(false);
@@ -70,7 +57,7 @@ void PortSelection::chooseSpeed(LineSpeed speed)
 {
     m_speed = speed;
     if (!m_line.setSpeed(m_speed))
-        Q_EMIT warning(m_line.errorString());
+        Q_EMIT warning(m_line.lastError());
     setSettingsFrameVisible(false);
 }
 
@@ -97,24 +84,39 @@ void PortSelection::onSettingsTimeout()
     m_settingsTimer->setEnabled(false);
 }
 
-void PortSelection::onDeviceLost(const QString& description)
+void PortSelection::onDeviceLost(const LineError& error)
 {
-    warnLater(m_lossTold, description);
+    warnLater(m_lossTold, error);
 }
 
-void PortSelection::onWriteFailed(const QString& description)
+void PortSelection::onWriteFailed(const LineError& error)
 {
-    warnLater(m_writeFailureTold, description);
+    warnLater(m_writeFailureTold, error);
 }
 
-void PortSelection::onOpenFailed(const QString& description)
+void PortSelection::onOpenFailed(const LineError& error)
 {
-    warnLater(m_openFailureTold, description);
+    warnLater(m_openFailureTold, error);
 }
 
 void PortSelection::onSettingsRefused(const QString& description)
 {
-    warnLater(m_settingsRefusalTold, description);
+    warnLater(m_settingsRefusalTold, LineError{LineErrorKind::Other, description});
+}
+
+bool PortSelection::open(Port port)
+{
+    QString reason;
+    const std::optional<LineAddress> address = LineAddress::parse(m_names.device(port), &reason);
+    if (!address) {
+        Q_EMIT warning(LineError{LineErrorKind::Other, reason});
+        return false;
+    }
+    if (!m_line.open(*address, m_speed)) {
+        Q_EMIT warning(m_line.lastError());
+        return false;
+    }
+    return true;
 }
 
 void PortSelection::opened()
@@ -125,13 +127,17 @@ void PortSelection::opened()
     m_settingsRefusalTold = false;
 }
 
-void PortSelection::warnLater(bool& told, const QString& text)
+void PortSelection::warnLater(bool& told, const LineError& error)
 {
     if (told)
         return;
     told = true;
     QMetaObject::invokeMethod(
-        &m_later, [this, text] { Q_EMIT warning(text); }, Qt::QueuedConnection);
+        &m_later, [this, error] { Q_EMIT warning(error); }, Qt::QueuedConnection);
 }
 
 } // namespace orva
+
+// The meta-object code goes with the class, so that a program that does
+// not use the class (orva-ctl) does not link it either.
+#include "moc_PortSelection.cpp" // NOLINT(bugprone-suspicious-include): Qt's moc output

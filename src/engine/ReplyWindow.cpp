@@ -37,7 +37,7 @@ void ReplyWindow::send(const QString& frame)
     // closing was a failed switch, a failed start-up or a lost device, each
     // told already.
     if (!written && m_line.isOpen())
-        Q_EMIT writeFailed(m_line.errorString());
+        Q_EMIT writeFailed(m_line.lastError());
 }
 
 void ReplyWindow::setTiming(DisplayTiming timing)
@@ -110,3 +110,7 @@ void ReplyWindow::onClearDelay()
 }
 
 } // namespace orva
+
+// The meta-object code goes with the class, so that a program that does
+// not use the class (orva-ctl) does not link it either.
+#include "moc_ReplyWindow.cpp" // NOLINT(bugprone-suspicious-include): Qt's moc output

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/line/LineError.h"
 #include "engine/protocol/CommandTables.h"
 #include "engine/timing/IntervalTimer.h"
 
@@ -83,7 +84,7 @@ Q_SIGNALS:
     // three lines hold what the panel shows for them.
     void replyReceived();
     // The open line refused a frame of send().
-    void writeFailed(const QString& description);
+    void writeFailed(const orva::LineError& error);
 
 private:
     static constexpr std::size_t index(TrafficLine line) { return static_cast<std::size_t>(line); }

@@ -146,7 +146,13 @@ void PanelWindow::bindControls()
     connect(c.speed9600, &QRadioButton::clicked, &ports, [&ports] { ports.chooseSpeed(LineSpeed::Baud9600); });
     connect(c.portSettingsButton, &QPushButton::clicked, &ports, &PortSelection::showSettings);
     connect(&ports, &PortSelection::settingsFrameVisibleChanged, c.settingsFrame, &QWidget::setVisible);
-    connect(&ports, &PortSelection::warning, this, [this](const QString& text) { m_warn(this, text); });
+    connect(&ports, &PortSelection::warning, this, [this](const LineError& error) { m_warn(this, error.text); });
+    // Which line each port choice stands for; nothing on screen moves.
+    for (const auto& [option, port] : {std::pair{c.com1, Port::Com1}, std::pair{c.com2, Port::Com2}}) {
+        const QString line = portName(port) + QStringLiteral(": ") + ports.names().device(port);
+        option->setToolTip(line);
+        option->setAccessibleDescription(line);
+    }
 
     connect(c.logo, &LogoImage::doubleClicked, &dataPanel, &DataPanel::logoDoubleClicked);
     connect(c.dataToggle, &QPushButton::clicked, &dataPanel, &DataPanel::toggle);

@@ -2,12 +2,6 @@
 
 namespace orva {
 
-void FakeSerialLine::setPort(Port port)
-{
-    m_port = port;
-    m_log.append(QStringLiteral("port %1").arg(int(port)));
-}
-
 bool FakeSerialLine::setSpeed(LineSpeed speed)
 {
     m_log.append(QStringLiteral("speed %1").arg(baudRate(speed)));
@@ -15,17 +9,19 @@ bool FakeSerialLine::setSpeed(LineSpeed speed)
     return true;
 }
 
-bool FakeSerialLine::open()
+bool FakeSerialLine::open(const LineAddress& address, LineSpeed speed)
 {
     if (m_open)
         return true;
-    if (m_openFailures.contains(m_port)) {
-        m_error = m_openFailures.value(m_port);
-        m_log.append(QStringLiteral("open %1 failed").arg(int(m_port)));
+    if (m_openFailures.contains(address.text)) {
+        m_error = m_openFailures.value(address.text);
+        m_log.append(QStringLiteral("open %1 failed").arg(address.text));
         return false;
     }
     m_open = true;
-    m_log.append(QStringLiteral("open %1").arg(int(m_port)));
+    m_address = address.text;
+    m_speed = speed;
+    m_log.append(QStringLiteral("open %1 %2").arg(address.text).arg(baudRate(speed)));
     return true;
 }
 
@@ -38,14 +34,14 @@ void FakeSerialLine::close()
 bool FakeSerialLine::write(const QString& text)
 {
     if (!m_open) {
-        m_error = QStringLiteral("Port is not open");
+        m_error = {LineErrorKind::WriteFailed, QStringLiteral("Port is not open")};
         return false;
     }
     if (m_writesFail) {
         const QByteArray through = toLineBytes(text).left(m_bytesThrough);
         if (!through.isEmpty())
             m_writes.append({m_now ? m_now() : 0, through});
-        m_error = m_writeError;
+        m_error = {LineErrorKind::WriteFailed, m_writeError};
         return false;
     }
     m_writes.append({m_now ? m_now() : 0, toLineBytes(text)});
@@ -68,17 +64,17 @@ void FakeSerialLine::receive(const QByteArray& chunk)
 void FakeSerialLine::loseDevice(const QString& description)
 {
     m_open = false;
-    m_error = description;
+    m_error = {LineErrorKind::Lost, description};
     m_log.append(QStringLiteral("lost"));
-    Q_EMIT deviceLost(description);
+    Q_EMIT deviceLost(m_error);
 }
 
 void FakeSerialLine::failConnection(const QString& description)
 {
     m_open = false;
-    m_error = description;
+    m_error = {LineErrorKind::ConnectionRefused, description};
     m_log.append(QStringLiteral("connection failed"));
-    Q_EMIT openFailed(description);
+    Q_EMIT openFailed(m_error);
 }
 
 void FakeSerialLine::setWritesFail(bool fail, const QString& description, int bytesThrough)
@@ -90,8 +86,8 @@ void FakeSerialLine::setWritesFail(bool fail, const QString& description, int by
 
 void FakeSerialLine::failAcceptedWrite(const QString& description)
 {
-    m_error = description;
-    Q_EMIT writeFailed(description);
+    m_error = {LineErrorKind::WriteFailed, description};
+    Q_EMIT writeFailed(m_error);
 }
 
 QByteArray FakeSerialLine::written() const

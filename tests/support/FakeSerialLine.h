@@ -13,8 +13,8 @@
 namespace orva {
 
 // A serial line for tests: records every byte written and every operation,
-// lets a test inject received chunks and faults, and can make an opening
-// fail with a given description. Signals are emitted synchronously.
+// lets a test inject received chunks and faults, and can make the opening of
+// an address fail with a given error. Signals are emitted synchronously.
 class FakeSerialLine final : public SerialLine
 {
     Q_OBJECT
@@ -27,23 +27,29 @@ public:
 
     using SerialLine::SerialLine;
 
-    void setPort(Port port) override;
-    Port port() const override { return m_port; }
-    bool setSpeed(LineSpeed speed) override;
-    LineSpeed speed() const override { return m_speed; }
+    [[nodiscard]] bool open(const LineAddress& address, LineSpeed speed) override;
     bool isOpen() const override { return m_open; }
-    [[nodiscard]] bool open() override;
     void close() override;
+    bool setSpeed(LineSpeed speed) override;
     bool write(const QString& text) override;
     QString readAll() override;
-    QString errorString() const override { return m_error; }
+    LineError lastError() const override { return m_error; }
+
+    // The speed of the open line (of the last opening and what followed).
+    LineSpeed speed() const { return m_speed; }
+    // The address the line is open on, as written; empty while closed.
+    QString address() const { return m_open ? m_address : QString(); }
 
     // --- test controls ---
     // Where write times come from (the virtual clock); 0 without one.
     void setTimeSource(std::function<std::int64_t()> now) { m_now = std::move(now); }
-    // Openings of this port fail with this description until cleared.
-    void failOpening(Port port, const QString& description) { m_openFailures.insert(port, description); }
-    void clearOpeningFailure(Port port) { m_openFailures.remove(port); }
+    // Openings of this address fail with this error until cleared.
+    void failOpening(
+        const QString& address, const QString& description, LineErrorKind kind = LineErrorKind::NoSuchDevice)
+    {
+        m_openFailures.insert(address, {kind, description});
+    }
+    void clearOpeningFailure(const QString& address) { m_openFailures.remove(address); }
     // Characters arrive: one received() signal.
     void receive(const QByteArray& chunk);
     void receive(const char* chunk) { receive(QByteArray(chunk)); }
@@ -62,19 +68,19 @@ public:
     QByteArray written() const;
     const QList<Write>& writes() const { return m_writes; }
     void clearWritten() { m_writes.clear(); }
-    // Operations in order: "port 2", "speed 9600", "open 2", "open 2 failed", "close".
+    // Operations in order: "open com2 19200", "open com2 failed", "speed 9600", "close".
     const QStringList& log() const { return m_log; }
     void clearLog() { m_log.clear(); }
 
 private:
-    Port m_port = Port::Com1;
     LineSpeed m_speed = LineSpeed::Baud9600;
     bool m_open = false;
-    QString m_error;
+    QString m_address;
+    LineError m_error;
     QByteArray m_pending;
     QList<Write> m_writes;
     QStringList m_log;
-    QHash<Port, QString> m_openFailures;
+    QHash<QString, LineError> m_openFailures;
     bool m_writesFail = false;
     int m_bytesThrough = 0;
     QString m_writeError;

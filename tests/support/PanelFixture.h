@@ -14,7 +14,8 @@
 namespace orva {
 
 // The real window on the real engine, on a virtual clock and a fake serial
-// line, started and ready. Warnings are recorded instead of shown.
+// line, started and ready; COM1 stands for the line "com1", COM2 for
+// "com2". Warnings are recorded instead of shown.
 struct PanelFixture
 {
     explicit PanelFixture(bool start = true)
@@ -27,7 +28,7 @@ struct PanelFixture
     // Fields in construction order: the window goes first on destruction.
     VirtualClock clock;
     FakeSerialLine line;
-    PanelEngine engine{line, clock};
+    PanelEngine engine{line, clock, PortNames{QStringLiteral("com1"), QStringLiteral("com2")}};
     QStringList warnings;
     PanelWindow window{engine, [this](QWidget*, const QString& text) { warnings.append(text); }};
 

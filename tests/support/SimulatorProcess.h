@@ -22,8 +22,13 @@ public:
     SimulatorProcess& operator=(const SimulatorProcess&) = delete;
 
     // Sends what the simulator writes on standard error (its log, with
-    // --verbose) to a file instead; before start().
-    void setErrorLog(const QString& path) { m_process.setStandardErrorFile(path); }
+    // --verbose) to a file instead; before start(). (A forwarded error
+    // channel would win over the file.)
+    void setErrorLog(const QString& path)
+    {
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.setStandardErrorFile(path);
+    }
     // Starts the simulator and reads its device path; false (with a reason
     // in error()) when it does not come within timeoutMs.
     bool start(int timeoutMs = 30000);

@@ -1,13 +1,38 @@
 #include "engine/line/LineAddress.h"
 
+#include "engine/line/LineFactory.h"
+
 #include <QHostAddress>
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace orva {
 
 namespace {
 
-const QString Forms = QStringLiteral("give a device path, rfc2217://HOST:PORT or tcp://HOST:PORT");
+// "give a device path, rfc2217://HOST:PORT or tcp://HOST:PORT"
+QString forms()
+{
+    QStringList network;
+    for (const LineKind& k : lineKinds()) {
+        if (!k.scheme.isEmpty())
+            network.append(k.form);
+    }
+    const QString last = network.isEmpty() ? QString() : network.takeLast();
+    return QStringLiteral("give a device path, ") + network.join(QStringLiteral(", "))
+        + (network.isEmpty() ? QString() : QStringLiteral(" or ")) + last;
+}
+
+// The network kind whose scheme the text starts with ("tcp:", any case).
+const LineKind* schemeOf(const QString& text)
+{
+    for (const LineKind& k : lineKinds()) {
+        if (!k.scheme.isEmpty() && text.size() > k.scheme.size() && text.at(k.scheme.size()) == QLatin1Char(':')
+            && text.startsWith(k.scheme, Qt::CaseInsensitive))
+            return &k;
+    }
+    return nullptr;
+}
 
 std::optional<LineAddress> refuse(QString* error, const QString& reason)
 {
@@ -30,29 +55,23 @@ bool isHostName(const QString& host)
 std::optional<LineAddress> LineAddress::parse(const QString& text, QString* error)
 {
     if (text.isEmpty())
-        return refuse(error, QStringLiteral("empty; ") + Forms);
+        return refuse(error, QStringLiteral("empty; ") + forms());
 
     LineAddress address;
     address.text = text;
     const qsizetype separator = text.indexOf(QLatin1String("://"));
-    static const QRegularExpression schemeOnly(
-        QStringLiteral("^(rfc2217|tcp):"), QRegularExpression::CaseInsensitiveOption);
+    const LineKind* kind = schemeOf(text);
     if (separator < 0) {
         // "tcp:host:port" is a mistyped address rather than a file name.
-        if (schemeOnly.match(text).hasMatch())
-            return refuse(error, QStringLiteral("'%1' is no address; %2").arg(text, Forms));
+        if (kind)
+            return refuse(error, QStringLiteral("'%1' is no address; %2").arg(text, forms()));
         address.path = text;
         return address;
     }
-
-    const QString scheme = text.left(separator).toLower();
-    if (scheme == QLatin1String("rfc2217"))
-        address.kind = Kind::Rfc2217;
-    else if (scheme == QLatin1String("tcp"))
-        address.kind = Kind::Tcp;
-    else
+    if (!kind || kind->scheme.size() != separator)
         return refuse(
-            error, QStringLiteral("'%1': unknown kind of line '%2://'; %3").arg(text, text.left(separator), Forms));
+            error, QStringLiteral("'%1': unknown kind of line '%2://'; %3").arg(text, text.left(separator), forms()));
+    address.kind = kind->kind;
 
     const QString rest = text.mid(separator + 3);
     QString portText;

@@ -22,6 +22,15 @@ struct LineAddress
 
     bool isNetwork() const { return kind != Kind::Device; }
 
+    // A device path as an address, as parse() reads one.
+    static LineAddress device(const QString& path)
+    {
+        LineAddress address;
+        address.text = path;
+        address.path = path;
+        return address;
+    }
+
     // Reads a port's address: "rfc2217://HOST:PORT", "tcp://HOST:PORT" (HOST
     // a name, an IPv4 address or an IPv6 address in brackets, PORT 1..65535)
     // or a device path. Anything else that looks like a URL, a missing or

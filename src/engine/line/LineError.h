@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLatin1String>
+#include <QMetaType>
 #include <QString>
 #include <QtGlobal>
 
@@ -56,3 +57,5 @@ constexpr QLatin1String lineErrorKindName(LineErrorKind kind)
 }
 
 } // namespace orva
+
+Q_DECLARE_METATYPE(orva::LineError)

@@ -10,16 +10,38 @@
 
 namespace orva {
 
-NetworkLine::NetworkLine(PortNames names, QObject* parent)
+namespace {
+
+// The kind of a socket error while the connection is being made.
+LineErrorKind connectingKind(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return LineErrorKind::ConnectionRefused;
+    case QAbstractSocket::HostNotFoundError:
+        return LineErrorKind::HostNotFound;
+    case QAbstractSocket::SocketTimeoutError:
+        return LineErrorKind::NoAnswer;
+    case QAbstractSocket::RemoteHostClosedError:
+    case QAbstractSocket::NetworkError:
+        return LineErrorKind::Lost;
+    default:
+        return LineErrorKind::Other;
+    }
+}
+
+} // namespace
+
+NetworkLine::NetworkLine(QObject* parent)
     : SerialLine(parent)
-    , m_names(std::move(names))
 {
     m_start.setSingleShot(true);
     m_start.setInterval(0);
     m_connectTimeout.setSingleShot(true);
     m_connectTimeout.setInterval(ConnectTimeoutMs);
     connect(&m_start, &QTimer::timeout, this, &NetworkLine::connectToServer);
-    connect(&m_connectTimeout, &QTimer::timeout, this, [this] { fail(QStringLiteral("Connection timed out")); });
+    connect(&m_connectTimeout, &QTimer::timeout, this,
+        [this] { fail(LineErrorKind::NoAnswer, QStringLiteral("Connection timed out")); });
     connect(&m_socket, &QAbstractSocket::connected, this, &NetworkLine::onConnected);
     connect(&m_socket, &QIODevice::readyRead, this, &NetworkLine::onReadyRead);
     connect(&m_socket, &QAbstractSocket::errorOccurred, this, &NetworkLine::onSocketError);
@@ -34,6 +56,8 @@ NetworkLine::~NetworkLine()
 
 bool NetworkLine::setSpeed(LineSpeed speed)
 {
+    if (m_state == State::Closed)
+        return true; // the next opening brings its own
     m_speed = speed;
     // Over raw TCP the converter keeps its own speed; over RFC 2217 the new
     // speed goes out at once, or with the line settings once the server
@@ -44,23 +68,21 @@ bool NetworkLine::setSpeed(LineSpeed speed)
     return true;
 }
 
-bool NetworkLine::open()
+bool NetworkLine::open(const LineAddress& address, LineSpeed speed)
 {
     if (m_state != State::Closed)
         return true;
-    QString reason;
-    const QString text = m_names.device(m_portChoice);
-    const std::optional<LineAddress> address = LineAddress::parse(text, &reason);
-    if (!address || !address->isNetwork()) {
-        m_error = address ? QStringLiteral("%1: not a network address").arg(text) : reason;
+    if (!address.isNetwork()) {
+        m_error = {LineErrorKind::Other, QStringLiteral("%1: not a network address").arg(address.text)};
         return false;
     }
-    m_address = *address;
+    m_address = address;
+    m_speed = speed;
     ++m_opening;
     m_telnet.reset();
     m_waiting.clear();
     m_received.clear();
-    m_error.clear();
+    m_error = {};
     m_state = State::Starting;
     m_start.start();
     return true;
@@ -141,12 +163,13 @@ bool NetworkLine::write(const QString& text)
     const QByteArray bytes = toLineBytes(text);
     switch (m_state) {
     case State::Closed:
-        m_error = QStringLiteral("Port is not open");
+        m_error = {LineErrorKind::WriteFailed, QStringLiteral("Port is not open")};
         return false;
     case State::Starting:
     case State::Connecting:
         if (m_waiting.size() + bytes.size() > MaxWaitingBytes) {
-            m_error = described(QStringLiteral("still connecting; the output buffer is full"));
+            m_error = {
+                LineErrorKind::WriteFailed, described(QStringLiteral("still connecting; the output buffer is full"))};
             return false;
         }
         m_waiting.append(bytes);
@@ -155,7 +178,7 @@ bool NetworkLine::write(const QString& text)
         break;
     }
     if (!send(m_address.kind == LineAddress::Kind::Rfc2217 ? TelnetCodec::escape(bytes) : bytes)) {
-        m_error = described(m_socket.errorString());
+        m_error = {LineErrorKind::WriteFailed, described(m_socket.errorString())};
         return false;
     }
     return true;
@@ -196,7 +219,7 @@ void NetworkLine::onReadyRead()
 void NetworkLine::onSocketError()
 {
     if (m_state == State::Connecting) {
-        fail(m_socket.errorString());
+        fail(connectingKind(m_socket.error()), m_socket.errorString());
     } else if (m_state == State::Connected) {
         // The server closed the connection or went away; an error on a
         // connection that still stands (a write the kernel refused) ends it
@@ -205,18 +228,29 @@ void NetworkLine::onSocketError()
             ? QStringLiteral("The connection was closed")
             : m_socket.errorString();
         close();
-        m_error = described(reason);
+        m_error = {LineErrorKind::Lost, described(reason)};
         tellLater(&SerialLine::deviceLost, m_error);
     }
 }
 
-void NetworkLine::fail(const QString& reason)
+void NetworkLine::fail(LineErrorKind kind, const QString& reason)
 {
     if (m_state != State::Connecting)
         return;
     close();
-    m_error = described(reason);
+    m_error = {kind, described(reason)};
     tellLater(&SerialLine::openFailed, m_error);
+}
+
+void NetworkLine::tellLater(void (SerialLine::*signal)(const LineError&), const LineError& error)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, signal, error, opening = m_opening] {
+            if (opening == m_opening)
+                Q_EMIT(this->*signal)(error);
+        },
+        Qt::QueuedConnection);
 }
 
 void NetworkLine::tellLater(void (SerialLine::*signal)(const QString&), const QString& description)

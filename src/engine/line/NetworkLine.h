@@ -1,7 +1,6 @@
 #pragma once
 
 #include "engine/line/LineAddress.h"
-#include "engine/line/PortNames.h"
 #include "engine/line/SerialLine.h"
 #include "engine/line/TelnetCodec.h"
 
@@ -12,13 +11,14 @@ namespace orva {
 
 // The serial line on a network serial server: ser2net or a hardware
 // converter holding the projector's RS-232C port, reached over TCP at the
-// address given for the chosen port (rfc2217://HOST:PORT or tcp://HOST:PORT).
+// address it is opened on (rfc2217://HOST:PORT or tcp://HOST:PORT).
 // Everything runs on the thread of the event loop; nothing waits.
 //
 //  - open() only starts the connection (from the event loop, so that a
 //    close() straight after costs no connection) and returns true. A
-//    connection refused, a host name that does not resolve, or no answer
-//    within ConnectTimeoutMs is told by openFailed() and closes the line.
+//    connection refused (connection-refused), a host name that does not
+//    resolve (host-not-found), or no answer within ConnectTimeoutMs
+//    (no-answer) is told by openFailed() and closes the line.
 //  - Frames written while the connection is being made wait, up to
 //    MaxWaitingBytes (the output buffer of a serial port), and go out once
 //    it stands; beyond that write() refuses them. A failed connection drops
@@ -33,7 +33,7 @@ namespace orva {
 //  - A connection lost while open (the server stopped, a reset, a peer that
 //    vanished silently, found by TCP keep-alive: KeepAliveIdleS of silence,
 //    then KeepAliveCount probes KeepAliveIntervalS apart) closes the line and
-//    is told once by deviceLost().
+//    is told once by deviceLost(), as lost.
 // Every description starts with the address as the operator wrote it.
 class NetworkLine final : public SerialLine
 {
@@ -45,22 +45,18 @@ public:
     static constexpr int KeepAliveCount = 3;
     static constexpr qsizetype MaxWaitingBytes = 512;
 
-    explicit NetworkLine(PortNames names, QObject* parent = nullptr);
+    explicit NetworkLine(QObject* parent = nullptr);
     ~NetworkLine() override;
 
-    void setPort(Port port) override { m_portChoice = port; }
-    Port port() const override { return m_portChoice; }
+    [[nodiscard]] bool open(const LineAddress& address, LineSpeed speed) override;
+    bool isOpen() const override { return m_state != State::Closed; }
+    void close() override;
 
     bool setSpeed(LineSpeed speed) override;
-    LineSpeed speed() const override { return m_speed; }
-
-    bool isOpen() const override { return m_state != State::Closed; }
-    [[nodiscard]] bool open() override;
-    void close() override;
 
     bool write(const QString& text) override;
     QString readAll() override;
-    QString errorString() const override { return m_error; }
+    LineError lastError() const override { return m_error; }
 
 private:
     enum class State { Closed, Starting, Connecting, Connected };
@@ -69,18 +65,17 @@ private:
     void onConnected();
     void onReadyRead();
     void onSocketError();
-    void fail(const QString& reason);
+    void fail(LineErrorKind kind, const QString& reason);
     void setUpSocket();
     bool send(const QByteArray& wire);
     // Emits from the event loop, unless the line has been opened anew since.
+    void tellLater(void (SerialLine::*signal)(const LineError&), const LineError& error);
     void tellLater(void (SerialLine::*signal)(const QString&), const QString& description);
     QString described(const QString& reason) const { return m_address.text + QStringLiteral(": ") + reason; }
 
-    PortNames m_names;
     QTcpSocket m_socket{this};
     QTimer m_start{this};
     QTimer m_connectTimeout{this};
-    Port m_portChoice = Port::Com1;
     LineSpeed m_speed = LineSpeed::Baud9600;
     State m_state = State::Closed;
     LineAddress m_address;
@@ -88,7 +83,7 @@ private:
     QByteArray m_waiting;  // written before the connection stood
     QByteArray m_received; // not read yet
     quint64 m_opening = 0; // counts openings, so that news of an old one is dropped
-    QString m_error;
+    LineError m_error;
 };
 
 } // namespace orva

@@ -1,6 +1,8 @@
 #include "engine/line/QtSerialLine.h"
 
-#include <QFile>
+#include "engine/line/FileNames.h"
+
+#include <cstdlib>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -15,9 +17,22 @@ namespace orva {
 
 namespace {
 
-QString inUse(const QString& device)
+LineError inUse(const QString& device)
 {
-    return QStringLiteral("%1 is in use by another program").arg(device);
+    return {LineErrorKind::InUse, QStringLiteral("%1 is in use by another program").arg(device)};
+}
+
+// The kind of a failed opening, by what QSerialPort found.
+LineErrorKind openingKind(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return LineErrorKind::NoSuchDevice;
+    case QSerialPort::PermissionError:
+        return LineErrorKind::PermissionDenied;
+    default:
+        return LineErrorKind::Other;
+    }
 }
 
 #ifdef Q_OS_UNIX
@@ -31,7 +46,7 @@ class DeviceProbe
 {
 public:
     explicit DeviceProbe(const QString& device)
-        : m_fd(::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+        : m_fd(::open(fileNameBytes(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
         , m_errno(m_fd < 0 ? errno : 0)
     {
 #ifdef TIOCGEXCL
@@ -50,6 +65,10 @@ public:
     bool opened() const
     {
         return m_fd >= 0;
+    }
+    int descriptor() const
+    {
+        return m_fd;
     }
     // Another program holds the device in exclusive mode.
     bool heldExclusively() const
@@ -79,13 +98,30 @@ bool hasRoom(int fd)
     pollfd pfd{fd, POLLOUT, 0};
     return ::poll(&pfd, 1, 0) > 0 && (pfd.revents & POLLOUT) != 0;
 }
+
+// The name QSerialPort is given for a device. QSerialPort turns names into
+// bytes as UTF-8, so a name holding bytes that are not UTF-8 would open
+// something else: such a device is named by its real path when that one is
+// UTF-8 (a link with an odd name to /dev/ttyUSB0), or else by the probe's
+// descriptor under /proc, which opens the same device.
+QString serialPortName(const QString& device, const DeviceProbe& probe)
+{
+    if (!holdsForeignBytes(device))
+        return device;
+    if (char* real = ::realpath(fileNameBytes(device).constData(), nullptr)) {
+        QString resolved = fileNameFromBytes(QByteArray(real));
+        std::free(real); // NOLINT(cppcoreguidelines-no-malloc): realpath's own buffer
+        if (!holdsForeignBytes(resolved))
+            return resolved;
+    }
+    return probe.opened() ? QStringLiteral("/proc/self/fd/%1").arg(probe.descriptor()) : device;
+}
 #endif
 
 } // namespace
 
-QtSerialLine::QtSerialLine(PortNames names, QObject* parent)
+QtSerialLine::QtSerialLine(QObject* parent)
     : SerialLine(parent)
-    , m_names(std::move(names))
 {
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLine::received);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialLine::onError);
@@ -99,13 +135,11 @@ QtSerialLine::~QtSerialLine()
 
 bool QtSerialLine::setSpeed(LineSpeed speed)
 {
-    m_speed = speed;
     if (m_port.isOpen() && !m_port.setBaudRate(baudRate(speed))) {
-        // A device found gone on the way is told of on its own; the speed
-        // then applies at the next opening.
+        // A device found gone on the way is told of on its own.
         if (!m_port.isOpen())
             return true;
-        m_error = m_port.errorString();
+        m_error = {LineErrorKind::Other, m_port.errorString()};
         m_port.clearError();
         return false;
     }
@@ -118,13 +152,12 @@ void QtSerialLine::close()
         m_port.close();
 }
 
-bool QtSerialLine::open()
+bool QtSerialLine::open(const LineAddress& address, LineSpeed speed)
 {
     if (m_port.isOpen())
         return true;
-    const QString path = m_names.device(m_portChoice);
-    m_port.setPortName(path);
-    m_port.setBaudRate(baudRate(m_speed));
+    const QString& path = address.path;
+    m_port.setBaudRate(baudRate(speed));
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
@@ -136,9 +169,12 @@ bool QtSerialLine::open()
         m_error = inUse(path);
         return false;
     }
+    m_port.setPortName(serialPortName(path, probe));
+#else
+    m_port.setPortName(path);
 #endif
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = QStringLiteral("%1: %2").arg(path, m_port.errorString());
+        m_error = {openingKind(m_port.error()), QStringLiteral("%1: %2").arg(path, m_port.errorString())};
 #ifdef Q_OS_UNIX
         // The device itself let us in, so what refused us was the lock file
         // of another program.
@@ -168,12 +204,12 @@ bool QtSerialLine::open()
 bool QtSerialLine::write(const QString& text)
 {
     if (!m_port.isOpen()) {
-        m_error = QStringLiteral("Port is not open");
+        m_error = {LineErrorKind::WriteFailed, QStringLiteral("Port is not open")};
         return false;
     }
     const QByteArray bytes = toLineBytes(text);
     if (m_port.write(bytes) != bytes.size()) {
-        m_error = m_port.errorString();
+        m_error = {LineErrorKind::WriteFailed, m_port.errorString()};
         m_port.clearError();
         return false;
     }
@@ -218,12 +254,13 @@ void QtSerialLine::onError(QSerialPort::SerialPortError error)
         // The device is still there. QSerialPort keeps the failed bytes and
         // would retry them at every turn of the event loop; drop them, so
         // that a frame cut off here is not finished in front of the next.
-        const QString description = QStringLiteral("Could not write to %1: %2").arg(m_openPath, m_port.errorString());
+        const LineError failure{LineErrorKind::WriteFailed,
+            QStringLiteral("Could not write to %1: %2").arg(m_openPath, m_port.errorString())};
         m_port.clearError();
         m_port.clear(QSerialPort::Output);
         // Told from the event loop, once the call in progress has returned.
         QMetaObject::invokeMethod(
-            this, [this, description] { Q_EMIT writeFailed(description); }, Qt::QueuedConnection);
+            this, [this, failure] { Q_EMIT writeFailed(failure); }, Qt::QueuedConnection);
         return;
     }
     default:
@@ -242,9 +279,9 @@ void QtSerialLine::loseDevice()
 #endif
     m_port.clearError();
     m_port.close();
-    m_error = description;
+    m_error = {LineErrorKind::Lost, description};
     QMetaObject::invokeMethod(
-        this, [this, description] { Q_EMIT deviceLost(description); }, Qt::QueuedConnection);
+        this, [this, lost = m_error] { Q_EMIT deviceLost(lost); }, Qt::QueuedConnection);
 }
 
 } // namespace orva

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "engine/line/PortNames.h"
 #include "engine/line/SerialLine.h"
 
 #include <QSerialPort>
@@ -25,37 +24,35 @@ namespace orva {
 // in (root is exempt from that by the kernel, so it is looked at first), and
 // by an flock() on the open descriptor, which also keeps two openers of this
 // program from sharing the device.
+//
+// Kinds of failure: a path that names nothing is no-such-device; a device
+// this user may not open is permission-denied; a device held as above is
+// in-use; a hang-up or an I/O error of an open line is lost; a write that
+// fails on a live device is write-failed.
 class QtSerialLine final : public SerialLine
 {
     Q_OBJECT
 public:
-    explicit QtSerialLine(PortNames names, QObject* parent = nullptr);
+    explicit QtSerialLine(QObject* parent = nullptr);
     ~QtSerialLine() override;
 
-    void setPort(Port port) override { m_portChoice = port; }
-    Port port() const override { return m_portChoice; }
+    [[nodiscard]] bool open(const LineAddress& address, LineSpeed speed) override;
+    bool isOpen() const override { return m_port.isOpen(); }
+    void close() override;
 
     bool setSpeed(LineSpeed speed) override;
-    LineSpeed speed() const override { return m_speed; }
-
-    bool isOpen() const override { return m_port.isOpen(); }
-    [[nodiscard]] bool open() override;
-    void close() override;
 
     bool write(const QString& text) override;
     QString readAll() override;
-    QString errorString() const override { return m_error; }
+    LineError lastError() const override { return m_error; }
 
 private:
     void onError(QSerialPort::SerialPortError error);
     void loseDevice();
 
-    PortNames m_names;
     QSerialPort m_port{this}; // a child, so that its notifiers can be looked at
-    Port m_portChoice = Port::Com1;
-    LineSpeed m_speed = LineSpeed::Baud9600;
-    QString m_openPath; // the device of the current (or last) opening
-    QString m_error;
+    QString m_openPath;       // the device of the current (or last) opening
+    LineError m_error;
 };
 
 } // namespace orva

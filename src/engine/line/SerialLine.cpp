@@ -2,11 +2,6 @@
 
 namespace orva {
 
-QString portName(Port port)
-{
-    return port == Port::Com2 ? QStringLiteral("COM2") : QStringLiteral("COM1");
-}
-
 QString speedName(LineSpeed speed)
 {
     return QString::number(baudRate(speed));

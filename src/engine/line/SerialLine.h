@@ -1,13 +1,12 @@
 #pragma once
 
+#include "engine/line/LineAddress.h"
+#include "engine/line/LineError.h"
+
 #include <QObject>
 #include <QString>
 
 namespace orva {
-
-// The two ports the panel chooses between. Each stands for a device given
-// on the command line (PortNames).
-enum class Port : quint8 { Com1 = 1, Com2 = 2 };
 
 // The two line speeds; the rest of the line is fixed: no parity, 8 data
 // bits, 1 stop bit.
@@ -18,30 +17,33 @@ constexpr int baudRate(LineSpeed speed)
     return speed == LineSpeed::Baud19200 ? 19200 : 9600;
 }
 
-// How a port and a speed are written for people: "COM1", "19200".
-QString portName(Port port);
+// How a speed is written for people: "19200".
 QString speedName(LineSpeed speed);
 
 // The serial line as the engine sees it, and all it needs of one. One
 // implementation drives a real device through QSerialPort; tests use a fake
 // that records every byte.
 //
+// A line opens one address (a device path or a network serial server, see
+// LineAddress) at one speed; which address stands behind which port choice
+// is the business of the port selection, not of the line.
+//
 // Contract relied on by the engine:
-//  - setPort() selects COM1 or COM2; it takes effect at the next opening.
-//  - setSpeed() applies at once, also to an open port.
-//  - open() opens the selected port at the current speed; a failure returns
-//    false and leaves a description in errorString(). A device that another
+//  - open() opens the address at the speed; a failure returns false and
+//    leaves the error in lastError(). A device that another
 //    program holds is refused as in use, never shared. Nothing written or
 //    received before an earlier closing survives into a new opening.
 //    close() on a closed line is harmless.
+//  - setSpeed() applies at once to an open line; the next opening takes
+//    its own speed.
 //  - An opening that takes time (a connection to a network serial server)
 //    returns true at once, and the line counts as open from then on. When
 //    it fails later, openFailed() follows from the event loop and the line
 //    is closed; the caller treats it as a failed opening.
 //  - write() writes the characters in order, one byte each; a character
 //    above 127 goes out as '?'. Writing to a closed line writes nothing and
-//    returns false. A write the line refuses returns false with a
-//    description, or, when it fails only after write() has returned, is
+//    returns false. A write the line refuses returns false with the error
+//    in lastError(), or, when it fails only after write() has returned, is
 //    signalled later by writeFailed(); either way the unwritten rest of the
 //    text is dropped and never reaches the line in front of a later text.
 //  - readAll() returns every character received since the last read (each
@@ -57,21 +59,18 @@ public:
     using QObject::QObject;
     ~SerialLine() override = default;
 
-    virtual void setPort(Port port) = 0;
-    virtual Port port() const = 0;
+    [[nodiscard]] virtual bool open(const LineAddress& address, LineSpeed speed) = 0;
+    virtual bool isOpen() const = 0;
+    virtual void close() = 0;
 
     [[nodiscard]] virtual bool setSpeed(LineSpeed speed) = 0;
-    virtual LineSpeed speed() const = 0;
-
-    virtual bool isOpen() const = 0;
-    [[nodiscard]] virtual bool open() = 0;
-    virtual void close() = 0;
 
     virtual bool write(const QString& text) = 0;
     virtual QString readAll() = 0;
 
-    // Description of the latest failure, in the serial layer's own words.
-    virtual QString errorString() const = 0;
+    // The latest failure: its kind, and the system's description naming
+    // the line.
+    virtual LineError lastError() const = 0;
 
     // The bytes a text puts on the line: one byte a character, '?' for
     // anything beyond ASCII.
@@ -83,11 +82,11 @@ Q_SIGNALS:
     // Characters have arrived; readAll() takes them.
     void received();
     // The device went away while open; the line is closed now.
-    void deviceLost(const QString& description);
+    void deviceLost(const orva::LineError& error);
     // Characters already accepted by write() could not be written.
-    void writeFailed(const QString& description);
+    void writeFailed(const orva::LineError& error);
     // An opening that returned true has failed after all; the line is closed.
-    void openFailed(const QString& description);
+    void openFailed(const orva::LineError& error);
     // The far end carries the data but does not take the line settings; the
     // line stays open at the far end's own settings. Once per opening.
     void settingsRefused(const QString& description);

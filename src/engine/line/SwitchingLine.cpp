@@ -1,75 +1,70 @@
 #include "engine/line/SwitchingLine.h"
 
-#include "engine/line/LineAddress.h"
+#include "engine/line/LineFactory.h"
 
 namespace orva {
 
-SwitchingLine::SwitchingLine(const PortNames& names, QObject* parent)
+SwitchingLine::SwitchingLine(QObject* parent)
     : SerialLine(parent)
-    , m_names(names)
-    , m_device(names)
-    , m_network(names)
 {
-    forward(m_device);
-    forward(m_network);
 }
 
-void SwitchingLine::forward(SerialLine& line)
+SwitchingLine::~SwitchingLine() = default;
+
+SerialLine& SwitchingLine::lineFor(LineAddress::Kind kind)
 {
+    std::unique_ptr<SerialLine>& line = m_lines[kind];
+    if (line)
+        return *line;
+    line = lineKind(kind).make(nullptr);
     // Only the line that was opened last has anything to tell; a closed one
     // stays silent.
-    connect(&line, &SerialLine::received, this, &SerialLine::received);
-    connect(&line, &SerialLine::deviceLost, this, [this](const QString& description) {
-        m_error = description;
-        Q_EMIT deviceLost(description);
+    connect(line.get(), &SerialLine::received, this, &SerialLine::received);
+    connect(line.get(), &SerialLine::deviceLost, this, [this](const LineError& error) {
+        m_error = error;
+        Q_EMIT deviceLost(error);
     });
-    connect(&line, &SerialLine::writeFailed, this, &SerialLine::writeFailed);
-    connect(&line, &SerialLine::openFailed, this, [this](const QString& description) {
-        m_error = description;
-        Q_EMIT openFailed(description);
+    connect(line.get(), &SerialLine::writeFailed, this, &SerialLine::writeFailed);
+    connect(line.get(), &SerialLine::openFailed, this, [this](const LineError& error) {
+        m_error = error;
+        Q_EMIT openFailed(error);
     });
-    connect(&line, &SerialLine::settingsRefused, this, &SerialLine::settingsRefused);
+    connect(line.get(), &SerialLine::settingsRefused, this, &SerialLine::settingsRefused);
+    return *line;
 }
 
-void SwitchingLine::setPort(Port port)
+bool SwitchingLine::open(const LineAddress& address, LineSpeed speed)
 {
-    m_port = port;
-    m_device.setPort(port);
-    m_network.setPort(port);
+    if (isOpen())
+        return true;
+    m_active = &lineFor(address.kind);
+    if (m_active->open(address, speed))
+        return true;
+    // Each line names itself in what it says.
+    m_error = m_active->lastError();
+    return false;
+}
+
+void SwitchingLine::close()
+{
+    if (m_active)
+        m_active->close();
 }
 
 bool SwitchingLine::setSpeed(LineSpeed speed)
 {
-    m_speed = speed;
-    SerialLine& idle = m_active == &m_device ? static_cast<SerialLine&>(m_network) : m_device;
-    (void)idle.setSpeed(speed); // closed: only kept for its next opening
-    if (m_active->setSpeed(speed))
+    if (!m_active || m_active->setSpeed(speed))
         return true;
-    m_error = m_active->errorString();
-    return false;
-}
-
-bool SwitchingLine::open()
-{
-    if (m_active->isOpen())
-        return true;
-    const QString text = m_names.device(m_port);
-    const std::optional<LineAddress> address = LineAddress::parse(text, &m_error);
-    if (!address)
-        return false;
-    m_active = address->isNetwork() ? static_cast<SerialLine*>(&m_network) : &m_device;
-    if (m_active->open())
-        return true;
-    // Each line names itself in what it says.
-    m_error = m_active->errorString();
+    m_error = m_active->lastError();
     return false;
 }
 
 bool SwitchingLine::write(const QString& text)
 {
-    if (m_active->write(text))
+    if (m_active && m_active->write(text))
         return true;
-    m_error = m_active->errorString();
+    m_error
+        = m_active ? m_active->lastError() : LineError{LineErrorKind::WriteFailed, QStringLiteral("Port is not open")};
     return false;
 }
 

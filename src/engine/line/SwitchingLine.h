@@ -1,46 +1,39 @@
 #pragma once
 
-#include "engine/line/NetworkLine.h"
-#include "engine/line/PortNames.h"
-#include "engine/line/QtSerialLine.h"
+#include "engine/line/SerialLine.h"
+
+#include <map>
+#include <memory>
 
 namespace orva {
 
-// The line behind the two port choices when each may be a serial device or
-// a network serial server: at every opening it reads the chosen port's
-// address (LineAddress) and opens the device line or the network line for
-// it; everything else goes to the line that was opened last. A failed
-// opening is described with the line as the operator wrote it.
+// The line the programs open: each opening goes to the line of the kind its
+// address asks for (a device, a network serial server; see lineKinds()),
+// made at its first use and kept for the next; everything else goes to the
+// line that was opened last.
 class SwitchingLine final : public SerialLine
 {
     Q_OBJECT
 public:
-    explicit SwitchingLine(const PortNames& names, QObject* parent = nullptr);
+    explicit SwitchingLine(QObject* parent = nullptr);
+    ~SwitchingLine() override;
 
-    void setPort(Port port) override;
-    Port port() const override { return m_port; }
+    [[nodiscard]] bool open(const LineAddress& address, LineSpeed speed) override;
+    bool isOpen() const override { return m_active && m_active->isOpen(); }
+    void close() override;
 
     bool setSpeed(LineSpeed speed) override;
-    LineSpeed speed() const override { return m_speed; }
-
-    bool isOpen() const override { return m_active->isOpen(); }
-    [[nodiscard]] bool open() override;
-    void close() override { m_active->close(); }
 
     bool write(const QString& text) override;
-    QString readAll() override { return m_active->readAll(); }
-    QString errorString() const override { return m_error; }
+    QString readAll() override { return m_active ? m_active->readAll() : QString(); }
+    LineError lastError() const override { return m_error; }
 
 private:
-    void forward(SerialLine& line);
+    SerialLine& lineFor(LineAddress::Kind kind);
 
-    PortNames m_names;
-    QtSerialLine m_device;
-    NetworkLine m_network;
-    SerialLine* m_active = &m_device;
-    Port m_port = Port::Com1;
-    LineSpeed m_speed = LineSpeed::Baud9600;
-    QString m_error;
+    std::map<LineAddress::Kind, std::unique_ptr<SerialLine>> m_lines;
+    SerialLine* m_active = nullptr;
+    LineError m_error;
 };
 
 } // namespace orva
