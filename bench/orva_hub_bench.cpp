@@ -130,6 +130,7 @@ public:
             return false;
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        m_process.setReadChannel(QProcess::StandardError); // where the hub logs
         m_process.start(QStringLiteral(ORVA_HUB_PATH), {QStringLiteral("--config"), file.fileName()});
         QByteArray log;
         while (!log.contains("serving") && m_process.waitForReadyRead(30000))

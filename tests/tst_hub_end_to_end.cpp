@@ -45,6 +45,7 @@ public:
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.setReadChannel(QProcess::StandardError); // where the hub logs
         m_process.start(QStringLiteral(ORVA_HUB), QStringList{QStringLiteral("--config"), file.fileName()} + extra);
         QElapsedTimer waited;
         waited.start();

@@ -79,7 +79,7 @@ int runHub(int argc, char* argv[])
 
     QtClock clock;
     Hub hub(
-        *read.config, [](const ProjectorConfig& projector) { return makeLine(projector.line); }, clock, log);
+        *read.config, [](const ProjectorConfig&) { return makeLine(); }, clock, log);
     QString why;
     if (!hub.listen(&why)) {
         log.error(QString(), QStringLiteral("cannot listen on %1").arg(why));

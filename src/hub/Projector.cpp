@@ -1,5 +1,6 @@
 #include "hub/Projector.h"
 
+#include "engine/line/LineAddress.h"
 #include "engine/protocol/Commands.h"
 #include "hub/PjlinkMapping.h"
 
@@ -77,15 +78,9 @@ Projector::Projector(const ProjectorConfig& config, int pollIntervalMs, int repl
     });
     m_pollTimer->setHandler([this] { poll(); });
     m_powerTimer->setHandler([this] { pollPower(); });
-    connect(m_line.get(), &SerialLine::deviceLost, this, [this](const QString& text) {
-        onLineDown({LineErrorKind::Lost, text});
-    });
-    connect(m_line.get(), &SerialLine::openFailed, this, [this](const QString& text) {
-        onLineDown({LineErrorKind::Other, text});
-    });
-    connect(m_line.get(), &SerialLine::writeFailed, this, [this](const QString& text) {
-        onLineDown({LineErrorKind::WriteFailed, text});
-    });
+    connect(m_line.get(), &SerialLine::deviceLost, this, &Projector::onLineDown);
+    connect(m_line.get(), &SerialLine::openFailed, this, &Projector::onLineDown);
+    connect(m_line.get(), &SerialLine::writeFailed, this, &Projector::onLineDown);
     connect(m_exchange.get(), &CommandExchange::lateReply, this, [this](quint64 lastId, const QString& characters) {
         if (lastId != 0 && lastId == m_lastEndedId)
             Q_EMIT lateReply(m_lastEndedBy, characters);
@@ -116,9 +111,10 @@ void Projector::openLine()
 {
     if (m_stopped)
         return;
-    (void)m_line->setSpeed(m_config.speed);
-    if (!m_line->open()) {
-        onLineDown({LineErrorKind::Other, m_line->errorString()});
+    // The configuration was checked at start: the address reads.
+    const std::optional<LineAddress> address = LineAddress::parse(m_config.line);
+    if (!address || !m_line->open(*address, m_config.speed)) {
+        onLineDown(m_line->lastError());
         return;
     }
     m_modelRead = false;
