@@ -6,8 +6,9 @@
 #     holds its files and depends on what it should (orva-tools on nothing of
 #     a window system: it installs on a server).
 #   check-package.sh BUILD-FOLDER VERSION install
-#     as root: apt-get installs them, their programs answer --version, and
-#     apt-get purge leaves nothing of what dpkg -L listed.
+#     as root: apt-get installs them, their programs answer --version,
+#     systemd-analyze accepts orva-hub's unit, and apt-get purge leaves
+#     nothing of what dpkg -L listed.
 set -euo pipefail
 build=$1 version=$2 mode=${3:-check}
 if [ "$mode" = install ] && [ "$(id -u)" -ne 0 ]; then
@@ -41,6 +42,10 @@ if [ "$mode" = install ]; then
   dpkg -L "${packages[@]}" | grep -vx '/\.' | sort -u >"$scratch/files"
   mapfile -t programs < <(grep '^/usr/bin/.' "$scratch/files")
   answers_version "${programs[@]}"
+  # The hub's unit as systemd reads it, its man page installed beside it.
+  if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify /usr/lib/systemd/system/orva-hub.service || fail "systemd-analyze finds fault with orva-hub.service"
+  fi
   "${apt[@]}" purge "${packages[@]}" >"$scratch/log" 2>&1 || { cat "$scratch/log" && exit 1; }
   while read -r path; do # a folder stays when another package owns it too
     if [ -d "$path" ] && [ ! -L "$path" ]; then
