@@ -102,7 +102,7 @@ public:
     {
         for (;;) {
             if (const qsizetype end = m_buffer.indexOf('\r'); end >= 0) {
-                const QByteArray line = m_buffer.first(end + 1);
+                QByteArray line = m_buffer.first(end + 1);
                 m_buffer.remove(0, end + 1);
                 return line;
             }
@@ -306,6 +306,7 @@ void load(bool quick)
     std::atomic<bool> stop{false};
     std::atomic<long> answers{0}, shareExchanges{0}, wrong{0}, lost{0};
     std::vector<std::thread> threads;
+    threads.reserve(std::size_t(controllers) + 4);
     for (int i = 0; i < controllers; ++i) {
         threads.emplace_back([&, i] {
             Client client(door);
@@ -332,8 +333,8 @@ void load(bool quick)
     // Each share client asks its own question, whose answer has a shape of its own.
     const std::pair<const char*, const char*> questions[]
         = {{"CR1\r", "1\r"}, {"CR3\r", "01234\r"}, {"CR4\r", "11\r"}, {"CR9\r", "TK600\r"}};
-    for (const auto& [question, reply] : questions) {
-        threads.emplace_back([&, question, reply] {
+    for (const auto& pair : questions) {
+        threads.emplace_back([&, question = pair.first, reply = pair.second] {
             Client client(share);
             while (!stop) {
                 if (!client.send(question)) {
