@@ -18,7 +18,7 @@ constexpr quint64 PjlinkRequesters = quint64(2) << 62;
 } // namespace
 
 PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent)
-    : QObject(parent)
+    : TcpDoor(parent)
     , m_projector(projector)
     , m_clock(clock)
     , m_log(log)
@@ -26,20 +26,6 @@ PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QO
 }
 
 PjlinkDoor::~PjlinkDoor() = default;
-
-bool PjlinkDoor::listen(const QString& address, quint16 port, QString* error)
-{
-    auto* server = new QTcpServer(this);
-    if (!server->listen(QHostAddress(address), port)) {
-        if (error)
-            *error = server->errorString();
-        delete server;
-        return false;
-    }
-    connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
-    m_servers.append(server);
-    return true;
-}
 
 void PjlinkDoor::onNewConnection(QTcpServer& server)
 {

@@ -3,8 +3,9 @@
 #include "engine/timing/IntervalTimer.h"
 #include "hub/HubLog.h"
 
+#include "hub/TcpDoor.h"
+
 #include <QList>
-#include <QObject>
 
 #include <memory>
 
@@ -18,7 +19,7 @@ class Projector;
 // The PJLink class 1 door of one projector (TCP, usually port 4352): accepts
 // controllers' connections and gives each a PjlinkSession. At most
 // MaxConnections at once; one more is closed at once, with a log line.
-class PjlinkDoor : public QObject
+class PjlinkDoor : public TcpDoor
 {
     Q_OBJECT
 public:
@@ -27,16 +28,14 @@ public:
     PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent = nullptr);
     ~PjlinkDoor() override;
 
-    bool listen(const QString& address, quint16 port, QString* error);
     int connectionCount() const { return m_connections; }
 
 private:
-    void onNewConnection(QTcpServer& server);
+    void onNewConnection(QTcpServer& server) override;
 
     Projector& m_projector;
     Clock& m_clock;
     const HubLog& m_log;
-    QList<QTcpServer*> m_servers;
     int m_connections = 0;
     quint64 m_nextConnection = 1;
 };

@@ -35,7 +35,7 @@ struct ShareDoor::Client
 };
 
 ShareDoor::ShareDoor(Projector& projector, const HubLog& log, QObject* parent)
-    : QObject(parent)
+    : TcpDoor(parent)
     , m_projector(projector)
     , m_log(log)
 {
@@ -53,21 +53,6 @@ ShareDoor::~ShareDoor()
 {
     for (const auto& client : m_clients)
         m_projector.forget(client->id);
-}
-
-bool ShareDoor::listen(const QString& address, quint16 port, QString* error)
-{
-    auto* server = new QTcpServer(this);
-    server->setMaxPendingConnections(MaxClients);
-    if (!server->listen(QHostAddress(address), port)) {
-        if (error)
-            *error = server->errorString();
-        delete server;
-        return false;
-    }
-    connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
-    m_servers.append(server);
-    return true;
 }
 
 void ShareDoor::onNewConnection(QTcpServer& server)

@@ -3,8 +3,9 @@
 #include "hub/HubLog.h"
 #include "hub/ShareFraming.h"
 
+#include "hub/TcpDoor.h"
+
 #include <QList>
-#include <QObject>
 
 #include <memory>
 
@@ -24,7 +25,7 @@ class Projector;
 // not answer gets no reply, as on a line of one's own.
 //
 // At most MaxClients at once; one more is closed at once, with a log line.
-class ShareDoor : public QObject
+class ShareDoor : public TcpDoor
 {
     Q_OBJECT
 public:
@@ -36,19 +37,17 @@ public:
     ~ShareDoor() override;
 
     // Listens on the address and port; false with the reason when it cannot.
-    bool listen(const QString& address, quint16 port, QString* error);
     int clientCount() const { return int(m_clients.size()); }
 
 private:
     struct Client;
-    void onNewConnection(QTcpServer& server);
+    void onNewConnection(QTcpServer& server) override;
     void onReadable(Client& client);
     void drop(Client& client, const QString& why);
     void sendFrame(Client& client, const QByteArray& frame);
 
     Projector& m_projector;
     const HubLog& m_log;
-    QList<QTcpServer*> m_servers;
     std::vector<std::unique_ptr<Client>> m_clients;
     quint64 m_nextClient = 1;
 };
