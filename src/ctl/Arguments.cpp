@@ -86,16 +86,16 @@ Request parseArguments(const QStringList& arguments)
     bool optionsEnded = false;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
-        if (optionsEnded) {
+        const bool isOption = !optionsEnded
+            && (arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h") || arg == QLatin1String("-v"));
+        if (!isOption) {
             words.append(arg);
         } else if (arg == QLatin1String("--")) {
             optionsEnded = true;
-        } else if (arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h") || arg == QLatin1String("-v")) {
+        } else {
             optionArguments.append(arg);
             if (takesValue(arg) && i + 1 < arguments.size())
                 optionArguments.append(arguments.at(++i));
-        } else {
-            words.append(arg);
         }
     }
 
