@@ -1,5 +1,7 @@
 #include "BenchSupport.h"
 
+#include "orva/Version.h"
+
 #include <QAbstractButton>
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -78,6 +80,33 @@ QString verdict(bool met)
 QString ms(double value, int decimals)
 {
     return QString::number(value, 'f', decimals) + QStringLiteral(" ms");
+}
+
+std::optional<int> readCommandLine(
+    QCommandLineParser& parser, const QStringList& arguments, const QString& usage, qsizetype maxWords)
+{
+    const QString program = usage.section(QLatin1Char(' '), 0, 0);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    parser.addOptions({help, version});
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(help)) {
+        std::printf("usage: %s\n", qPrintable(usage));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("%s %s\n", qPrintable(program), VersionText);
+        return 0;
+    }
+    QString reason;
+    if (!parsed)
+        reason = parser.errorText();
+    else if (const QStringList words = parser.positionalArguments(); words.size() > maxWords)
+        reason = QStringLiteral("unexpected argument '%1'").arg(words.at(maxWords));
+    if (reason.isEmpty())
+        return std::nullopt;
+    std::fprintf(stderr, "%s: %s\nusage: %s\n", qPrintable(program), qPrintable(reason), qPrintable(usage));
+    return 2;
 }
 
 // --- LineWatcher ---------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "engine/timing/QtClock.h"
 #include "window/PanelWindow.h"
 
+#include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -47,6 +49,16 @@ void printRow(const QString& figure, const QString& measured, const QString& ref
     const QString& verdict);
 QString verdict(bool met);
 QString ms(double value, int decimals = 3);
+
+// Reads a benchmark's command line as every program of the system reads
+// its own: -h/--help prints the usage, -v/--version the version (exit 0);
+// an unknown option, a missing value or more than maxWords positional words
+// prints the reason and the usage on standard error (exit 2). The parser
+// holds the benchmark's own options; usage is its synopsis, beginning with
+// the program's name. Returns the status to exit with at once, or nothing
+// when the benchmark is to run.
+std::optional<int> readCommandLine(
+    QCommandLineParser& parser, const QStringList& arguments, const QString& usage, qsizetype maxWords = 0);
 
 // Watches the projector's side of a pseudo-terminal from a thread of its
 // own: every frame (bytes up to a carriage return) is stamped with the time

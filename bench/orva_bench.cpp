@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 
 #include <fcntl.h>
@@ -508,23 +509,22 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
 
     Options o;
-    QStringList figures;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--quick"))
-            o.quick = true;
-        else if (args[i] == QLatin1String("--stream-seconds") && i + 1 < args.size())
-            o.streamSeconds = std::max(1, args[++i].toInt());
-        else if (args[i] == QLatin1String("--hold-seconds") && i + 1 < args.size())
-            o.holdSeconds = std::max(1, args[++i].toInt());
-        else if (args[i].startsWith(QLatin1String("-"))) {
-            std::fprintf(stderr,
-                "usage: orva-bench [--quick] [--stream-seconds N] [--hold-seconds N] "
-                "[press|repeat|notify|stream|startup|idle...]\n");
-            return 2;
-        } else
-            figures.append(args[i]);
-    }
+    QCommandLineParser parser;
+    const QCommandLineOption quick(QStringLiteral("quick"));
+    const QCommandLineOption streamSeconds(QStringLiteral("stream-seconds"), QString(), QStringLiteral("N"));
+    const QCommandLineOption holdSeconds(QStringLiteral("hold-seconds"), QString(), QStringLiteral("N"));
+    parser.addOptions({quick, streamSeconds, holdSeconds});
+    if (const std::optional<int> status = readCommandLine(parser, app.arguments(),
+            QStringLiteral("orva-bench [--quick] [--stream-seconds N] [--hold-seconds N] "
+                           "[press|repeat|notify|stream|startup|idle...]"),
+            std::numeric_limits<qsizetype>::max()))
+        return *status;
+    o.quick = parser.isSet(quick);
+    if (parser.isSet(streamSeconds))
+        o.streamSeconds = std::max(1, parser.value(streamSeconds).toInt());
+    if (parser.isSet(holdSeconds))
+        o.holdSeconds = std::max(1, parser.value(holdSeconds).toInt());
+    const QStringList figures = parser.positionalArguments();
     const std::vector<std::pair<QString, void (*)(const Options&)>> all = {
         {QStringLiteral("press"), pressToLine},
         {QStringLiteral("repeat"), repeatCadence},

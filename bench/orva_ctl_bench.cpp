@@ -197,12 +197,13 @@ void silent(bool quick)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    const bool quick = args.contains(QLatin1String("--quick"));
-    if (args.size() > (quick ? 1 : 0)) {
-        std::fprintf(stderr, "usage: orva-ctl-bench [--quick]\n");
-        return 2;
-    }
+    QCommandLineParser parser;
+    const QCommandLineOption quickOption(QStringLiteral("quick"));
+    parser.addOption(quickOption);
+    if (const std::optional<int> status
+        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-ctl-bench [--quick]")))
+        return *status;
+    const bool quick = parser.isSet(quickOption);
     std::printf("orva-ctl, %d cores%s\n\n", QThread::idealThreadCount(),
         quick ? ", quick run: figures are not meaningful" : "");
     printTableHeader();

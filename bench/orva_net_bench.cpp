@@ -247,7 +247,13 @@ int main(int argc, char* argv[])
 {
     QtEnvironment environment;
     QApplication app(argc, argv);
-    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
+    QCommandLineParser parser;
+    const QCommandLineOption quickOption(QStringLiteral("quick"));
+    parser.addOption(quickOption);
+    if (const std::optional<int> status
+        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-net-bench [--quick]")))
+        return *status;
+    const bool quick = parser.isSet(quickOption);
     std::printf("ser2net %s; %d cores%s\n\n", qPrintable(Ser2NetProcess::program()), QThread::idealThreadCount(),
         quick ? ", quick run: figures are not meaningful" : "");
     printTableHeader();

@@ -37,7 +37,12 @@ int main(int argc, char* argv[])
 {
     QtEnvironment environment;
     QApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, QString::fromLocal8Bit(argv[1]).toInt()) : 600;
+    QCommandLineParser parser;
+    if (const std::optional<int> status
+        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-soak [SECONDS]"), 1))
+        return *status;
+    const QStringList words = parser.positionalArguments();
+    const int seconds = words.isEmpty() ? 600 : std::max(1, words.first().toInt());
 
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("projector.log"));

@@ -14,7 +14,8 @@ class CtlArgumentsTest : public QObject
     Q_OBJECT
 private Q_SLOTS:
     // The command line, valid forms and every kind of usage error. A usage
-    // row has an empty title; "ports" is what is addressed, joined by "|".
+    // row has an empty title, a row answered with the help or the version
+    // "--help" or "--version"; "ports" is what is addressed, joined by "|".
     void parses_data()
     {
         QTest::addColumn<QString>("line");
@@ -42,6 +43,9 @@ private Q_SLOTS:
         row("send unquoted words", "send CR PRESSURE", "send", "CR PRESSURE");
         row("send after --", "send -- --odd", "send", "--odd");
         row("list", "list --json", "list", "");
+        row("send a code beginning with a dash", "send -5", "send", "-5");
+        row("-h after the action", "power -h", "--help", "");
+        row("-v after the action", "status -v", "--version", "");
 
         row("usage: nothing", "", "", "");
         row("usage: unknown action", "reboot", "", "");
@@ -64,6 +68,7 @@ private Q_SLOTS:
         row("usage: port without value", "status --port", "", "");
         row("usage: empty port", "--port= status", "", "");
         row("usage: network line without a port", "--port rfc2217://host status", "", "");
+        row("usage: value to a switch", "--json=yes status", "", "");
     }
     void parses()
     {
@@ -76,6 +81,10 @@ private Q_SLOTS:
         if (title.isEmpty()) {
             QCOMPARE(request.mode, Request::Mode::Usage);
             QVERIFY(!request.message.isEmpty());
+            return;
+        }
+        if (title.startsWith(u'-')) {
+            QCOMPARE(request.mode, title == QLatin1String("--help") ? Request::Mode::Help : Request::Mode::Version);
             return;
         }
         QCOMPARE(request.mode, Request::Mode::Run);

@@ -92,6 +92,8 @@ private Q_SLOTS:
 
         row("CR6 three temperatures", "CR6", "+25.3,+30.1,+41.7\r",
             QStringLiteral("  S1= + 2 5 . 3 C  ,   S2=  3 0 . 1 C , S3= + 4 1 . 7 C"), "celsius 25.3 30.1 41.7");
+        row("CR6 exponent is no temperature", "CR6", "1e2,20,30\r",
+            QStringLiteral("  S1= 1 e 2 , 2 C  ,   S2=  3 0 CR  C , S3= C"), "0 -1");
         row("CR6 short reply", "CR6", "25\r", QStringLiteral("  S1= 2 5 CR  C  ,   S2=  C , S3= C"));
 
         row("CRA mute off", "CRA", "00\r", QStringLiteral(" Video & Audio mute OFF"));
@@ -100,6 +102,9 @@ private Q_SLOTS:
 
         row("CR9 whole receive line", "CR9", "Hi\x06\r", QStringLiteral(" H i ACK CR "), "model Hi");
         row("CR9 empty reply", "CR9", "", QStringLiteral(" "));
+        row("CR9 line noise is no name", "CR9", "\x07TK600\r", QStringLiteral(" ? T K 6 0 0 CR "), "0 -1");
+        row("CR9 longer than a name", "CR9", "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456\r",
+            QStringLiteral(" A B C D E F G H I J K L M N O P Q R S T U V W X Y Z 0 1 2 3 4 5 6 CR "), "0 -1");
 
         row("CR PRESSURE", "CR PRESSURE", "853\r", QStringLiteral("1013 hPa"), "8 1013");
         row("CR PRESSURE negative without blank", "CR PRESSURE", "-100\r", QStringLiteral("-1 hPa"));

@@ -2,6 +2,9 @@
 
 #include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
+#include "engine/line/LineFactory.h"
+
+#include <QCommandLineParser>
 
 #include <algorithm>
 #include <optional>
@@ -36,81 +39,116 @@ std::optional<int> milliseconds(const QString& text)
     return text.toInt();
 }
 
+// The argument as written that an option name the parser reports stands
+// for ("--verbose=2" for "verbose").
+QString asWritten(const QStringList& arguments, const QString& name)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        QString option = arguments.at(i).section(QLatin1Char('='), 0, 0);
+        while (option.startsWith(QLatin1Char('-')))
+            option.remove(0, 1);
+        if (option == name)
+            return arguments.at(i);
+    }
+    return QStringLiteral("--") + name;
+}
+
 } // namespace
 
 Request parseArguments(const QStringList& arguments)
 {
     Request request;
-    QStringList words; // the action and its argument
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("LINE"));
+    const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("BAUD"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), QString(), QStringLiteral("MS"));
+    const QList<QCommandLineOption> options{help, version, json, port, speed, timeout};
+    parser.addOptions(options);
+
+    // The action and its argument are set apart before the parser sees the
+    // rest: a code such as "-5" is a word, not an option, so only "--NAME",
+    // -h and -v are options here, and a word after "--" is never one.
+    const auto takesValue = [&options](const QString& arg) {
+        QString name = arg.section(QLatin1Char('='), 0, 0);
+        while (name.startsWith(QLatin1Char('-')))
+            name.remove(0, 1);
+        return !arg.contains(QLatin1Char('=')) && std::any_of(options.begin(), options.end(), [&name](const auto& o) {
+            return !o.valueName().isEmpty() && o.names().contains(name);
+        });
+    };
+    QStringList optionArguments{arguments.value(0)};
+    QStringList words;
     bool optionsEnded = false;
-
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString arg = arguments.at(i);
-        if (optionsEnded || !arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-")) {
-            if (arg == QLatin1String("-h") && !optionsEnded) {
-                request.mode = Request::Mode::Help;
-                return request;
-            }
+        const QString& arg = arguments.at(i);
+        const bool isOption = !optionsEnded
+            && (arg.startsWith(QLatin1String("--")) || arg == QLatin1String("-h") || arg == QLatin1String("-v"));
+        if (!isOption) {
             words.append(arg);
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
+        } else if (arg == QLatin1String("--")) {
             optionsEnded = true;
-            continue;
-        }
-        if (arg == QLatin1String("--help")) {
-            request.mode = Request::Mode::Help;
-            return request;
-        }
-        if (arg == QLatin1String("--version")) {
-            request.mode = Request::Mode::Version;
-            return request;
-        }
-        if (arg == QLatin1String("--json")) {
-            request.json = true;
-            continue;
-        }
-
-        QString value;
-        bool attached = false;
-        if (const qsizetype eq = arg.indexOf(QLatin1Char('=')); eq > 0) {
-            value = arg.mid(eq + 1);
-            arg.truncate(eq);
-            attached = true;
-        }
-        if (arg != QLatin1String("--port") && arg != QLatin1String("--speed") && arg != QLatin1String("--timeout"))
-            return usage(QStringLiteral("unknown option '%1'").arg(arguments.at(i)));
-        if (!attached) {
-            if (i + 1 >= arguments.size())
-                return usage(QStringLiteral("option '%1' needs a value").arg(arg));
-            value = arguments.at(++i);
-        }
-
-        if (arg == QLatin1String("--port")) {
-            if (value.isEmpty())
-                return usage(QStringLiteral("option '--port' needs a line"));
-            // The forms the panel's --com1 takes, refused the same way.
-            QString error;
-            if (!LineAddress::parse(value, &error))
-                return usage(error);
-            // The second opening of a line would find it held by the first.
-            if (request.ports.contains(value))
-                return usage(QStringLiteral("line '%1' given twice").arg(value));
-            request.ports.append(value);
-        } else if (arg == QLatin1String("--speed")) {
-            if (value == QLatin1String("19200"))
-                request.speed = LineSpeed::Baud19200;
-            else if (value == QLatin1String("9600"))
-                request.speed = LineSpeed::Baud9600;
-            else
-                return usage(QStringLiteral("speed '%1' is not 19200 or 9600").arg(value));
         } else {
-            const std::optional<int> ms = milliseconds(value);
-            if (!ms || *ms < 1 || *ms > Request::MaxTimeoutMs)
-                return usage(
-                    QStringLiteral("timeout '%1' is not 1 to %2 milliseconds").arg(value).arg(Request::MaxTimeoutMs));
-            request.timeoutMs = *ms;
+            optionArguments.append(arg);
+            if (takesValue(arg) && i + 1 < arguments.size())
+                optionArguments.append(arguments.at(++i));
         }
+    }
+
+    const bool parsed = parser.parse(optionArguments);
+    // Help and version are answered whatever else the line holds.
+    if (parser.isSet(help)) {
+        request.mode = Request::Mode::Help;
+        return request;
+    }
+    if (parser.isSet(version)) {
+        request.mode = Request::Mode::Version;
+        return request;
+    }
+    if (!parsed) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return usage(QStringLiteral("unknown option '%1'")
+                             .arg(asWritten(optionArguments, parser.unknownOptionNames().constFirst())));
+        // An option that takes a value is the last argument, with none.
+        if (takesValue(optionArguments.constLast()))
+            return usage(QStringLiteral("option '%1' needs a value").arg(optionArguments.constLast()));
+        return usage(parser.errorText());
+    }
+    request.json = parser.isSet(json);
+
+    for (const QString& value : parser.values(port)) {
+        if (value.isEmpty())
+            return usage(QStringLiteral("option '--port' needs a line"));
+        // The forms the panel's --com1 takes, refused the same way.
+        QString error;
+        if (!LineAddress::parse(value, &error))
+            return usage(error);
+        // The second opening of a line would find it held by the first.
+        if (request.ports.contains(value))
+            return usage(QStringLiteral("line '%1' given twice").arg(value));
+        request.ports.append(value);
+    }
+    // A later --speed or --timeout overrides an earlier one.
+    if (parser.isSet(speed)) {
+        const QString value = parser.value(speed);
+        if (value == QLatin1String("19200"))
+            request.speed = LineSpeed::Baud19200;
+        else if (value == QLatin1String("9600"))
+            request.speed = LineSpeed::Baud9600;
+        else
+            return usage(QStringLiteral("speed '%1' is not 19200 or 9600").arg(value));
+    }
+    if (parser.isSet(timeout)) {
+        const QString value = parser.value(timeout);
+        const std::optional<int> ms = milliseconds(value);
+        if (!ms || *ms < 1 || *ms > Request::MaxTimeoutMs)
+            return usage(
+                QStringLiteral("timeout '%1' is not 1 to %2 milliseconds").arg(value).arg(Request::MaxTimeoutMs));
+        request.timeoutMs = *ms;
     }
 
     if (words.isEmpty())
@@ -161,17 +199,19 @@ QString helpText()
                          "projectors and prints their replies, on one line or on many at once.\n"
                          "\n"
                          "Options:\n"
-                         "  --port LINE    the projector's line: a serial device (default %1),\n"
-                         "                 rfc2217://HOST:PORT or tcp://HOST:PORT on a network serial server;\n"
+                         "  --port LINE    the projector's line (default %1), one of:\n"
+                         "%3"
                          "                 repeat it to address several projectors in parallel\n"
                          "  --speed BAUD   19200 (default) or 9600\n"
                          "  --timeout MS   how long to wait for each reply (default %2)\n"
                          "  --json         one JSON object per line for each port\n"
-                         "  --help         show this text; --version: the version\n"
+                         "  -h, --help     show this text and exit\n"
+                         "  -v, --version  show the version and exit\n"
+                         "Options may stand before or after the action; after \"--\" every word\n"
+                         "is the action's, and a code may begin with \"-\".\n"
                          "\n"
                          "Actions (\"orva-ctl list\" shows the code of each):\n")
-              .arg(PortNames::platformDefaults().com1)
-              .arg(Request::DefaultTimeoutMs);
+              .arg(PortNames::platformDefaults().com1, QString::number(Request::DefaultTimeoutMs), lineFormsHelp(17));
     QString previous;
     for (const Action& action : actions()) {
         const QString name = QLatin1String(action.name);

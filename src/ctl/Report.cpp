@@ -1,5 +1,6 @@
 #include "ctl/Report.h"
 
+#include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
 
@@ -26,16 +27,6 @@ QString trimmed(const QString& line)
     return text;
 }
 
-bool isDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
-
-bool isDigits(const QString& text)
-{
-    return !text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit);
-}
-
 // The receive line of at most the first MaxShownReply characters of the
 // reply, and how many more there were.
 QString shownReply(const Exchange& exchange)
@@ -54,82 +45,48 @@ QString withoutPort(const QString& port, const QString& message)
     return message.startsWith(prefix) ? message.mid(prefix.size()) : message;
 }
 
-// The query's value from its plausible reply; false when it does not read as one.
-bool readValue(ValueKind kind, const QString& body, const Exchange& exchange, Outcome& outcome)
+// The query's value from its reply body, by the protocol's reply rules;
+// false when the body does not read as one.
+bool readValue(const Action& action, const QString& body, const Exchange& exchange, Outcome& outcome)
 {
-    switch (kind) {
-    case ValueKind::StatusText:
+    if (action.value == ValueKind::StatusText) {
         // The decoder leaves the status line empty for a key it does not know.
         if (exchange.status.isEmpty())
             return false;
         outcome.plain = exchange.status.startsWith(QLatin1Char(' ')) ? exchange.status.mid(1) : exchange.status;
         outcome.value = outcome.plain;
         return true;
-    case ValueKind::Number: {
-        const qint64 hours = body.toLongLong();
-        outcome.plain = QString::number(hours);
-        outcome.value = double(hours);
-        return true;
     }
-    case ValueKind::Numbers: {
-        const QStringList fields = body.split(QLatin1Char(','));
-        if (fields.size() != 3)
-            return false;
+    if (!action.query)
+        return false;
+    const ReplyValue value = decodeReply(*action.query, body);
+    if (const auto* lamp = std::get_if<LampHours>(&value)) {
+        outcome.plain = QString::number(lamp->hours);
+        outcome.value = double(lamp->hours);
+    } else if (const auto* temperatures = std::get_if<Temperatures>(&value)) {
+        // Shown as the projector wrote them ("24.0", not "24").
         QStringList texts;
-        QJsonArray numbers;
-        for (const QString& field : fields) {
-            bool number = false;
-            const double celsius = field.trimmed().toDouble(&number);
-            if (!number)
-                return false;
+        for (const QString& field : body.split(QLatin1Char(',')))
             texts.append(field.trimmed());
-            numbers.append(celsius);
-        }
         outcome.plain = texts.join(QLatin1Char(' '));
+        QJsonArray numbers;
+        for (const double celsius : temperatures->celsius)
+            numbers.append(celsius);
         outcome.value = numbers;
-        return true;
-    }
-    case ValueKind::ReplyText:
-        outcome.plain = body;
-        outcome.value = body;
-        return true;
-    case ValueKind::Hectopascals: {
-        // The status line reads "1013 hPa", or tells of a reading out of range.
-        const QString unit = QStringLiteral(" hPa");
-        bool number = false;
-        const int hpa = exchange.status.endsWith(unit) ? exchange.status.chopped(unit.size()).toInt(&number) : 0;
-        if (!number)
-            return false;
+    } else if (const auto* model = std::get_if<ModelName>(&value)) {
+        outcome.plain = model->text;
+        outcome.value = model->text;
+    } else if (const auto* pressure = std::get_if<AirPressure>(&value)) {
+        // The status line's "1013 hPa".
         outcome.plain = exchange.status;
-        outcome.value = hpa;
-        return true;
-    }
-    case ValueKind::None:
-        break;
-    }
-    return false;
-}
-
-} // namespace
-
-bool isPlausibleBody(ValueKind kind, const QString& body)
-{
-    switch (kind) {
-    case ValueKind::ReplyText:
-        return !body.isEmpty() && body.size() <= MaxNameLength
-            && std::all_of(body.begin(), body.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
-    case ValueKind::Number:
-        return isDigits(body) && body.size() <= 15;
-    case ValueKind::Numbers:
-        return std::all_of(body.begin(), body.end(),
-            [](QChar c) { return isDigit(c) || c == u' ' || c == u',' || c == u'.' || c == u'-' || c == u'+'; });
-    case ValueKind::StatusText:
-    case ValueKind::Hectopascals:
-    case ValueKind::None:
-        break;
+        outcome.value = pressure->hectopascals;
+    } else {
+        return false;
     }
     return true;
 }
+
+} // namespace
 
 QString printable(const QString& text)
 {
@@ -196,8 +153,7 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
         outcome.value = shown;
         break;
     case ActionKind::Query:
-        outcome.ok = last == CarriageReturn && isPlausibleBody(action.value, body)
-            && readValue(action.value, body, exchange, outcome);
+        outcome.ok = last == CarriageReturn && readValue(action, body, exchange, outcome);
         break;
     case ActionKind::Send:
     case ActionKind::List:

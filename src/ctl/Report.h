@@ -18,11 +18,9 @@ namespace orva::ctl {
 // the reply ended within the timeout, it is neither a NAK nor the error
 // reply "?", and:
 //  - operation: it ended in ACK (noise before the ACK is tolerated);
-//  - query: it ended in a carriage return, its body is plausible for the
-//    query (isPlausibleBody) and reads as its kind of value: a status text
-//    the decoder produced (a key it knows), digits for lamp hours, three
-//    comma-separated numbers for temperatures, a name for the model, a
-//    reading in range for the air pressure;
+//  - query: it ended in a carriage return and its body reads as the query's
+//    value by the protocol's reply rules (decodeReply); a status query's
+//    is shown as the status line's text;
 //  - send: any reply.
 // A refusal of the line settings (warning) does not change the verdict.
 //
@@ -44,17 +42,6 @@ struct Outcome
 };
 
 inline constexpr qsizetype MaxShownReply = 128;
-// The longest model name taken as one.
-inline constexpr qsizetype MaxNameLength = 32;
-
-// Whether a reply body (the characters before its end) can be the answer to
-// a query of this kind at all, before it is read as a value:
-//  - ReplyText (model): 1 to MaxNameLength printable ASCII characters;
-//  - Number (lamp hours): 1 to 15 digits;
-//  - Numbers (temperatures): digits, blanks, signs, points and commas only;
-//  - StatusText, Hectopascals: any, as the status decoder recognises only
-//    the keys it knows.
-bool isPlausibleBody(ValueKind kind, const QString& body);
 
 Outcome evaluate(const Action& action, const Exchange& exchange);
 

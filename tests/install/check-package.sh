@@ -2,7 +2,7 @@
 # Checks the Debian packages of a finished build folder.
 #   check-package.sh BUILD-FOLDER VERSION
 #     lintian reports no error or warning (beyond a package's own overrides),
-#     each program answers --version from an unpacked copy, and each package
+#     each program answers -v and --version from an unpacked copy, and each package
 #     holds its files and depends on what it should (orva-tools on nothing of
 #     a window system: it installs on a server).
 #   check-package.sh BUILD-FOLDER VERSION install
@@ -22,8 +22,10 @@ status=0
 fail() { echo "FAIL: $*" && status=1; }
 answers_version() { # PROGRAM...
   for program in "$@"; do
-    answer=$(QT_QPA_PLATFORM=offscreen "$program" --version) || true
-    [ "$answer" = "$(basename "$program") $version" ] || fail "$program --version answers '$answer'"
+    for option in -v --version; do
+      answer=$(QT_QPA_PLATFORM=offscreen "$program" $option) || true
+      [ "$answer" = "$(basename "$program") $version" ] || fail "$program $option answers '$answer'"
+    done
   done
 }
 (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null)

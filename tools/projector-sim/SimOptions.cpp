@@ -1,9 +1,12 @@
 #include "SimOptions.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
-#include <string_view>
 
 namespace orva::sim {
 
@@ -21,13 +24,34 @@ std::optional<std::int64_t> parseNumber(const std::string& text, std::int64_t mi
     return value;
 }
 
+// Arguments are bytes; Latin-1 carries every byte to a character and back
+// unchanged, so a link path or a value quoted in a complaint is as given.
+QString text(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string bytes(const QString& text)
+{
+    return text.toLatin1().toStdString();
+}
+
+// The option name an argument as written stands for ("delay" for
+// "--delay=5"), and whether a value was attached with "=".
+QString optionName(const QString& argument)
+{
+    QString name = argument.section(QLatin1Char('='), 0, 0);
+    while (name.startsWith(QLatin1Char('-')))
+        name.remove(0, 1);
+    return name;
+}
+
 } // namespace
 
 ParsedOptions parseOptions(const std::vector<std::string>& arguments)
 {
     ParsedOptions result;
     SimOptions& o = result.options;
-    bool gapGiven = false;
     auto fail = [&result](std::string message) {
         result.action = ParsedOptions::Action::Error;
         result.message = std::move(message);
@@ -37,7 +61,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     // Options with a whole number as value, and where each one goes.
     struct NumberOption
     {
-        std::string_view name;
+        const char* name;
         std::int64_t min;
         std::int64_t max;
         const char* unit;
@@ -45,101 +69,99 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
         int* narrow;
     };
     const NumberOption numberOptions[] = {
-        {"--warmup", 0, MaxMs, "milliseconds", &o.model.warmupMs, nullptr},
-        {"--cooldown", 0, MaxMs, "milliseconds", &o.model.cooldownMs, nullptr},
-        {"--lamp-hours", 0, 99999, "hours", &o.model.lampHours, nullptr},
-        {"--hour-ms", 1, MaxMs, "milliseconds", &o.model.hourMs, nullptr},
-        {"--delay", 0, MaxMs, "milliseconds", &o.faults.delayMs, nullptr},
-        {"--gap", 0, MaxMs, "milliseconds", &o.faults.gapMs, nullptr},
-        {"--split", 1, 4096, "bytes", nullptr, &o.faults.splitBytes},
-        {"--stream", 1, 1'000'000, "characters per second", nullptr, &o.faults.streamRate},
-        {"--hangup-after", 1, 1'000'000, "frames", nullptr, &o.faults.hangupAfter},
+        {"warmup", 0, MaxMs, "milliseconds", &o.model.warmupMs, nullptr},
+        {"cooldown", 0, MaxMs, "milliseconds", &o.model.cooldownMs, nullptr},
+        {"lamp-hours", 0, 99999, "hours", &o.model.lampHours, nullptr},
+        {"hour-ms", 1, MaxMs, "milliseconds", &o.model.hourMs, nullptr},
+        {"delay", 0, MaxMs, "milliseconds", &o.faults.delayMs, nullptr},
+        {"gap", 0, MaxMs, "milliseconds", &o.faults.gapMs, nullptr},
+        {"split", 1, 4096, "bytes", nullptr, &o.faults.splitBytes},
+        {"stream", 1, 1'000'000, "characters per second", nullptr, &o.faults.streamRate},
+        {"hangup-after", 1, 1'000'000, "frames", nullptr, &o.faults.hangupAfter},
+    };
+    auto range
+        = [](const NumberOption& option) { return std::to_string(option.min) + " to " + std::to_string(option.max); };
+    // What an option that takes a value says when it has none.
+    auto missingValue = [&](const QString& name) {
+        for (const NumberOption& option : numberOptions)
+            if (name == QLatin1String(option.name))
+                return "option '--" + bytes(name) + "' needs a number of " + option.unit + " (" + range(option) + ")";
+        return "option '--" + bytes(name) + "' needs a path";
     };
 
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
-        std::string arg = arguments[i];
-        if (arg == "--help" || arg == "-h") {
-            result.action = ParsedOptions::Action::Help;
-            return result;
-        }
-        if (arg == "--version") {
-            result.action = ParsedOptions::Action::Version;
-            return result;
-        }
+    QStringList args;
+    for (const std::string& argument : arguments)
+        args.append(text(argument));
 
-        std::optional<std::string> attached;
-        if (const auto eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
-            attached = arg.substr(eq + 1);
-            arg.resize(eq);
-        }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption silent(QStringLiteral("silent"));
+    const QCommandLineOption noise(QStringLiteral("noise"));
+    const QCommandLineOption verbose(QStringLiteral("verbose"));
+    const QCommandLineOption link(QStringLiteral("link"), QString(), QStringLiteral("PATH"));
+    parser.addOptions({help, version, silent, noise, verbose, link});
+    for (const NumberOption& option : numberOptions)
+        parser.addOption(QCommandLineOption(QLatin1String(option.name), QString(), QStringLiteral("N")));
+    const bool parsed = parser.parse(args);
 
-        bool* flag = nullptr;
-        if (arg == "--silent")
-            flag = &o.faults.silent;
-        else if (arg == "--noise")
-            flag = &o.faults.noise;
-        else if (arg == "--verbose")
-            flag = &o.verbose;
-        if (flag) {
-            if (attached)
-                return fail("option '" + arg + "' takes no value");
-            *flag = true;
+    // Help and version are answered whatever else the line holds.
+    if (parser.isSet(help)) {
+        result.action = ParsedOptions::Action::Help;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.action = ParsedOptions::Action::Version;
+        return result;
+    }
+    if (!parsed) {
+        if (!parser.unknownOptionNames().isEmpty()) {
+            const QString name = parser.unknownOptionNames().constFirst();
+            const auto written = std::find_if(
+                args.begin() + 1, args.end(), [&name](const QString& a) { return optionName(a) == name; });
+            return fail(
+                "unknown option '" + bytes(written != args.end() ? *written : QStringLiteral("--") + name) + "'");
+        }
+        for (const QCommandLineOption* flag : {&silent, &noise, &verbose})
+            for (const QString& arg : std::as_const(args))
+                if (arg.contains(QLatin1Char('=')) && optionName(arg) == flag->names().constFirst())
+                    return fail("option '--" + bytes(optionName(arg)) + "' takes no value");
+        // Else an option that takes a value is the last argument, with none.
+        return fail(missingValue(optionName(args.constLast())));
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail("unexpected argument '" + bytes(parser.positionalArguments().constFirst()) + "'");
+
+    o.faults.silent = parser.isSet(silent);
+    o.faults.noise = parser.isSet(noise);
+    o.verbose = parser.isSet(verbose);
+    if (parser.isSet(link)) {
+        o.link = bytes(parser.value(link));
+        if (o.link.empty())
+            return fail(missingValue(link.names().constFirst()));
+    }
+    // A later value of an option overrides an earlier one.
+    for (const NumberOption& option : numberOptions) {
+        const QString name = QLatin1String(option.name);
+        if (!parser.isSet(name))
             continue;
-        }
-
-        // Every other option takes a value.
-        auto value = [&]() -> std::optional<std::string> {
-            if (attached)
-                return attached;
-            if (i + 1 < arguments.size())
-                return arguments[++i];
-            return std::nullopt;
-        };
-
-        if (arg == "--link") {
-            const auto path = value();
-            if (!path || path->empty())
-                return fail("option '--link' needs a path");
-            o.link = *path;
-            continue;
-        }
-
-        const NumberOption* option = nullptr;
-        for (const NumberOption& candidate : numberOptions)
-            if (arg == candidate.name)
-                option = &candidate;
-        if (!option && !arg.starts_with("-"))
-            return fail("unexpected argument '" + arguments[i] + "'");
-        if (!option)
-            return fail("unknown option '" + arguments[i] + "'");
-        if (arg == "--gap")
-            gapGiven = true;
-
-        const auto text = value();
-        const std::string range = std::to_string(option->min) + " to " + std::to_string(option->max);
-        if (!text)
-            return fail(std::string("option '")
-                            .append(arg)
-                            .append("' needs a number of ")
-                            .append(option->unit)
-                            .append(" (")
-                            .append(range)
-                            .append(")"));
-        const auto number = parseNumber(*text, option->min, option->max);
+        const std::string value = bytes(parser.value(name));
+        const auto number = parseNumber(value, option.min, option.max);
         if (!number)
-            return fail(std::string("option '")
-                            .append(arg)
+            return fail(std::string("option '--")
+                            .append(option.name)
                             .append("': '")
-                            .append(*text)
+                            .append(value)
                             .append("' is not a whole number from ")
-                            .append(range));
-        if (option->wide)
-            *option->wide = *number;
+                            .append(range(option)));
+        if (option.wide)
+            *option.wide = *number;
         else
-            *option->narrow = int(*number);
+            *option.narrow = int(*number);
     }
 
-    if (gapGiven && o.faults.splitBytes == 0)
+    if (parser.isSet(QStringLiteral("gap")) && o.faults.splitBytes == 0)
         return fail("option '--gap' needs '--split N'");
     return result;
 }
@@ -180,8 +202,8 @@ Options:
   --lamp-hours N      lamp hours at start (default 1234)
   --hour-ms MS        length of one lamp hour (default 3600000)
   --verbose           log every frame and reply on standard error
-  --help              show this text and exit
-  --version           show the version and exit
+  -h, --help          show this text and exit
+  -v, --version       show the version and exit
 
 Line faults:
   --silent            read every frame, never answer

@@ -77,14 +77,20 @@ struct AirPressure
 using ReplyValue = std::variant<std::monostate, PowerState, InputSource, Orientation, LampHours, Temperatures,
     MuteState, ModelName, AirPressure, LampMode>;
 
+// The longest model name taken as one.
+inline constexpr qsizetype MaxModelNameLength = 32;
+
 // The value of a reply body (the reply before the character that ends it)
-// to a query of this decoding:
+// to a query of this decoding. A body that cannot be the answer to the
+// query at all has no value, so every program judges a reply alike:
 //  - the key tables read the body's first one or two characters, as the
 //    status line does ("80" is Standby, "99" nothing);
 //  - lamp hours: 1 to 15 decimal digits;
 //  - temperatures: three comma-separated decimal numbers, blanks allowed
-//    around each;
-//  - model name: any body that is not empty;
+//    around each; nothing but digits, blanks, signs, points and commas
+//    (no exponent, no "inf");
+//  - model name: 1 to MaxModelNameLength printable ASCII characters (line
+//    noise, a NUL or an escape sequence is no name);
 //  - air pressure: the reading converted to hPa, nothing when out of range.
 ReplyValue decodeReply(StatusQuery decoding, QStringView body);
 

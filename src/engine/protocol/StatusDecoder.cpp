@@ -194,6 +194,11 @@ ReplyValue lampHours(QStringView body)
 
 ReplyValue temperatureValues(QStringView body)
 {
+    const auto plain = [](QChar c) {
+        return (c >= u'0' && c <= u'9') || c == u' ' || c == u',' || c == u'.' || c == u'-' || c == u'+';
+    };
+    if (!std::all_of(body.begin(), body.end(), plain))
+        return {};
     const QList<QStringView> fields = body.split(u',');
     if (fields.size() != 3)
         return {};
@@ -205,6 +210,14 @@ ReplyValue temperatureValues(QStringView body)
             return {};
     }
     return values;
+}
+
+ReplyValue modelName(QStringView body)
+{
+    if (body.isEmpty() || body.size() > MaxModelNameLength
+        || !std::all_of(body.begin(), body.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; }))
+        return {};
+    return ModelName{body.toString()};
 }
 
 ReplyValue airPressure(QStringView body)
@@ -268,7 +281,7 @@ ReplyValue decodeReply(StatusQuery decoding, QStringView body)
     case StatusQuery::Temperatures:
         return temperatureValues(body);
     case StatusQuery::ModelName:
-        return body.isEmpty() ? ReplyValue() : ReplyValue(ModelName{body.toString()});
+        return modelName(body);
     case StatusQuery::AirPressure:
         return airPressure(body);
     }
