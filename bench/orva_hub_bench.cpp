@@ -17,6 +17,7 @@
 #include "BenchSupport.h"
 #include "SimulatorProcess.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
@@ -411,12 +412,14 @@ void fleet(bool quick)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    const bool quick = args.contains(QLatin1String("--quick"));
-    if (args.size() > (quick ? 1 : 0)) {
-        std::fprintf(stderr, "usage: orva-hub-bench [--quick]\n");
-        return 2;
-    }
+    QCommandLineParser parser;
+    const QCommandLineOption quickOption(
+        QStringLiteral("quick"), QStringLiteral("Run each figure briefly (a smoke run, figures meaningless)."));
+    parser.addOption(quickOption);
+    if (const std::optional<int> status
+        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-hub-bench [--quick]")))
+        return *status;
+    const bool quick = parser.isSet(quickOption);
     std::printf("orva-hub, %d cores%s\n\n", QThread::idealThreadCount(),
         quick ? ", quick run: figures are not meaningful" : "");
     printTableHeader();
