@@ -22,7 +22,10 @@ status=0
 fail() { echo "FAIL: $*" && status=1; }
 answers_version() { # PROGRAM...
   for program in "$@"; do
-    for option in -v --version; do
+    # orva-hub is a daemon: its -v is --verbose, as daemons have it.
+    options=(-v --version)
+    [ "$(basename "$program")" = orva-hub ] && options=(--version)
+    for option in "${options[@]}"; do
       answer=$(QT_QPA_PLATFORM=offscreen "$program" $option) || true
       [ "$answer" = "$(basename "$program") $version" ] || fail "$program $option answers '$answer'"
     done
