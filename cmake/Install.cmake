@@ -1,8 +1,9 @@
 # Installation, and the Debian packages. Every installed file belongs to one
 # of two install components, each a package of its own:
 #   panel  orva-panel: the window, its desktop entry, icons and fonts
-#   tools  orva-tools: orva-ctl and the simulated projector, for machines
-#          without a window system (nothing here links Qt Gui or Widgets)
+#   tools  orva-tools: orva-ctl, orva-hub and the simulated projector, for
+#          machines without a window system (nothing here links Qt Gui or
+#          Widgets)
 # `cmake --install build-release --component tools` installs one of them.
 
 include(GNUInstallDirs)
@@ -20,12 +21,13 @@ function(orva_gzip source output)
   set_property(GLOBAL APPEND PROPERTY ORVA_PACKAGING_FILES ${output})
 endfunction()
 
-# Manual pages from data/, compressed. ORVA_MAN_PAGES lists them all (the
-# tests render each).
+# Manual pages from data/, compressed, each in the section its name ends
+# with. ORVA_MAN_PAGES lists them all (the tests render each).
 function(orva_install_man_pages component)
   foreach(page IN LISTS ARGN)
+    string(REGEX REPLACE ".*\\." "" section ${page})
     orva_gzip(${PROJECT_SOURCE_DIR}/data/${page} ${ORVA_PACKAGING_DIR}/man/${page}.gz)
-    install(FILES ${ORVA_PACKAGING_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+    install(FILES ${ORVA_PACKAGING_DIR}/man/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section}
             COMPONENT ${component})
   endforeach()
   set(ORVA_MAN_PAGES ${ORVA_MAN_PAGES} ${ARGN} PARENT_SCOPE)
@@ -90,16 +92,22 @@ panel that shows the traffic and decodes status replies."
   SUGGESTS orva-tools)
 
 # orva-tools
-install(TARGETS orva-ctl orva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(TARGETS orva-ctl orva-hub orva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+# orva-hub's service (not enabled: it needs a configuration first) and an
+# example of that configuration.
+install(FILES data/orva-hub.service DESTINATION lib/systemd/system COMPONENT tools)
+install(FILES data/hub.toml.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples
+        RENAME hub.toml COMPONENT tools)
 install(FILES data/orva-ctl.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME orva-ctl COMPONENT tools)
-orva_install_man_pages(tools orva-ctl.1 orva-projector-sim.1)
+orva_install_man_pages(tools orva-ctl.1 orva-hub.8 orva-projector-sim.1)
 orva_debian_package(tools orva-tools "Command-line tools for ORVA TK500 / TK600 projectors over RS-232C"
   "orva-ctl sends ORVA TK500 / TK600 projector commands and status queries
 from scripts, to one projector or many, over serial lines or network
-serial servers. orva-projector-sim simulates a projector on a
-pseudo-terminal. Neither needs a window system.")
+serial servers. orva-hub owns each projector's line and shares it between
+the panel, scripts and PJLink room controllers. orva-projector-sim
+simulates a projector on a pseudo-terminal. None needs a window system.")
 
 get_property(packaging_files GLOBAL PROPERTY ORVA_PACKAGING_FILES)
 add_custom_target(orva_packaging_files ALL DEPENDS ${packaging_files})

@@ -6,7 +6,8 @@
 #       FIGURE  press repeat notify stream startup idle (default: all)
 #
 # Without FIGUREs the figures of the panel on a network serial server
-# (orva-net-bench: RFC 2217 through a real ser2net) follow.
+# (orva-net-bench: RFC 2217 through a real ser2net), of orva-ctl and of
+# orva-hub follow.
 # The figures are real time on this machine: run it on a quiet machine, and
 # read them with the load in mind. The full run takes about two minutes.
 # The table is measured on Qt's offscreen platform, which has no window
@@ -17,7 +18,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh"
 dir="$top/build-bench"
-"$top/scripts/build.sh" bench orva-bench orva-net-bench orva-ctl-bench >/dev/null
+"$top/scripts/build.sh" bench orva-bench orva-net-bench orva-ctl-bench orva-hub-bench >/dev/null
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 status=0
 "$dir/bench/orva-bench" "$@" || status=$?
@@ -47,5 +48,7 @@ fi
 if ! ((figures)); then
   echo
   "$dir/bench/orva-ctl-bench" "${quick[@]}" || status=$?
+  echo
+  "$dir/bench/orva-hub-bench" "${quick[@]}" || status=$?
 fi
 exit $status

@@ -6,8 +6,9 @@
 #     holds its files and depends on what it should (orva-tools on nothing of
 #     a window system: it installs on a server).
 #   check-package.sh BUILD-FOLDER VERSION install
-#     as root: apt-get installs them, their programs answer --version, and
-#     apt-get purge leaves nothing of what dpkg -L listed.
+#     as root: apt-get installs them, their programs answer --version,
+#     systemd-analyze accepts orva-hub's unit, and apt-get purge leaves
+#     nothing of what dpkg -L listed.
 set -euo pipefail
 build=$1 version=$2 mode=${3:-check}
 if [ "$mode" = install ] && [ "$(id -u)" -ne 0 ]; then
@@ -21,7 +22,10 @@ status=0
 fail() { echo "FAIL: $*" && status=1; }
 answers_version() { # PROGRAM...
   for program in "$@"; do
-    for option in -v --version; do
+    # orva-hub is a daemon: its -v is --verbose, as daemons have it.
+    options=(-v --version)
+    [ "$(basename "$program")" = orva-hub ] && options=(--version)
+    for option in "${options[@]}"; do
       answer=$(QT_QPA_PLATFORM=offscreen "$program" $option) || true
       [ "$answer" = "$(basename "$program") $version" ] || fail "$program $option answers '$answer'"
     done
@@ -43,6 +47,10 @@ if [ "$mode" = install ]; then
   dpkg -L "${packages[@]}" | grep -vx '/\.' | sort -u >"$scratch/files"
   mapfile -t programs < <(grep '^/usr/bin/.' "$scratch/files")
   answers_version "${programs[@]}"
+  # The hub's unit as systemd reads it, its man page installed beside it.
+  if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify /usr/lib/systemd/system/orva-hub.service || fail "systemd-analyze finds fault with orva-hub.service"
+  fi
   "${apt[@]}" purge "${packages[@]}" >"$scratch/log" 2>&1 || { cat "$scratch/log" && exit 1; }
   while read -r path; do # a folder stays when another package owns it too
     if [ -d "$path" ] && [ ! -L "$path" ]; then
@@ -72,7 +80,8 @@ holds() { # PACKAGE FILE...: under usr/
 id=org.orva.TkControlPanel
 holds orva-panel bin/orva-panel share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/48x48/apps/$id.png share/man/man1/orva-panel.1.gz share/doc/orva-panel/copyright
-holds orva-tools bin/orva-ctl bin/orva-projector-sim share/man/man1/orva-ctl.1.gz \
+holds orva-tools bin/orva-ctl bin/orva-hub bin/orva-projector-sim share/man/man1/orva-ctl.1.gz \
+  share/man/man8/orva-hub.8.gz lib/systemd/system/orva-hub.service share/doc/orva-tools/examples/hub.toml \
   share/bash-completion/completions/orva-ctl share/doc/orva-tools/changelog.gz
 for dep in libqt6widgets6 qt6-qpa-plugins fonts-ipafont-gothic; do
   grep -qw "$dep" "$scratch/orva-panel.depends" || fail "orva-panel does not depend on $dep"

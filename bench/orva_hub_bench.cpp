@@ -1,0 +1,432 @@
+// Figures of orva-hub on this machine, each beside its floor or reference
+// and its target. Not a test: it prints, it does not judge a build.
+//
+//   orva-hub-bench [--quick]
+//
+//  - "POWR ?" over PJLink answered from the hub's values, round trip,
+//    beside a bare TCP request and reply of the same sizes;
+//  - 64 PJLink controllers polling and 4 share clients asking the
+//    projector for 60 s: no reply lost or given to another client; the
+//    share clients' exchanges a second beside what one program alone gets
+//    from the same simulated projector (the line's use); the hub's CPU and
+//    resident size;
+//  - 32 projectors: the hub's resident size, and its wake-ups between two
+//    poll rounds.
+// --quick runs each briefly with few clients (a smoke run, figures
+// meaningless).
+#include "BenchSupport.h"
+#include "SimulatorProcess.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace orva;
+using namespace orva::bench;
+
+namespace {
+
+bool measurementFailed = false;
+
+void fail(const char* what)
+{
+    std::fprintf(stderr, "orva-hub-bench: %s\n", what);
+    measurementFailed = true;
+}
+
+quint16 freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    quint16 port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// A blocking TCP client on 127.0.0.1: what a controller does, without Qt.
+class Client
+{
+public:
+    explicit Client(quint16 port)
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int one = 1;
+        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        timeval patience{10, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~Client()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    bool ok() const { return m_fd >= 0; }
+    bool send(const QByteArray& bytes)
+    {
+        return ::write(m_fd, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
+    }
+    // The bytes up to and including the next carriage return; empty on failure.
+    QByteArray line()
+    {
+        for (;;) {
+            if (const qsizetype end = m_buffer.indexOf('\r'); end >= 0) {
+                QByteArray line = m_buffer.first(end + 1);
+                m_buffer.remove(0, end + 1);
+                return line;
+            }
+            char chunk[512];
+            const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
+            if (got <= 0)
+                return QByteArray();
+            m_buffer.append(chunk, got);
+        }
+    }
+
+private:
+    int m_fd = -1;
+    QByteArray m_buffer;
+};
+
+// The hub as a child process on a configuration of our own.
+class Hub
+{
+public:
+    bool start(const QString& config)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("hub.toml")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
+            return false;
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        m_process.setReadChannel(QProcess::StandardError); // where the hub logs
+        m_process.start(QStringLiteral(ORVA_HUB_PATH), {QStringLiteral("--config"), file.fileName()});
+        QByteArray log;
+        while (!log.contains("serving") && m_process.waitForReadyRead(30000))
+            log += m_process.readAllStandardError();
+        return log.contains("serving");
+    }
+    ~Hub()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(30000);
+    }
+    // A field of /proc/PID/status, in its own unit.
+    qint64 status(const char* field) const
+    {
+        QFile file(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith(field))
+                return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong();
+        }
+        return -1;
+    }
+    qint64 wakeUps() const { return status("voluntary_ctxt_switches:") + status("nonvoluntary_ctxt_switches:"); }
+    // CPU time of the hub so far, in seconds.
+    double cpuSeconds() const
+    {
+        QFile file(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        const QByteArray text = file.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(::sysconf(_SC_CLK_TCK));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+QString projector(const QString& name, const QString& line, quint16 share, quint16 pjlink)
+{
+    return QStringLiteral("[[projector]]\nname = \"%1\"\nline = \"%2\"\nshare-port = %3\npjlink-port = %4\n")
+        .arg(name, line)
+        .arg(share)
+        .arg(pjlink);
+}
+
+// The floor of a round trip: a thread answering each line on a bare TCP
+// socket, and a blocking client.
+std::vector<double> bareRoundTrips(int count)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 1) != 0
+        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ::close(listener);
+        return {};
+    }
+    std::thread server([listener] {
+        const int fd = ::accept(listener, nullptr, nullptr);
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        char buffer[256];
+        while (::read(fd, buffer, sizeof buffer) > 0) {
+            if (::write(fd, "%1POWR=0\r", 9) != 9)
+                break;
+        }
+        ::close(fd);
+    });
+    std::vector<double> samples;
+    {
+        Client client(ntohs(address.sin_port));
+        for (int i = 0; client.ok() && i < count; ++i) {
+            const TimePoint t0 = SteadyClock::now();
+            if (!client.send("%1POWR ?\r") || client.line().isEmpty())
+                break;
+            samples.push_back(msBetween(t0, SteadyClock::now()));
+        }
+    }
+    server.join();
+    ::close(listener);
+    return samples;
+}
+
+void roundTrip(bool quick)
+{
+    SimulatorProcess sim;
+    Hub hub;
+    const quint16 door = freePort();
+    if (!sim.start() || !hub.start(projector(QStringLiteral("a101"), sim.device(), 0, door))) {
+        fail("the hub or the simulator did not start");
+        return;
+    }
+    const int count = quick ? 50 : 2000;
+    Client client(door);
+    if (!client.ok() || client.line() != "PJLINK 0\r") {
+        fail("no PJLink greeting");
+        return;
+    }
+    // Until the first poll has filled the values in.
+    runEventsFor(1000);
+    std::vector<double> samples;
+    for (int i = 0; i < count + 20; ++i) {
+        const TimePoint t0 = SteadyClock::now();
+        if (!client.send("%1POWR ?\r") || client.line() != "%1POWR=0\r") {
+            fail("POWR ? was not answered 0");
+            return;
+        }
+        if (i >= 20)
+            samples.push_back(msBetween(t0, SteadyClock::now()));
+    }
+    const std::vector<double> bare = bareRoundTrips(count);
+    if (bare.empty()) {
+        fail("the bare round trip failed");
+        return;
+    }
+    const Summary h = summarize(samples), b = summarize(bare);
+    printRow(QStringLiteral("POWR ? from the hub's values, median of %1").arg(count),
+        ms(h.median) + QStringLiteral(" (+%1)").arg(ms(h.median - b.median)),
+        QStringLiteral("bare TCP ") + ms(b.median), QStringLiteral("within 0.3 ms"),
+        verdict(h.median - b.median <= 0.3));
+    printRow(QStringLiteral("POWR ? from the hub's values, 99th percentile"), ms(h.p99),
+        QStringLiteral("bare TCP ") + ms(b.p99), QString(), QString());
+}
+
+// What one program alone gets from the simulated projector: the share
+// clients' four queries in turn, straight on its device, for seconds.
+double directExchangesPerSecond(const QString& device, double seconds)
+{
+    const int fd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    termios settings{};
+    ::tcgetattr(fd, &settings);
+    ::cfmakeraw(&settings);
+    ::tcsetattr(fd, TCSANOW, &settings);
+    const char* queries[] = {"CR1\r", "CR3\r", "CR4\r", "CR9\r"};
+    long exchanges = 0;
+    const TimePoint t0 = SteadyClock::now();
+    while (msBetween(t0, SteadyClock::now()) < seconds * 1000) {
+        const char* query = queries[exchanges % 4];
+        if (::write(fd, query, 4) != 4)
+            break;
+        char c = 0;
+        while (::read(fd, &c, 1) == 1 && c != '\r') { }
+        ++exchanges;
+    }
+    ::close(fd);
+    return double(exchanges) / seconds;
+}
+
+void load(bool quick)
+{
+    SimulatorProcess sim;
+    if (!sim.start()) {
+        fail("the simulator did not start");
+        return;
+    }
+    const double seconds = quick ? 2 : 60;
+    const double direct = directExchangesPerSecond(sim.device(), quick ? 1 : 10);
+    Hub hub;
+    const quint16 share = freePort();
+    const quint16 door = freePort();
+    if (direct <= 0 || !hub.start(projector(QStringLiteral("a101"), sim.device(), share, door))) {
+        fail("the hub did not start");
+        return;
+    }
+    const int controllers = quick ? 4 : 64;
+    std::atomic<bool> stop{false};
+    std::atomic<long> answers{0}, shareExchanges{0}, wrong{0}, lost{0};
+    std::vector<std::thread> threads;
+    threads.reserve(std::size_t(controllers) + 4);
+    for (int i = 0; i < controllers; ++i) {
+        threads.emplace_back([&, i] {
+            Client client(door);
+            if (!client.ok() || client.line().isEmpty()) {
+                ++lost;
+                return;
+            }
+            const char* bodies[] = {"POWR", "LAMP", "INPT", "AVMT"};
+            for (long n = i; !stop; ++n) {
+                const QByteArray body = bodies[n % 4];
+                if (!client.send("%1" + body + " ?\r")) {
+                    ++lost;
+                    return;
+                }
+                const QByteArray answer = client.line();
+                if (answer.isEmpty()) {
+                    ++lost;
+                    return;
+                }
+                (answer.startsWith("%1" + body + '=') ? answers : wrong)++;
+            }
+        });
+    }
+    // Each share client asks its own question, whose answer has a shape of its own.
+    const std::pair<const char*, const char*> questions[]
+        = {{"CR1\r", "1\r"}, {"CR3\r", "01234\r"}, {"CR4\r", "11\r"}, {"CR9\r", "TK600\r"}};
+    for (const auto& pair : questions) {
+        threads.emplace_back([&, question = pair.first, reply = pair.second] {
+            Client client(share);
+            while (!stop) {
+                if (!client.send(question)) {
+                    ++lost;
+                    return;
+                }
+                const QByteArray answer = client.line();
+                if (answer.isEmpty()) {
+                    ++lost;
+                    return;
+                }
+                (answer == reply ? shareExchanges : wrong)++;
+            }
+        });
+    }
+    const double cpu0 = hub.cpuSeconds();
+    const TimePoint t0 = SteadyClock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double cpu = hub.cpuSeconds() - cpu0;
+    const double elapsed = msBetween(t0, SteadyClock::now()) / 1000;
+    const qint64 rss = hub.status("VmRSS:");
+    stop = true;
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const double use = double(shareExchanges) / elapsed / direct;
+    printRow(QStringLiteral("%1 PJLink + 4 share clients, %2 s: replies").arg(controllers).arg(seconds),
+        QStringLiteral("%1 PJLink, %2 share").arg(answers.load()).arg(shareExchanges.load()),
+        QStringLiteral("wrong %1, lost %2").arg(wrong.load()).arg(lost.load()), QStringLiteral("none wrong or lost"),
+        verdict(wrong == 0 && lost == 0));
+    printRow(QStringLiteral("line's use by the share clients"),
+        QStringLiteral("%1/s (%2%)").arg(double(shareExchanges) / elapsed, 0, 'f', 0).arg(use * 100, 0, 'f', 1),
+        QStringLiteral("alone on the device %1/s").arg(direct, 0, 'f', 0), QStringLiteral(">= 90%"),
+        verdict(use >= 0.9));
+    printRow(QStringLiteral("hub under that load: CPU, resident"),
+        QStringLiteral("%1% of a core, %2 MB").arg(cpu / elapsed * 100, 0, 'f', 1).arg(double(rss) / 1024, 0, 'f', 1),
+        QString(), QString(), QString());
+}
+
+void fleet(bool quick)
+{
+    const int count = quick ? 4 : 32;
+    std::vector<std::unique_ptr<SimulatorProcess>> sims;
+    QString config = QStringLiteral("poll-interval-ms = 10000\n");
+    for (int i = 0; i < count; ++i) {
+        sims.push_back(std::make_unique<SimulatorProcess>());
+        if (!sims.back()->start()) {
+            fail("a simulator did not start");
+            return;
+        }
+        config += projector(QStringLiteral("p%1").arg(i), sims.back()->device(), freePort(), freePort());
+    }
+    Hub hub;
+    if (!hub.start(config)) {
+        fail("the hub did not start");
+        return;
+    }
+    // The first round is over within a few seconds; the next comes 10 s
+    // after the start.
+    std::this_thread::sleep_for(std::chrono::seconds(quick ? 2 : 4));
+    const qint64 before = hub.wakeUps();
+    std::this_thread::sleep_for(std::chrono::seconds(quick ? 1 : 4));
+    const qint64 wakeUps = hub.wakeUps() - before;
+    const qint64 rss = hub.status("VmRSS:");
+    printRow(QStringLiteral("%1 projectors: resident size").arg(count),
+        QStringLiteral("%1 MB").arg(double(rss) / 1024, 0, 'f', 1), QString(), QStringLiteral("under 25 MB"),
+        verdict(rss < 25 * 1024));
+    printRow(QStringLiteral("%1 projectors: wake-ups between polls, %2 s").arg(count).arg(quick ? 1 : 4),
+        QString::number(wakeUps), QString(), QStringLiteral("0"), verdict(wakeUps == 0));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption quickOption(
+        QStringLiteral("quick"), QStringLiteral("Run each figure briefly (a smoke run, figures meaningless)."));
+    parser.addOption(quickOption);
+    if (const std::optional<int> status
+        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-hub-bench [--quick]")))
+        return *status;
+    const bool quick = parser.isSet(quickOption);
+    std::printf("orva-hub, %d cores%s\n\n", QThread::idealThreadCount(),
+        quick ? ", quick run: figures are not meaningful" : "");
+    printTableHeader();
+    roundTrip(quick);
+    load(quick);
+    fleet(quick);
+    if (measurementFailed)
+        std::fprintf(stderr, "orva-hub-bench: a figure could not be measured\n");
+    return measurementFailed ? 1 : 0;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "engine/line/SerialLine.h"
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HubConfig.h"
+#include "hub/HubLog.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace orva::hub {
+
+class PjlinkDoor;
+class Projector;
+class ShareDoor;
+
+// Everything orva-hub serves: a projector for each configured one, each
+// with its doors on every listen address. Lines come from a factory, so
+// that tests run the hub on fake lines.
+class Hub : public QObject
+{
+    Q_OBJECT
+public:
+    using LineFactory = std::function<std::unique_ptr<SerialLine>(const ProjectorConfig&)>;
+
+    Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    ~Hub() override;
+
+    // Binds every door on every listen address. False, with "ADDRESS:PORT
+    // (door of PROJECTOR): reason" in *error, at the first that cannot be.
+    bool listen(QString* error);
+    // Opens every line and starts polling; a line that cannot be opened is
+    // logged and tried again later.
+    void start();
+    // Closes every line.
+    void stop();
+
+    const std::vector<std::unique_ptr<Projector>>& projectors() const { return m_projectors; }
+
+private:
+    HubConfig m_config;
+    const HubLog& m_log;
+    std::vector<std::unique_ptr<Projector>> m_projectors;
+    std::vector<std::unique_ptr<ShareDoor>> m_shareDoors;
+    std::vector<std::unique_ptr<PjlinkDoor>> m_pjlinkDoors;
+};
+
+} // namespace orva::hub

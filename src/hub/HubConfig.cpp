@@ -1,0 +1,313 @@
+#include "hub/HubConfig.h"
+
+#include "engine/line/LineAddress.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <toml++/toml.h>
+
+#include <sys/stat.h>
+
+#include <functional>
+#include <string_view>
+
+namespace orva::hub {
+
+namespace {
+
+// Where a message points: the file and the place of a key or value in it.
+class Reporter
+{
+public:
+    Reporter(QString path, ConfigResult& result)
+        : m_path(std::move(path))
+        , m_result(result)
+    {
+    }
+
+    void error(const toml::source_region& where, const QString& key, const QString& reason)
+    {
+        m_result.errors.append(place(where) + key + QStringLiteral(": ") + reason);
+    }
+    void warning(const toml::source_region& where, const QString& key, const QString& reason)
+    {
+        m_result.warnings.append(place(where) + key + QStringLiteral(": ") + reason);
+    }
+    void fileError(const QString& reason) { m_result.errors.append(m_path + QStringLiteral(": ") + reason); }
+    const QString& path() const { return m_path; }
+
+private:
+    QString place(const toml::source_region& where) const
+    {
+        return QStringLiteral("%1:%2:%3: ").arg(m_path).arg(where.begin.line).arg(where.begin.column);
+    }
+
+    QString m_path;
+    ConfigResult& m_result;
+};
+
+QString qstr(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// An integer value in [low, high], or nothing (with an error).
+std::optional<qint64> integerIn(
+    Reporter& report, const toml::node& node, const QString& key, qint64 low, qint64 high, const QString& range)
+{
+    const auto* value = node.as_integer();
+    if (!value) {
+        report.error(node.source(), key, QStringLiteral("must be a whole number"));
+        return std::nullopt;
+    }
+    const qint64 number = value->get();
+    if (number < low || number > high) {
+        report.error(node.source(), key, QStringLiteral("%1 is out of range (%2)").arg(number).arg(range));
+        return std::nullopt;
+    }
+    return number;
+}
+
+std::optional<QString> text(Reporter& report, const toml::node& node, const QString& key)
+{
+    const auto* value = node.as_string();
+    if (!value) {
+        report.error(node.source(), key, QStringLiteral("must be a string in quotes"));
+        return std::nullopt;
+    }
+    return qstr(value->get());
+}
+
+std::optional<quint16> tcpPort(Reporter& report, const toml::node& node, const QString& key)
+{
+    const auto number = integerIn(report, node, key, 0, 65535, QStringLiteral("0 for none, or 1 to 65535"));
+    return number ? std::optional<quint16>(quint16(*number)) : std::nullopt;
+}
+
+void readListen(Reporter& report, const toml::node& node, HubConfig& config)
+{
+    const QString key = QStringLiteral("listen");
+    const auto* array = node.as_array();
+    if (!array || array->empty()) {
+        report.error(node.source(), key, QStringLiteral("must be a list of IP addresses, e.g. [\"127.0.0.1\"]"));
+        return;
+    }
+    config.listen.clear();
+    for (const toml::node& element : *array) {
+        const auto address = text(report, element, key);
+        if (!address)
+            continue;
+        if (QHostAddress(*address).isNull()) {
+            report.error(element.source(), key, QStringLiteral("\"%1\" is not an IP address").arg(*address));
+            continue;
+        }
+        if (config.listen.contains(*address)) {
+            report.error(element.source(), key, QStringLiteral("\"%1\" is given twice").arg(*address));
+            continue;
+        }
+        config.listen.append(*address);
+    }
+}
+
+// The keys of one [[projector]] table, each with how it is read.
+void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& projector, bool& named)
+{
+    static const QRegularExpression namePattern(QStringLiteral("^[a-z0-9-]{1,32}$"));
+    for (const auto& [tomlKey, node] : table) {
+        const QString key = qstr(tomlKey.str());
+        if (key == QLatin1String("name")) {
+            if (const auto name = text(report, node, key)) {
+                if (namePattern.match(*name).hasMatch()) {
+                    projector.name = *name;
+                    named = true;
+                } else {
+                    report.error(node.source(), key,
+                        QStringLiteral("\"%1\": use 1 to 32 lower-case letters, digits and '-'").arg(*name));
+                }
+            }
+        } else if (key == QLatin1String("line")) {
+            if (const auto line = text(report, node, key)) {
+                QString why;
+                if (LineAddress::parse(*line, &why))
+                    projector.line = *line;
+                else
+                    report.error(node.source(), key, QStringLiteral("\"%1\": %2").arg(*line, why));
+            }
+        } else if (key == QLatin1String("speed")) {
+            const auto* value = node.as_integer();
+            if (value && (value->get() == 19200 || value->get() == 9600))
+                projector.speed = value->get() == 9600 ? LineSpeed::Baud9600 : LineSpeed::Baud19200;
+            else
+                report.error(node.source(), key, QStringLiteral("must be 19200 or 9600"));
+        } else if (key == QLatin1String("share-port")) {
+            if (const auto port = tcpPort(report, node, key))
+                projector.sharePort = *port;
+        } else if (key == QLatin1String("pjlink-port")) {
+            if (const auto port = tcpPort(report, node, key))
+                projector.pjlinkPort = *port;
+        } else if (key == QLatin1String("pjlink-password")) {
+            if (const auto password = text(report, node, key)) {
+                const bool printable = std::all_of(
+                    password->begin(), password->end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
+                if (password->size() > 32 || !printable)
+                    report.error(
+                        node.source(), key, QStringLiteral("at most 32 printable ASCII characters, no blanks"));
+                else
+                    projector.pjlinkPassword = *password;
+            }
+        } else {
+            report.error(tomlKey.source(), key, QStringLiteral("unknown key in [[projector]]"));
+        }
+    }
+}
+
+bool isLoopback(const QString& address)
+{
+    return QHostAddress(address).isLoopback();
+}
+
+// Checks that span the whole file: names and ports unique, passwords where
+// the doors are reachable from elsewhere, a file that keeps them to itself.
+void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result, std::optional<uint> fileMode)
+{
+    HubConfig& config = *result.config;
+    const toml::array* tables = root["projector"].as_array();
+    QSet<QString> names;
+    QHash<quint16, QString> ports;
+    const bool everyLoopback = std::all_of(config.listen.begin(), config.listen.end(), isLoopback);
+    bool holdsSecret = false;
+    for (qsizetype i = 0; i < config.projectors.size(); ++i) {
+        const ProjectorConfig& projector = config.projectors.at(i);
+        const toml::table& table = *(*tables)[std::size_t(i)].as_table();
+        const auto where = [&table](const char* key) {
+            const toml::node* node = table.get(key);
+            return node ? node->source() : table.source();
+        };
+        if (names.contains(projector.name))
+            report.error(where("name"), QStringLiteral("name"),
+                QStringLiteral("\"%1\" names another projector already").arg(projector.name));
+        names.insert(projector.name);
+        for (const auto& [key, port] :
+            {std::pair{"share-port", projector.sharePort}, std::pair{"pjlink-port", projector.pjlinkPort}}) {
+            if (port == 0)
+                continue;
+            const QString door = projector.name + QLatin1Char(' ') + QLatin1String(key);
+            if (ports.contains(port))
+                report.error(where(key), QLatin1String(key),
+                    QStringLiteral("port %1 is taken by %2 already").arg(port).arg(ports.value(port)));
+            else
+                ports.insert(port, door);
+        }
+        holdsSecret = holdsSecret || (projector.pjlinkPassword && !projector.pjlinkPassword->isEmpty());
+        if (projector.pjlinkPort != 0 && !everyLoopback) {
+            if (!projector.pjlinkPassword)
+                report.error(where("pjlink-port"), QStringLiteral("pjlink-port"),
+                    QStringLiteral("a PJLink door on an address other than loopback needs pjlink-password "
+                                   "(or pjlink-password = \"\" to allow anybody on the network)"));
+            else if (projector.pjlinkPassword->isEmpty())
+                report.warning(where("pjlink-password"), QStringLiteral("pjlink-password"),
+                    QStringLiteral("empty: anybody who reaches %1 may control projector %2")
+                        .arg(config.listen.join(QStringLiteral(", ")), projector.name));
+        }
+    }
+    if (holdsSecret && fileMode && (*fileMode & 07) != 0)
+        report.fileError(QStringLiteral("holds a password but its mode %1 lets others read it "
+                                        "(chmod o-rwx %2)")
+                             .arg(*fileMode & 0777, 4, 8, QLatin1Char('0'))
+                             .arg(report.path()));
+}
+
+} // namespace
+
+ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::optional<uint> fileMode)
+{
+    ConfigResult result;
+    Reporter report(path, result);
+    toml::table root;
+    try {
+        root = toml::parse(std::string_view(bytes.constData(), std::size_t(bytes.size())), path.toStdString());
+    } catch (const toml::parse_error& failure) {
+        const toml::source_region& where = failure.source();
+        result.errors.append(QStringLiteral("%1:%2:%3: %4")
+                                 .arg(path)
+                                 .arg(where.begin.line)
+                                 .arg(where.begin.column)
+                                 .arg(qstr(failure.description())));
+        return result;
+    }
+
+    HubConfig config;
+    for (const auto& [tomlKey, node] : root) {
+        const QString key = qstr(tomlKey.str());
+        if (key == QLatin1String("listen")) {
+            readListen(report, node, config);
+        } else if (key == QLatin1String("poll-interval-ms")) {
+            if (const auto ms
+                = integerIn(report, node, key, 0, 86'400'000, QStringLiteral("0 for never, or up to 86400000")))
+                config.pollIntervalMs = int(*ms);
+        } else if (key == QLatin1String("reply-timeout-ms")) {
+            if (const auto ms = integerIn(report, node, key, 10, 60'000, QStringLiteral("10 to 60000")))
+                config.replyTimeoutMs = int(*ms);
+        } else if (key == QLatin1String("projector")) {
+            const toml::array* tables = node.as_array();
+            if (!tables || !tables->is_array_of_tables()) {
+                report.error(node.source(), key, QStringLiteral("must be written as [[projector]] tables"));
+                continue;
+            }
+            for (const toml::node& element : *tables) {
+                ProjectorConfig projector;
+                bool named = false;
+                readProjector(report, *element.as_table(), projector, named);
+                if (!named && !element.as_table()->contains("name"))
+                    report.error(element.source(), QStringLiteral("name"), QStringLiteral("missing in [[projector]]"));
+                if (projector.line.isEmpty() && !element.as_table()->contains("line"))
+                    report.error(element.source(), QStringLiteral("line"), QStringLiteral("missing in [[projector]]"));
+                config.projectors.append(projector);
+            }
+        } else {
+            report.error(tomlKey.source(), key, QStringLiteral("unknown key"));
+        }
+    }
+    if (!result.errors.isEmpty())
+        return result;
+    if (config.projectors.isEmpty()) {
+        report.fileError(QStringLiteral("no [[projector]]: nothing to serve"));
+        return result;
+    }
+    result.config = config;
+    checkAcross(report, root, result, fileMode);
+    if (!result.errors.isEmpty())
+        result.config.reset();
+    return result;
+}
+
+ConfigResult readHubConfig(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        ConfigResult result;
+        result.errors.append(path + QStringLiteral(": ") + file.errorString());
+        return result;
+    }
+    // The configuration is small; anything large is not one.
+    constexpr qint64 Limit = 1 << 20;
+    const QByteArray bytes = file.read(Limit + 1);
+    if (bytes.size() > Limit) {
+        ConfigResult result;
+        result.errors.append(path + QStringLiteral(": larger than 1 MiB"));
+        return result;
+    }
+    struct stat info
+    {
+    };
+    std::optional<uint> mode;
+    if (::fstat(file.handle(), &info) == 0)
+        mode = uint(info.st_mode);
+    return parseHubConfig(bytes, path, mode);
+}
+
+} // namespace orva::hub

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/line/SerialLine.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <optional>
+
+namespace orva::hub {
+
+// One projector the hub owns: its line and the doors that share it.
+struct ProjectorConfig
+{
+    QString name; // [a-z0-9-]{1,32}, unique; in every log line
+    QString line; // a device path, rfc2217://HOST:PORT or tcp://HOST:PORT
+    LineSpeed speed = LineSpeed::Baud19200;
+    quint16 sharePort = 0;                 // frame door for the panel and orva-ctl; 0 = none
+    quint16 pjlinkPort = 0;                // PJLink class 1 door; 0 = none
+    std::optional<QString> pjlinkPassword; // absent: no authentication
+};
+
+// The whole configuration of orva-hub, as read from its TOML file.
+struct HubConfig
+{
+    QStringList listen{QStringLiteral("127.0.0.1")}; // addresses every door binds
+    int pollIntervalMs = 5000;                       // 0: never poll
+    int replyTimeoutMs = 500;                        // per frame
+    QList<ProjectorConfig> projectors;
+};
+
+// What reading a configuration found: the configuration, or the errors
+// ("FILE:LINE:COLUMN: KEY: REASON", one a line); warnings either way.
+struct ConfigResult
+{
+    std::optional<HubConfig> config;
+    QStringList errors;
+    QStringList warnings;
+};
+
+// Reads and checks a configuration file. Unknown keys, wrong types, values
+// out of range, duplicate names and ports are errors; so is a file holding a
+// password that others than its owner and group may read, and a PJLink door
+// on an address other than loopback without a password (unless the password
+// is set to "" explicitly, which is only warned about).
+ConfigResult readHubConfig(const QString& path);
+
+// The same for a text already read; path only names it in messages, and
+// fileMode (the file's permission bits) is checked when given.
+ConfigResult parseHubConfig(const QByteArray& text, const QString& path, std::optional<uint> fileMode);
+
+} // namespace orva::hub

@@ -1,0 +1,102 @@
+#include "hub/HubProgram.h"
+
+#include "engine/StopSignals.h"
+#include "engine/line/LineFactory.h"
+#include "engine/timing/QtClock.h"
+#include "hub/Hub.h"
+#include "hub/HubConfig.h"
+#include "hub/HubLog.h"
+#include "hub/SystemdNotify.h"
+#include "orva/Version.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace orva::hub {
+
+namespace {
+
+constexpr int BadUsage = 2;
+constexpr int CannotListen = 3;
+
+void say(std::FILE* stream, const QString& text)
+{
+    std::fputs(text.toUtf8().append('\n').constData(), stream);
+}
+
+} // namespace
+
+int runHub(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("orva-hub"));
+    QCoreApplication::setApplicationVersion(QLatin1String(VersionText));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Shares each projector's serial line between the panel, scripts and PJLink room controllers."));
+    const QCommandLineOption config({QStringLiteral("c"), QStringLiteral("config")},
+        QStringLiteral("Read the configuration from FILE (default /etc/orva/hub.toml)."), QStringLiteral("FILE"),
+        QStringLiteral("/etc/orva/hub.toml"));
+    const QCommandLineOption check(
+        QStringLiteral("check"), QStringLiteral("Check the configuration, report and exit (0 good, 2 bad)."));
+    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")},
+        QStringLiteral("Log every frame: who sent it, through which door, and how it ended."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    parser.addOptions({config, check, verbose, help, version});
+    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
+        const QString why = parser.errorText().isEmpty()
+            ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
+            : parser.errorText();
+        say(stderr, QStringLiteral("orva-hub: %1\nTry 'orva-hub --help'.").arg(why));
+        return BadUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(parser.helpText().toUtf8().constData(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+    if (parser.isSet(version)) {
+        say(stdout, QStringLiteral("orva-hub %1").arg(QLatin1String(VersionText)));
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+
+    const HubLog log(parser.isSet(verbose));
+    const QString path = parser.value(config);
+    const ConfigResult read = readHubConfig(path);
+    for (const QString& warning : read.warnings)
+        log.warning(QString(), warning);
+    for (const QString& error : read.errors)
+        log.error(QString(), error);
+    if (!read.config)
+        return BadUsage;
+    if (parser.isSet(check)) {
+        say(stdout, QStringLiteral("%1: good (%2 projectors)").arg(path).arg(read.config->projectors.size()));
+        return 0;
+    }
+
+    QtClock clock;
+    Hub hub(
+        *read.config, [](const ProjectorConfig&) { return makeLine(); }, clock, log);
+    QString why;
+    if (!hub.listen(&why)) {
+        log.error(QString(), QStringLiteral("cannot listen on %1").arg(why));
+        return CannotListen;
+    }
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &app, [&log](int signalNumber) {
+        log.info(QString(), QStringLiteral("%1: closing the lines").arg(StopSignals::name(signalNumber)));
+        notifySystemd("STOPPING=1");
+        QCoreApplication::quit();
+    });
+    hub.start();
+    log.info(QString(), QStringLiteral("serving %1 projectors").arg(read.config->projectors.size()));
+    notifySystemd("READY=1");
+    const int status = QCoreApplication::exec();
+    hub.stop();
+    return status;
+}
+
+} // namespace orva::hub

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HubLog.h"
+
+#include "hub/TcpDoor.h"
+
+#include <QList>
+
+#include <memory>
+
+class QTcpServer;
+
+namespace orva::hub {
+
+class PjlinkSession;
+class Projector;
+
+// The PJLink class 1 door of one projector (TCP, usually port 4352): accepts
+// controllers' connections and gives each a PjlinkSession. At most
+// MaxConnections at once; one more is closed at once, with a log line.
+class PjlinkDoor : public TcpDoor
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxConnections = 64;
+
+    PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    ~PjlinkDoor() override;
+
+    int connectionCount() const { return m_connections; }
+
+private:
+    void onNewConnection(QTcpServer& server) override;
+
+    Projector& m_projector;
+    Clock& m_clock;
+    const HubLog& m_log;
+    int m_connections = 0;
+    quint64 m_nextConnection = 1;
+};
+
+} // namespace orva::hub

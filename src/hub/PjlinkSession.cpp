@@ -1,0 +1,222 @@
+#include "hub/PjlinkSession.h"
+
+#include "hub/PjlinkCodec.h"
+
+#include <QRandomGenerator>
+
+namespace orva::hub {
+
+namespace {
+
+// Lines waiting behind the one being answered, in bytes, at most.
+constexpr qsizetype MaxBuffered = 4 * MaxLineLength;
+
+QByteArray freshRandom()
+{
+    return QByteArray::number(QRandomGenerator::system()->generate(), 16).rightJustified(8, '0');
+}
+
+// How a request to the projector that did not go well reads in PJLink:
+// the projector said no (or answered text where an acknowledgement was
+// due) is "not now", silence or a failed line a failure.
+PjlinkError errorOf(const ExchangeResult& result)
+{
+    switch (result.outcome) {
+    case ExchangeOutcome::ErrorReply:
+    case ExchangeOutcome::Refused:
+    case ExchangeOutcome::QueueFull:
+    case ExchangeOutcome::Replied:
+        return PjlinkError::Unavailable;
+    case ExchangeOutcome::Acknowledged:
+    case ExchangeOutcome::TimedOut:
+    case ExchangeOutcome::LineFailed:
+        break;
+    }
+    return PjlinkError::Failure;
+}
+
+QByteArray answerOf(const QByteArray& body, const std::variant<QByteArray, PjlinkError>& result)
+{
+    return std::holds_alternative<QByteArray>(result) ? pjlinkAnswer(body, std::get<QByteArray>(result))
+                                                      : pjlinkAnswer(body, std::get<PjlinkError>(result));
+}
+
+} // namespace
+
+PjlinkSession::PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, Projector::Requester requester,
+    QString peer, Write onWrite, Close onClose)
+    : m_projector(projector)
+    , m_log(log)
+    , m_requester(requester)
+    , m_peer(std::move(peer))
+    , m_write(std::move(onWrite))
+    , m_close(std::move(onClose))
+    , m_idle(clock.createTimer(QStringLiteral("pjlink idle"), IdleTimeoutMs))
+{
+    const std::optional<QString>& password = m_projector.config().pjlinkPassword;
+    if (password && !password->isEmpty())
+        m_random = freshRandom();
+    m_idle->setHandler([this] {
+        close(QStringLiteral("closed after %1 s without a request").arg(IdleTimeoutMs / 1000), LogLevel::Debug);
+    });
+    m_idle->setEnabled(true);
+}
+
+PjlinkSession::~PjlinkSession()
+{
+    // No answer of the projector reaches a session that is gone.
+    m_projector.forget(m_requester);
+}
+
+QByteArray PjlinkSession::greeting() const
+{
+    return pjlinkGreeting(m_random);
+}
+
+void PjlinkSession::receive(const QByteArray& bytes)
+{
+    if (m_closed)
+        return;
+    m_buffer += bytes;
+    m_idle->setInterval(IdleTimeoutMs); // counts again from now
+    if (m_buffer.size() > MaxBuffered) {
+        close(QStringLiteral("closed: requests pile up unanswered"), LogLevel::Warning);
+        return;
+    }
+    takeLines();
+}
+
+void PjlinkSession::takeLines()
+{
+    while (!m_busy && !m_closed) {
+        const qsizetype end = m_buffer.indexOf('\r');
+        if (end >= MaxLineLength || (end < 0 && m_buffer.size() >= MaxLineLength)) {
+            close(QStringLiteral("closed: a request longer than %1 bytes").arg(MaxRequestLength), LogLevel::Warning);
+            return;
+        }
+        if (end < 0)
+            return;
+        const QByteArray line = m_buffer.first(end);
+        m_buffer.remove(0, end + 1);
+        handle(line);
+    }
+}
+
+void PjlinkSession::handle(const QByteArray& line)
+{
+    const PjlinkParse parse = parsePjlinkRequest(line);
+    if (m_random) {
+        const QByteArray expected = pjlinkDigest(*m_random, m_projector.config().pjlinkPassword->toUtf8());
+        if (!parse.request || !digestsMatch(parse.request->digest, expected)) {
+            m_write(pjlinkAuthError());
+            close(QStringLiteral("authentication failed; closed"), LogLevel::Warning);
+            return;
+        }
+        m_random.reset();
+    }
+    if (!parse.request) {
+        if (parse.answerable)
+            answer(pjlinkAnswer(parse.body, PjlinkError::Undefined));
+        else
+            close(QStringLiteral("closed: not a PJLink class 1 request"), LogLevel::Warning);
+        return;
+    }
+    carryOut(planPjlink(*parse.request, m_projector.name()));
+}
+
+void PjlinkSession::carryOut(const PjlinkPlan& plan)
+{
+    if (plan.error) {
+        answer(pjlinkAnswer(plan.body, *plan.error));
+        return;
+    }
+    if (plan.commands.empty() && plan.reads.empty()) {
+        answer(pjlinkAnswer(plan.body, plan.value));
+        return;
+    }
+    // Everything else needs the projector, and its line is down.
+    if (!m_projector.isLineOpen()) {
+        answer(pjlinkAnswer(plan.body, PjlinkError::Failure));
+        return;
+    }
+    m_busy = true;
+    if (!plan.commands.empty())
+        sendCommands(plan, 0);
+    else
+        readValues(plan);
+}
+
+void PjlinkSession::sendCommands(const PjlinkPlan& plan, std::size_t next)
+{
+    if (next == plan.commands.size()) {
+        answer(pjlinkAnswer(plan.body, QByteArray("OK")));
+        return;
+    }
+    m_projector.submit(m_requester, m_peer, ExchangeRequest::of(plan.commands[next], m_projector.replyTimeoutMs()),
+        [this, plan, next](const ExchangeResult& result) {
+            if (result.outcome == ExchangeOutcome::Acknowledged)
+                sendCommands(plan, next + 1);
+            else
+                answer(pjlinkAnswer(plan.body, errorOf(result)));
+        });
+}
+
+void PjlinkSession::readValues(const PjlinkPlan& plan)
+{
+    m_values = PjlinkValues{};
+    m_readError.reset();
+    m_readsLeft = int(plan.reads.size());
+    for (const StatusQuery query : plan.reads) {
+        if (const ReplyValue* fresh = m_projector.freshValue(query)) {
+            m_values[std::size_t(query)] = *fresh;
+            readDone(plan.body);
+            continue;
+        }
+        m_projector.submit(m_requester, m_peer, ExchangeRequest::of(queryCommand(query), m_projector.replyTimeoutMs()),
+            [this, query, body = plan.body](const ExchangeResult& result) {
+                if (result.outcome == ExchangeOutcome::Replied
+                    && !std::holds_alternative<std::monostate>(result.value)) {
+                    m_values[std::size_t(query)] = result.value;
+                } else {
+                    // Text that reads as no value is a projector out of order.
+                    const PjlinkError error
+                        = result.outcome == ExchangeOutcome::Replied ? PjlinkError::Failure : errorOf(result);
+                    if (!m_readError || error == PjlinkError::Failure)
+                        m_readError = error;
+                }
+                readDone(body);
+            });
+    }
+}
+
+void PjlinkSession::readDone(const QByteArray& body)
+{
+    if (--m_readsLeft > 0)
+        return;
+    if (m_readError)
+        answer(pjlinkAnswer(body, *m_readError));
+    else
+        answer(answerOf(body, answerPjlinkQuery(body, m_values)));
+}
+
+void PjlinkSession::answer(const QByteArray& text)
+{
+    m_write(text);
+    m_busy = false;
+    // The next request waiting is taken from the event loop, not from
+    // inside the projector's handler that answered this one.
+    if (!m_buffer.isEmpty())
+        QMetaObject::invokeMethod(this, &PjlinkSession::takeLines, Qt::QueuedConnection);
+}
+
+void PjlinkSession::close(const QString& why, LogLevel level)
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_idle->setEnabled(false);
+    m_projector.forget(m_requester);
+    m_close(why, level);
+}
+
+} // namespace orva::hub

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HubLog.h"
+#include "hub/PjlinkMapping.h"
+#include "hub/Projector.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace orva::hub {
+
+// One PJLink controller's connection, apart from its socket: greets, checks
+// the digest of the first request when a password is set, answers requests
+// one at a time through the projector, and closes after 30 s of silence or
+// on a request it cannot take. What it sends and when it closes go through
+// the two callbacks; every answer is one call of write, as PJLink
+// controllers read each chunk as one whole answer.
+class PjlinkSession : public QObject
+{
+    Q_OBJECT
+public:
+    using Write = std::function<void(const QByteArray&)>;
+    using Close = std::function<void(const QString& why, LogLevel level)>;
+
+    PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer,
+        Write onWrite, Close onClose);
+    ~PjlinkSession() override;
+
+    // What the connection is greeted with; call once, first.
+    QByteArray greeting() const;
+    // Bytes from the controller.
+    void receive(const QByteArray& bytes);
+
+    const QString& peer() const { return m_peer; }
+
+private:
+    void takeLines();
+    void handle(const QByteArray& line);
+    void carryOut(const PjlinkPlan& plan);
+    void sendCommands(const PjlinkPlan& plan, std::size_t next);
+    void readValues(const PjlinkPlan& plan);
+    void readDone(const QByteArray& body);
+    void answer(const QByteArray& text);
+    void close(const QString& why, LogLevel level);
+
+    Projector& m_projector;
+    const HubLog& m_log;
+    const Projector::Requester m_requester;
+    const QString m_peer;
+    Write m_write;
+    Close m_close;
+    std::unique_ptr<IntervalTimer> m_idle;
+    QByteArray m_buffer;
+    std::optional<QByteArray> m_random; // set while a digest is still due
+    bool m_busy = false;                // a request is being answered
+    bool m_closed = false;
+    // The reads of the query being answered.
+    PjlinkValues m_values{};
+    int m_readsLeft = 0;
+    std::optional<PjlinkError> m_readError;
+};
+
+} // namespace orva::hub

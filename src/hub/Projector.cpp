@@ -1,0 +1,276 @@
+#include "hub/Projector.h"
+
+#include "engine/line/LineAddress.h"
+#include "engine/protocol/Commands.h"
+#include "hub/PjlinkMapping.h"
+
+#include <algorithm>
+
+namespace orva::hub {
+
+namespace {
+
+// Requests waiting on one line, at most: every client of every door at its
+// own bound, and the poller's round.
+constexpr int MaxWaiting = 1024;
+
+// What the poller reads each round, besides the model once per opening.
+constexpr StatusQuery PolledValues[] = {StatusQuery::PowerState, StatusQuery::InputSource, StatusQuery::MuteState,
+    StatusQuery::LampHours, StatusQuery::LampMode, StatusQuery::Temperatures};
+
+bool isTransition(const ReplyValue& value)
+{
+    const auto* state = std::get_if<PowerState>(&value);
+    if (!state)
+        return false;
+    switch (*state) {
+    case PowerState::CountDown:
+    case PowerState::CoolingDown:
+    case PowerState::TemperatureWarningCooling:
+    case PowerState::CoolingDownPowerManagement:
+    case PowerState::CoolingDownAllLampsFailed:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString outcomeName(const ExchangeResult& result)
+{
+    switch (result.outcome) {
+    case ExchangeOutcome::Acknowledged:
+        return QStringLiteral("acknowledged");
+    case ExchangeOutcome::Refused:
+        return QStringLiteral("refused (NAK)");
+    case ExchangeOutcome::Replied:
+        return QStringLiteral("replied");
+    case ExchangeOutcome::ErrorReply:
+        return QStringLiteral("error reply");
+    case ExchangeOutcome::TimedOut:
+        return QStringLiteral("no reply in time");
+    case ExchangeOutcome::LineFailed:
+        return QStringLiteral("line failed: ") + (result.error ? result.error->text : QString());
+    case ExchangeOutcome::QueueFull:
+        return QStringLiteral("refused: queue full");
+    }
+    return QString();
+}
+
+} // namespace
+
+Projector::Projector(const ProjectorConfig& config, int pollIntervalMs, int replyTimeoutMs,
+    std::unique_ptr<SerialLine> line, Clock& clock, const HubLog& log, QObject* parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_pollIntervalMs(pollIntervalMs)
+    , m_replyTimeoutMs(replyTimeoutMs)
+    , m_clock(clock)
+    , m_log(log)
+    , m_line(std::move(line))
+    , m_exchange(std::make_unique<CommandExchange>(*m_line, clock, MaxWaiting))
+    , m_reopenTimer(clock.createTimer(QStringLiteral("reopen"), FirstRetryMs))
+    , m_pollTimer(clock.createTimer(QStringLiteral("poll"), std::max(1, pollIntervalMs)))
+    , m_powerTimer(clock.createTimer(QStringLiteral("power poll"), TransitionPollMs))
+{
+    m_reopenTimer->setHandler([this] {
+        m_reopenTimer->setEnabled(false);
+        openLine();
+    });
+    m_pollTimer->setHandler([this] { poll(); });
+    m_powerTimer->setHandler([this] { pollPower(); });
+    connect(m_line.get(), &SerialLine::deviceLost, this, &Projector::onLineDown);
+    connect(m_line.get(), &SerialLine::openFailed, this, &Projector::onLineDown);
+    connect(m_line.get(), &SerialLine::writeFailed, this, &Projector::onLineDown);
+    connect(m_exchange.get(), &CommandExchange::lateReply, this, [this](quint64 lastId, const QString& characters) {
+        if (lastId != 0 && lastId == m_lastEndedId)
+            Q_EMIT lateReply(m_lastEndedBy, characters);
+    });
+}
+
+Projector::~Projector()
+{
+    stop();
+}
+
+void Projector::start()
+{
+    m_stopped = false;
+    openLine();
+}
+
+void Projector::stop()
+{
+    m_stopped = true;
+    m_reopenTimer->setEnabled(false);
+    m_pollTimer->setEnabled(false);
+    m_powerTimer->setEnabled(false);
+    m_line->close();
+}
+
+void Projector::openLine()
+{
+    if (m_stopped)
+        return;
+    // The configuration was checked at start: the address reads.
+    const std::optional<LineAddress> address = LineAddress::parse(m_config.line);
+    if (!address || !m_line->open(*address, m_config.speed)) {
+        onLineDown(m_line->lastError());
+        return;
+    }
+    m_modelRead = false;
+    if (m_pollIntervalMs > 0) {
+        m_pollTimer->setEnabled(true);
+        poll();
+    }
+}
+
+void Projector::onLineDown(const LineError& error)
+{
+    m_line->close();
+    m_lastPollAnswered = false;
+    m_pollTimer->setEnabled(false);
+    m_powerTimer->setEnabled(false);
+    if (!m_downTold) {
+        m_log.warning(
+            m_config.name, QStringLiteral("line down (%1): %2").arg(lineErrorKindName(error.kind), error.text));
+        m_downTold = true;
+    }
+    scheduleReopen();
+}
+
+void Projector::scheduleReopen()
+{
+    if (m_stopped || m_reopenTimer->isEnabled())
+        return;
+    m_reopenTimer->setInterval(m_retryMs);
+    m_reopenTimer->setEnabled(true);
+    m_retryMs = std::min(m_retryMs * 2, LastRetryMs);
+}
+
+quint64 Projector::submit(
+    Requester requester, const QString& origin, const ExchangeRequest& request, CommandExchange::Handler done)
+{
+    int& queued = m_queued[requester];
+    if (requester != Poller && queued >= MaxPerRequester) {
+        m_log.warning(m_config.name,
+            QStringLiteral("%1: refused %2: more than %3 frames queued")
+                .arg(origin, request.code)
+                .arg(MaxPerRequester));
+        ExchangeResult refused;
+        refused.outcome = ExchangeOutcome::QueueFull;
+        refused.sentAtMs = refused.endedAtMs = m_clock.nowMs();
+        done(refused);
+        return 0;
+    }
+    ++queued;
+    const quint64 id = m_exchange->submit(
+        request, [this, requester, origin, request, done = std::move(done)](const ExchangeResult& result) {
+            m_owners.remove(result.id);
+            m_lastEndedId = result.id;
+            m_lastEndedBy = requester;
+            if (int& count = m_queued[requester]; --count <= 0)
+                m_queued.remove(requester);
+            learn(request, result);
+            m_log.debug(m_config.name,
+                QStringLiteral("%1: %2 -> %3 %4").arg(origin, request.code, outcomeName(result), result.reply));
+            if (done)
+                done(result);
+        });
+    if (id != 0) {
+        m_owners.insert(id, requester);
+        markChangedBy(request.code, id);
+    }
+    return id;
+}
+
+void Projector::forget(Requester requester)
+{
+    for (auto it = m_owners.begin(); it != m_owners.end();) {
+        if (it.value() == requester && m_exchange->cancel(it.key()))
+            it = m_owners.erase(it);
+        else
+            ++it;
+    }
+    m_queued.remove(requester);
+}
+
+const ReplyValue* Projector::freshValue(StatusQuery query) const
+{
+    const Cached& cached = m_cache[std::size_t(query)];
+    if (m_pollIntervalMs <= 0 || std::holds_alternative<std::monostate>(cached.value))
+        return nullptr;
+    if (cached.readById < m_changedBy[std::size_t(query)])
+        return nullptr;
+    if (m_clock.nowMs() - cached.readAtMs > m_pollIntervalMs)
+        return nullptr;
+    return &cached.value;
+}
+
+void Projector::markChangedBy(const QString& code, quint64 id)
+{
+    const std::optional<Command> command = commandOfCode(code);
+    if (command && commandEntry(*command).kind == CommandKind::Query)
+        return;
+    // A code the vocabulary does not know may change anything.
+    if (!command) {
+        m_changedBy.fill(id);
+        return;
+    }
+    for (const StatusQuery query : valuesChangedBy(*command))
+        m_changedBy[std::size_t(query)] = id;
+}
+
+void Projector::learn(const ExchangeRequest& request, const ExchangeResult& result)
+{
+    if (!request.decoding || result.outcome != ExchangeOutcome::Replied
+        || std::holds_alternative<std::monostate>(result.value))
+        return;
+    const StatusQuery query = *request.decoding;
+    Cached& cached = m_cache[std::size_t(query)];
+    const bool changed = cached.value != result.value;
+    cached.value = result.value;
+    cached.readAtMs = result.endedAtMs;
+    cached.readById = result.id;
+    if (query == StatusQuery::ModelName)
+        m_modelRead = true;
+    if (query == StatusQuery::PowerState)
+        m_powerTimer->setEnabled(m_line->isOpen() && m_pollIntervalMs > 0 && isTransition(result.value));
+    if (changed)
+        Q_EMIT valueChanged(query);
+}
+
+void Projector::poll()
+{
+    if (!m_line->isOpen() || m_pollsOutstanding > 0)
+        return;
+    std::vector<StatusQuery> round(std::begin(PolledValues), std::end(PolledValues));
+    if (!m_modelRead)
+        round.push_back(StatusQuery::ModelName);
+    for (const StatusQuery query : round) {
+        ++m_pollsOutstanding;
+        submit(Poller, QStringLiteral("poll"), ExchangeRequest::of(queryCommand(query), m_replyTimeoutMs),
+            [this](const ExchangeResult& result) {
+                --m_pollsOutstanding;
+                const bool answered = result.outcome == ExchangeOutcome::Replied
+                    || result.outcome == ExchangeOutcome::ErrorReply || result.outcome == ExchangeOutcome::Acknowledged;
+                if (answered && (!m_lastPollAnswered || m_downTold)) {
+                    if (m_downTold)
+                        m_log.info(m_config.name, QStringLiteral("answering again"));
+                    m_downTold = false;
+                    m_retryMs = FirstRetryMs;
+                }
+                m_lastPollAnswered = answered;
+            });
+    }
+}
+
+void Projector::pollPower()
+{
+    if (m_pollsOutstanding > 0)
+        return;
+    ++m_pollsOutstanding;
+    submit(Poller, QStringLiteral("poll"), ExchangeRequest::of(Command::StatusQuery, m_replyTimeoutMs),
+        [this](const ExchangeResult&) { --m_pollsOutstanding; });
+}
+
+} // namespace orva::hub

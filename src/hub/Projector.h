@@ -1,0 +1,125 @@
+#pragma once
+
+#include "engine/CommandExchange.h"
+#include "engine/line/SerialLine.h"
+#include "engine/protocol/ReplyValues.h"
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HubConfig.h"
+#include "hub/HubLog.h"
+
+#include <QHash>
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace orva::hub {
+
+// One projector as the hub owns it: its line, the one queue every door's
+// frames go through, the status poller and what it learned.
+//
+// Invariants it keeps:
+//  - one frame in flight on the line, first come first served across all
+//    doors; each result reaches the requester that asked for it, and none
+//    other;
+//  - a requester has at most MaxPerRequester requests queued; more are
+//    refused at once (QueueFull), never dropped;
+//  - the line is opened at start and, after any failure, again after 1 s,
+//    then 2, 4, ... up to 30 s between tries;
+//  - a cached value is fresh only when it was read after the last action
+//    that may have changed it was sent, and not longer ago than one poll
+//    interval.
+class Projector : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxPerRequester = 32;
+    static constexpr int FirstRetryMs = 1000;
+    static constexpr int LastRetryMs = 30'000;
+    // While the projector warms up or cools down its power is polled this often.
+    static constexpr int TransitionPollMs = 1000;
+
+    // Who asks: a door's client, or the poller (0). Chosen by the doors.
+    using Requester = quint64;
+    static constexpr Requester Poller = 0;
+
+    struct Cached
+    {
+        ReplyValue value;           // monostate: never read
+        std::int64_t readAtMs = -1; // on the hub's clock
+        quint64 readById = 0;       // the request that read it
+    };
+
+    Projector(const ProjectorConfig& config, int pollIntervalMs, int replyTimeoutMs, std::unique_ptr<SerialLine> line,
+        Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    ~Projector() override;
+
+    const QString& name() const { return m_config.name; }
+    const ProjectorConfig& config() const { return m_config; }
+    int replyTimeoutMs() const { return m_replyTimeoutMs; }
+
+    // Opens the line and starts polling.
+    void start();
+    // Closes the line; nothing is sent afterwards.
+    void stop();
+
+    // Queues a request of a requester; done is called once with its result
+    // (at once when refused). origin names the requester in the log
+    // ("share 127.0.0.1:40112").
+    quint64 submit(
+        Requester requester, const QString& origin, const ExchangeRequest& request, CommandExchange::Handler done);
+    // A requester went away: its waiting requests are dropped, unanswered.
+    void forget(Requester requester);
+
+    bool isLineOpen() const { return m_line->isOpen(); }
+    // The line is open and the last poll was answered.
+    bool isUp() const { return m_line->isOpen() && m_lastPollAnswered; }
+    // A value the doors may answer from without asking the projector.
+    const ReplyValue* freshValue(StatusQuery query) const;
+    const Cached& cached(StatusQuery query) const { return m_cache[std::size_t(query)]; }
+
+Q_SIGNALS:
+    // A value was read that differs from the one before.
+    void valueChanged(orva::StatusQuery query);
+    // Characters came with nothing in flight: the late reply to the last
+    // frame sent, which was this requester's.
+    void lateReply(orva::hub::Projector::Requester requester, const QString& characters);
+
+private:
+    void openLine();
+    void onLineDown(const LineError& error);
+    void scheduleReopen();
+    void poll();
+    void pollPower();
+    void learn(const ExchangeRequest& request, const ExchangeResult& result);
+    void markChangedBy(const QString& code, quint64 id);
+
+    ProjectorConfig m_config;
+    const int m_pollIntervalMs;
+    const int m_replyTimeoutMs;
+    Clock& m_clock;
+    const HubLog& m_log;
+    std::unique_ptr<SerialLine> m_line;
+    std::unique_ptr<CommandExchange> m_exchange;
+    std::unique_ptr<IntervalTimer> m_reopenTimer;
+    std::unique_ptr<IntervalTimer> m_pollTimer;
+    std::unique_ptr<IntervalTimer> m_powerTimer;
+    int m_retryMs = FirstRetryMs;
+    bool m_stopped = true;
+    bool m_downTold = false;
+    bool m_lastPollAnswered = false;
+    bool m_modelRead = false;
+    int m_pollsOutstanding = 0;
+    QHash<Requester, int> m_queued;
+    QHash<quint64, Requester> m_owners; // requests not yet ended
+    // The request that ended last and its requester, for a late reply.
+    quint64 m_lastEndedId = 0;
+    Requester m_lastEndedBy = Poller;
+    std::array<Cached, StatusQueryCount> m_cache{};
+    // Per value, the last request that may have changed it.
+    std::array<quint64, StatusQueryCount> m_changedBy{};
+};
+
+} // namespace orva::hub

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+
+namespace orva::hub {
+
+// A door of the hub: TCP servers on one port of every listen address, each
+// new connection handed to the door's own kind.
+class TcpDoor : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Listens on the address and port, besides any listened on before;
+    // false with the system's reason in *error when it cannot.
+    bool listen(const QString& address, quint16 port, QString* error);
+
+protected:
+    // A connection (or several) waits on the server.
+    virtual void onNewConnection(QTcpServer& server) = 0;
+};
+
+} // namespace orva::hub

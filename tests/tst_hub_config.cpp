@@ -1,0 +1,200 @@
+#include "hub/HubConfig.h"
+#include "hub/PjlinkCodec.h"
+#include "hub/ShareFraming.h"
+
+#include <QTest>
+
+#include <optional>
+
+using namespace orva;
+using namespace orva::hub;
+
+// orva-hub's configuration file and the PJLink door's request lines: what is
+// accepted, and the message for what is not.
+class TestHubConfig : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void files_data();
+    void files();
+    void requests_data();
+    void requests();
+    void authentication();
+    void shareFrames_data();
+    void shareFrames();
+};
+
+namespace {
+
+const QByteArray OneProjector = "[[projector]]\nname = \"a101\"\nline = \"/dev/ttyUSB0\"\n";
+
+} // namespace
+
+void TestHubConfig::files_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<QString>("error");   // a part of the first error; empty: accepted
+    QTest::addColumn<QString>("warning"); // a part of the first warning, if any
+
+    const uint privateMode = 0100640;
+    QTest::newRow("defaults") << OneProjector << privateMode << QString() << QString();
+    QTest::newRow("everything") << QByteArray("listen = [\"127.0.0.1\", \"::1\"]\npoll-interval-ms = 0\n"
+                                              "reply-timeout-ms = 800\n[[projector]]\nname = \"a-101\"\n"
+                                              "line = \"rfc2217://10.0.0.5:2000\"\nspeed = 9600\n"
+                                              "share-port = 5101\npjlink-port = 4352\npjlink-password = \"s3cret\"\n")
+                                << privateMode << QString() << QString();
+    QTest::newRow("unknown top key") << QByteArray("pol-interval-ms = 10\n") + OneProjector << privateMode
+                                     << "cfg.toml:1:1: pol-interval-ms: unknown key" << QString();
+    QTest::newRow("unknown projector key")
+        << OneProjector + "sped = 9600\n"
+        << privateMode << "cfg.toml:4:1: sped: unknown key in [[projector]]" << QString();
+    QTest::newRow("bad speed") << OneProjector + "speed = 4800\n"
+                               << privateMode << "cfg.toml:4:9: speed: must be 19200 or 9600" << QString();
+    QTest::newRow("port out of range") << OneProjector + "share-port = 70000\n"
+                                       << privateMode << "share-port: 70000 is out of range" << QString();
+    QTest::newRow("duplicate name") << OneProjector + OneProjector << privateMode
+                                    << "cfg.toml:5:8: name: \"a101\" names another projector already" << QString();
+    QTest::newRow("same port twice") << OneProjector + "share-port = 5101\npjlink-port = 5101\n"
+                                     << privateMode << "pjlink-port: port 5101 is taken by a101 share-port already"
+                                     << QString();
+    QTest::newRow("bad name") << QByteArray("[[projector]]\nname = \"A101\"\nline = \"/dev/x\"\n") << privateMode
+                              << "name: \"A101\": use 1 to 32 lower-case letters" << QString();
+    QTest::newRow("bad line") << QByteArray("[[projector]]\nname = \"a\"\nline = \"http://x:1\"\n") << privateMode
+                              << "cfg.toml:3:8: line: \"http://x:1\"" << QString();
+    QTest::newRow("missing line") << QByteArray("[[projector]]\nname = \"a\"\n") << privateMode
+                                  << "line: missing in [[projector]]" << QString();
+    QTest::newRow("no projector") << QByteArray("listen = [\"127.0.0.1\"]\n") << privateMode
+                                  << "cfg.toml: no [[projector]]" << QString();
+    QTest::newRow("not an address") << QByteArray("listen = [\"localhost\"]\n") + OneProjector << privateMode
+                                    << "listen: \"localhost\" is not an IP address" << QString();
+    QTest::newRow("syntax") << QByteArray("listen = [\n") << privateMode << "cfg.toml:1:12: " << QString();
+    QTest::newRow("world-readable password")
+        << OneProjector + "pjlink-port = 4352\npjlink-password = \"x\"\n"
+        << uint(0100644) << "cfg.toml: holds a password but its mode 0644 lets others read it" << QString();
+    QTest::newRow("world-readable, no password") << OneProjector << uint(0100644) << QString() << QString();
+    QTest::newRow("open network door without password")
+        << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "pjlink-port = 4352\n"
+        << privateMode << "pjlink-port: a PJLink door on an address other than loopback needs pjlink-password"
+        << QString();
+    QTest::newRow("open network door, empty password chosen")
+        << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "pjlink-port = 4352\npjlink-password = \"\"\n"
+        << privateMode << QString() << "pjlink-password: empty: anybody who reaches 0.0.0.0 may control projector a101";
+}
+
+void TestHubConfig::files()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(uint, mode);
+    QFETCH(QString, error);
+    QFETCH(QString, warning);
+
+    const ConfigResult result = parseHubConfig(text, QStringLiteral("cfg.toml"), mode);
+    if (error.isEmpty()) {
+        QVERIFY2(result.errors.isEmpty(), qPrintable(result.errors.join(QLatin1Char('\n'))));
+        QVERIFY(result.config.has_value());
+    } else {
+        QVERIFY(!result.config.has_value());
+        QVERIFY(!result.errors.isEmpty());
+        QVERIFY2(result.errors.first().contains(error), qPrintable(result.errors.first()));
+    }
+    if (!warning.isEmpty()) {
+        QVERIFY(!result.warnings.isEmpty());
+        QVERIFY2(result.warnings.first().contains(warning), qPrintable(result.warnings.first()));
+    }
+}
+
+void TestHubConfig::requests_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("parsed");
+    QTest::addColumn<QByteArray>("body");      // to answer under; empty: not answerable
+    QTest::addColumn<QByteArray>("parameter"); // when parsed
+    QTest::addColumn<QByteArray>("digest");
+
+    const QByteArray digest = QByteArray(32, 'a');
+    QTest::newRow("set") << QByteArray("%1POWR 1") << true << QByteArray("POWR") << QByteArray("1") << QByteArray();
+    QTest::newRow("query, lower case") << QByteArray("%1powr ?") << true << QByteArray("POWR") << QByteArray("?")
+                                       << QByteArray();
+    QTest::newRow("with digest") << QByteArray(32, 'A') + "%1INPT 12" << true << QByteArray("INPT") << QByteArray("12")
+                                 << digest;
+    QTest::newRow("no header") << QByteArray("POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("class 2 header") << QByteArray("%2POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("short digest") << QByteArray(31, 'a') + "%1POWR 1" << false << QByteArray() << QByteArray()
+                                  << QByteArray();
+    QTest::newRow("no separator") << QByteArray("%1POWR1") << false << QByteArray("POWR") << QByteArray()
+                                  << QByteArray();
+    QTest::newRow("no parameter") << QByteArray("%1POWR ") << false << QByteArray("POWR") << QByteArray()
+                                  << QByteArray();
+    QTest::newRow("short body") << QByteArray("%1PO") << false << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("control character") << QByteArray("%1NAME \x1b") << false << QByteArray("NAME") << QByteArray()
+                                       << QByteArray();
+    QTest::newRow("136 bytes") << QByteArray("%1INFO ") + QByteArray(129, 'X') << true << QByteArray("INFO")
+                               << QByteArray(129, 'X') << QByteArray();
+    QTest::newRow("137 bytes") << QByteArray("%1INFO ") + QByteArray(130, 'X') << false << QByteArray("INFO")
+                               << QByteArray() << QByteArray();
+}
+
+void TestHubConfig::requests()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, parsed);
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, parameter);
+    QFETCH(QByteArray, digest);
+
+    const PjlinkParse parse = parsePjlinkRequest(line);
+    QCOMPARE(parse.request.has_value(), parsed);
+    QCOMPARE(parse.answerable, !body.isEmpty());
+    QCOMPARE(parse.body, body);
+    if (parsed) {
+        QCOMPARE(parse.request->body, body);
+        QCOMPARE(parse.request->parameter, parameter);
+        QCOMPARE(parse.request->digest, digest);
+    }
+}
+
+void TestHubConfig::authentication()
+{
+    // MD5 of "498e4a67JBMIA", as md5sum computes it.
+    const QByteArray digest = pjlinkDigest("498e4a67", "JBMIA");
+    QCOMPARE(digest, QByteArray("8a36d09ab68186318cedf79297d3bd47"));
+    QVERIFY(digestsMatch(digest, "8a36d09ab68186318cedf79297d3bd47"));
+    QVERIFY(!digestsMatch(digest, "8a36d09ab68186318cedf79297d3bd48"));
+    QVERIFY(!digestsMatch(digest, digest.chopped(1)));
+    QCOMPARE(pjlinkGreeting(QByteArray("498e4a67")), QByteArray("PJLINK 1 498e4a67\r"));
+    QCOMPARE(pjlinkGreeting(std::nullopt), QByteArray("PJLINK 0\r"));
+    QCOMPARE(pjlinkAnswer("POWR", PjlinkError::Unavailable), QByteArray("%1POWR=ERR3\r"));
+}
+
+void TestHubConfig::shareFrames_data()
+{
+    QTest::addColumn<QByteArrayList>("chunks");
+    QTest::addColumn<QByteArrayList>("pieces"); // frames as sent; "!" for a refusal
+
+    QTest::newRow("two in one chunk") << QByteArrayList{"C00\rCR0\r"} << QByteArrayList{"C00\r", "CR0\r"};
+    QTest::newRow("split") << QByteArrayList{"C", "R0", "\r"} << QByteArrayList{"CR0\r"};
+    QTest::newRow("256 bytes") << QByteArrayList{QByteArray(255, 'A') + '\r'}
+                               << QByteArrayList{QByteArray(255, 'A') + '\r'};
+    QTest::newRow("257 bytes") << QByteArrayList{QByteArray(256, 'A') + "\rCR0\r"} << QByteArrayList{"!", "CR0\r"};
+    QTest::newRow("flood refused once, then a frame")
+        << QByteArrayList{QByteArray(300, 'A'), QByteArray(5000, 'B'), "B\rC01\r"} << QByteArrayList{"!", "C01\r"};
+    QTest::newRow("unfinished") << QByteArrayList{"C00"} << QByteArrayList{};
+}
+
+void TestHubConfig::shareFrames()
+{
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QByteArrayList, pieces);
+
+    ShareFraming framing;
+    QByteArrayList given;
+    for (const QByteArray& chunk : chunks) {
+        for (const ShareFraming::Piece& piece : framing.take(chunk))
+            given.append(piece.refused ? QByteArray("!") : piece.frame);
+    }
+    QCOMPARE(given, pieces);
+}
+
+QTEST_GUILESS_MAIN(TestHubConfig)
+#include "tst_hub_config.moc"

@@ -1,0 +1,177 @@
+#include "FakeSerialLine.h"
+#include "VirtualClock.h"
+#include "hub/HubConfig.h"
+#include "hub/HubLog.h"
+#include "hub/PjlinkCodec.h"
+#include "hub/PjlinkSession.h"
+#include "hub/Projector.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace orva;
+using namespace orva::hub;
+
+namespace {
+
+QString shown(QString text)
+{
+    return text.replace(QChar(6), QLatin1String("<ACK>"))
+        .replace(QChar(21), QLatin1String("<NAK>"))
+        .replace(QChar(13), QLatin1String(""));
+}
+
+} // namespace
+
+// A PJLink controller's connection to a projector on a fake line, on the
+// virtual clock. Steps: "> LINE" the controller sends LINE and a carriage
+// return ("{digest}" stands for the right digest of the greeting's random
+// and the password "secret", "{wrong}" for another), "< CHARS" the projector
+// sends, "+MS" time passes, "lost" the line goes away, "poll" the poller's
+// round is answered (standby, PC1, no mute, 1234 hours, lamp off, three
+// temperatures, TK600). Answers are what the controller receives, the
+// greeting's random shown as RANDOM.
+class PjlinkSessionTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void scenario_data();
+    void scenario();
+};
+
+void PjlinkSessionTest::scenario_data()
+{
+    QTest::addColumn<QString>("password"); // "-": none
+    QTest::addColumn<int>("pollMs");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("frames"); // what went out on the line after the poll round
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("closed"); // why, or empty
+
+    const QString none = QStringLiteral("-");
+    QTest::newRow("power on") << none << 0 << QStringList{"> %1POWR 1", "< \x06"} << "C00"
+                              << QStringList{"PJLINK 0", "%1POWR=OK"} << "";
+    QTest::newRow("both mutes, one by one") << none << 0 << QStringList{"> %1avmt 31", "< \x06", "< \x06"} << "C0D C0B"
+                                            << QStringList{"PJLINK 0", "%1AVMT=OK"} << "";
+    QTest::newRow("second of two refused") << none << 0 << QStringList{"> %1AVMT 30", "< \x06", "< \x15"} << "C0E C0C"
+                                           << QStringList{"PJLINK 0", "%1AVMT=ERR3"} << "";
+    QTest::newRow("standby, warming") << none << 0 << QStringList{"> %1POWR ?", "< 80\r", "> %1POWR ?", "< 40\r"}
+                                      << "CR0 CR0" << QStringList{"PJLINK 0", "%1POWR=0", "%1POWR=3"} << "";
+    QTest::newRow("lamp hours and lit") << none << 0 << QStringList{"> %1LAMP ?", "< 01234\r", "< 11\r"} << "CR3 CR7"
+                                        << QStringList{"PJLINK 0", "%1LAMP=1234 1"} << "";
+    QTest::newRow("mute state in standby")
+        << none << 0 << QStringList{"> %1AVMT ?", "< FF\r"} << "CRA" << QStringList{"PJLINK 0", "%1AVMT=ERR3"} << "";
+    QTest::newRow("error reply") << none << 0 << QStringList{"> %1INPT 12", "< ?\r"} << "C06"
+                                 << QStringList{"PJLINK 0", "%1INPT=ERR3"} << "";
+    QTest::newRow("no reply") << none << 0 << QStringList{"> %1POWR ?", "+500"} << "CR0"
+                              << QStringList{"PJLINK 0", "%1POWR=ERR4"} << "";
+    QTest::newRow("garbage reply") << none << 0 << QStringList{"> %1INF2 ?", "< \r"} << "CR9"
+                                   << QStringList{"PJLINK 0", "%1INF2=ERR4"} << "";
+    QTest::newRow("states PJLink has no word for, lamp off, model")
+        << none << 0
+        << QStringList{"> %1POWR ?", "< 10\r", "> %1INPT ?", "< 4\r", "> %1LAMP ?", "< 7\r", "< 20\r", "> %1INF2 ?",
+               "< TK600\r"}
+        << "CR0 CR1 CR3 CR7 CR9" << QStringList{"PJLINK 0", "%1POWR=ERR4", "%1INPT=ERR3", "%1LAMP=7 0", "%1INF2=TK600"}
+        << "";
+    QTest::newRow("error status") << none << 0 << QStringList{"> %1ERST ?", "< 28\r", "> %1ERST ?", "< 81\r"}
+                                  << "CR0 CR0" << QStringList{"PJLINK 0", "%1ERST=002000", "%1ERST=020000"} << "";
+    QTest::newRow("answered by the hub") << none << 0
+                                         << QStringList{"> %1NAME ?", "> %1INF1 ?", "> %1CLSS ?", "> %1INST ?"} << ""
+                                         << QStringList{"PJLINK 0", "%1NAME=a101", "%1INF1=ORVA", "%1CLSS=1",
+                                                "%1INST=11 12 21"}
+                                         << "";
+    QTest::newRow("undefined, out of range")
+        << none << 0 << QStringList{"> %1SVOL 1", "> %1INPT 31", "> %1LAMP 1", "> %1POWR"} << ""
+        << QStringList{"PJLINK 0", "%1SVOL=ERR1", "%1INPT=ERR2", "%1LAMP=ERR2", "%1POWR=ERR1"} << "";
+    QTest::newRow("two requests in one chunk, answered in turn")
+        << none << 0 << QStringList{"> %1POWR ?\r%1INPT ?", "< 00\r", "< 2\r"} << "CR0 CR1"
+        << QStringList{"PJLINK 0", "%1POWR=1", "%1INPT=12"} << "";
+    QTest::newRow("not PJLink") << none << 0 << QStringList{"> POWR 1"} << "" << QStringList{"PJLINK 0"}
+                                << "closed: not a PJLink class 1 request";
+    QTest::newRow("too long") << none << 0 << QStringList{"> %1INFO " + QString(200, u'X')} << ""
+                              << QStringList{"PJLINK 0"} << "closed: a request longer than 136 bytes";
+    QTest::newRow("idle") << none << 0 << QStringList{"+29998", "> %1CLSS ?", "+29996", "+2"} << ""
+                          << QStringList{"PJLINK 0", "%1CLSS=1"} << "closed after 30 s without a request";
+    QTest::newRow("authenticated") << "secret" << 0 << QStringList{"> {digest}%1POWR ?", "< 00\r", "> %1CLSS ?"}
+                                   << "CR0" << QStringList{"PJLINK 1 RANDOM", "%1POWR=1", "%1CLSS=1"} << "";
+    QTest::newRow("wrong digest") << "secret" << 0 << QStringList{"> {wrong}%1POWR 1"} << ""
+                                  << QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA"} << "authentication failed; closed";
+    QTest::newRow("no digest") << "secret" << 0 << QStringList{"> %1POWR 1"} << ""
+                               << QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA"} << "authentication failed; closed";
+    QTest::newRow("from the poller's values") << none << 5000 << QStringList{"poll", "+4000", "> %1POWR ?"} << ""
+                                              << QStringList{"PJLINK 0", "%1POWR=0"} << "";
+    QTest::newRow("a set makes the value it changes stale")
+        << none << 5000 << QStringList{"poll", "> %1INPT 12", "< \x06", "> %1INPT ?", "< 2\r"} << "C06 CR1"
+        << QStringList{"PJLINK 0", "%1INPT=OK", "%1INPT=12"} << "";
+    QTest::newRow("line down") << none << 0 << QStringList{"lost", "> %1POWR ?", "> %1POWR 1", "> %1NAME ?"} << ""
+                               << QStringList{"PJLINK 0", "%1POWR=ERR4", "%1POWR=ERR4", "%1NAME=a101"} << "";
+}
+
+void PjlinkSessionTest::scenario()
+{
+    QFETCH(QString, password);
+    QFETCH(int, pollMs);
+    QFETCH(QStringList, steps);
+
+    VirtualClock clock;
+    const HubLog log;
+    ProjectorConfig config;
+    config.name = QStringLiteral("a101");
+    config.line = QStringLiteral("/dev/null");
+    if (password != QLatin1String("-"))
+        config.pjlinkPassword = password;
+    auto owned = std::make_unique<FakeSerialLine>();
+    FakeSerialLine& line = *owned;
+    Projector projector(config, pollMs, 500, std::move(owned), clock, log);
+    projector.start();
+    clock.advance(1);
+
+    QStringList answers;
+    QString closed;
+    PjlinkSession session(
+        projector, clock, log, 1, QStringLiteral("pjlink test"),
+        [&answers](const QByteArray& bytes) { answers.append(QString::fromLatin1(bytes)); },
+        [&closed](const QString& why, LogLevel) { closed = why; });
+    const QByteArray greeting = session.greeting();
+    answers.append(QString::fromLatin1(greeting));
+    const QByteArray random = greeting.startsWith("PJLINK 1 ") ? greeting.mid(9, 8) : QByteArray();
+
+    for (const QString& step : steps) {
+        if (step.startsWith(u'+')) {
+            clock.advance(step.mid(1).toInt());
+        } else if (step.startsWith(QLatin1String("< "))) {
+            line.receive(step.mid(2).toLatin1());
+            clock.advance(1);
+            QCoreApplication::processEvents(); // a request waiting behind the answered one
+            clock.advance(1);
+        } else if (step.startsWith(QLatin1String("> "))) {
+            QByteArray request = step.mid(2).toLatin1();
+            request.replace("{digest}", pjlinkDigest(random, "secret"));
+            request.replace("{wrong}", pjlinkDigest(random, "secreT"));
+            session.receive(request + '\r');
+            clock.advance(1);
+            QCoreApplication::processEvents(); // the next request of a chunk is taken from the event loop
+            clock.advance(1);
+        } else if (step == QLatin1String("lost")) {
+            line.loseDevice(QStringLiteral("gone"));
+        } else if (step == QLatin1String("poll")) {
+            for (const char* reply : {"80\r", "1\r", "00\r", "1234\r", "00\r", "25.0,26.0,27.0\r", "TK600\r"}) {
+                line.receive(reply);
+                clock.advance(1);
+            }
+            line.clearWritten();
+        }
+    }
+    QStringList frames;
+    for (const FakeSerialLine::Write& w : line.writes())
+        frames.append(shown(QString::fromLatin1(w.bytes)));
+    QTEST(frames.join(u' '), "frames");
+    for (QString& answer : answers)
+        answer = random.isEmpty() ? shown(answer)
+                                  : shown(answer).replace(QString::fromLatin1(random), QStringLiteral("RANDOM"));
+    QTEST(answers, "answers");
+    QTEST(closed, "closed");
+}
+
+QTEST_GUILESS_MAIN(PjlinkSessionTest)
+#include "tst_pjlink_session.moc"
