@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FakeSerialLine line;
     PanelEngine engine(line, clock);
     ReplyWindow& replies = engine.replies();
-    FUZZ_CHECK(line.open());
+    FUZZ_CHECK(line.open(*LineAddress::parse(QStringLiteral("/dev/projector")), LineSpeed::Baud19200));
     replies.sendCode(in.ConsumeBool() ? QStringLiteral("CR0") : QStringLiteral("CR PRESSURE"));
 
     TelnetCodec codec;

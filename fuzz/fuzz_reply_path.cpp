@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     FuzzedDataProvider in(data, size);
     Panel p;
-    FUZZ_CHECK(p.line.open());
+    FUZZ_CHECK(p.line.open(*LineAddress::parse(QStringLiteral("/dev/projector")), LineSpeed::Baud19200));
 
     const QString code = QLatin1String(Codes[in.ConsumeIntegralInRange<std::size_t>(0, Codes.size() - 1)]);
     p.replies.sendCode(code);

@@ -83,6 +83,18 @@ inline constexpr CommandButton CommandButtons[] = {
 
 namespace detail {
 
+// Whether a table has a row of the command. (Compared by value rather than
+// through the pointer lookups: GCC cannot evaluate a pointer compared with
+// null at compile time under the undefined-behaviour sanitizer.)
+template <typename Table> constexpr bool hasRow(const Table& table, Command command)
+{
+    for (const auto& entry : table) {
+        if (entry.command == command)
+            return true;
+    }
+    return false;
+}
+
 // Every button sends a command of the single-press or the held table, and
 // every row of those tables has exactly one button, under one name.
 constexpr bool isEveryButtonBound()
@@ -91,7 +103,7 @@ constexpr bool isEveryButtonBound()
         return false;
     for (std::size_t i = 0; i < std::size(CommandButtons); ++i) {
         const CommandButton& button = CommandButtons[i];
-        if (!catalogueEntry(button.command) && !heldEntryOf(button.command))
+        if (!hasRow(CommandCatalogue, button.command) && !hasRow(HoldTable, button.command))
             return false;
         for (std::size_t j = 0; j < i; ++j) {
             if (CommandButtons[j].command == button.command
