@@ -21,6 +21,11 @@ namespace {
 constexpr int BadUsage = 2;
 constexpr int CannotListen = 3;
 
+QString projectorCount(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 projector") : QStringLiteral("%1 projectors").arg(count);
+}
+
 void say(std::FILE* stream, const QString& text)
 {
     std::fputs(text.toUtf8().append('\n').constData(), stream);
@@ -73,7 +78,7 @@ int runHub(int argc, char* argv[])
     if (!read.config)
         return BadUsage;
     if (parser.isSet(check)) {
-        say(stdout, QStringLiteral("%1: good (%2 projectors)").arg(path).arg(read.config->projectors.size()));
+        say(stdout, QStringLiteral("%1: good (%2)").arg(path, projectorCount(read.config->projectors.size())));
         return 0;
     }
 
@@ -92,7 +97,7 @@ int runHub(int argc, char* argv[])
         QCoreApplication::quit();
     });
     hub.start();
-    log.info(QString(), QStringLiteral("serving %1 projectors").arg(read.config->projectors.size()));
+    log.info(QString(), QStringLiteral("serving ") + projectorCount(read.config->projectors.size()));
     notifySystemd("READY=1");
     const int status = QCoreApplication::exec();
     hub.stop();
