@@ -1,5 +1,6 @@
 #include "ctl/Arguments.h"
 
+#include "engine/OptionText.h"
 #include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
@@ -37,20 +38,6 @@ std::optional<int> milliseconds(const QString& text)
         || !std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return std::nullopt;
     return text.toInt();
-}
-
-// The argument as written that an option name the parser reports stands
-// for ("--verbose=2" for "verbose").
-QString asWritten(const QStringList& arguments, const QString& name)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString option = arguments.at(i).section(QLatin1Char('='), 0, 0);
-        while (option.startsWith(QLatin1Char('-')))
-            option.remove(0, 1);
-        if (option == name)
-            return arguments.at(i);
-    }
-    return QStringLiteral("--") + name;
 }
 
 } // namespace
@@ -112,7 +99,7 @@ Request parseArguments(const QStringList& arguments)
     if (!parsed) {
         if (!parser.unknownOptionNames().isEmpty())
             return usage(QStringLiteral("unknown option '%1'")
-                             .arg(asWritten(optionArguments, parser.unknownOptionNames().constFirst())));
+                             .arg(optionAsWritten(optionArguments, parser.unknownOptionNames().constFirst())));
         // An option that takes a value is the last argument, with none.
         if (takesValue(optionArguments.constLast()))
             return usage(QStringLiteral("option '%1' needs a value").arg(optionArguments.constLast()));

@@ -1,29 +1,12 @@
 #include "engine/PanelCommandLine.h"
 
+#include "engine/OptionText.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
 
 #include <QCommandLineParser>
 
 namespace orva {
-
-namespace {
-
-// The argument as written that a name the parser reports stands for
-// ("baud" for "--baud=9600").
-QString asWritten(const QStringList& arguments, const QString& name)
-{
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        QString option = arguments.at(i).section(QLatin1Char('='), 0, 0);
-        while (option.startsWith(QLatin1Char('-')))
-            option.remove(0, 1);
-        if (option == name)
-            return arguments.at(i);
-    }
-    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-}
-
-} // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
 {
@@ -54,8 +37,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (!parsed) {
         if (!parser.unknownOptionNames().isEmpty())
-            return fail(
-                QStringLiteral("unknown option '%1'").arg(asWritten(arguments, parser.unknownOptionNames().first())));
+            return fail(QStringLiteral("unknown option '%1'")
+                            .arg(optionAsWritten(arguments, parser.unknownOptionNames().first())));
         // An option that takes a line is the last argument, with no value.
         if (arguments.last().endsWith(QLatin1String("com1")) || arguments.last().endsWith(QLatin1String("com2")))
             return fail(QStringLiteral("option '%1' needs a device path").arg(arguments.last()));
