@@ -6,36 +6,34 @@
 
 namespace orva::hub {
 
+// Defined here, where the doors' types are complete.
+Hub::Served::Served() = default;
+Hub::Served::Served(Served&&) noexcept = default;
+Hub::Served::~Served() = default;
+
 Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const HubLog& log, QObject* parent)
     : QObject(parent)
     , m_config(config)
     , m_log(log)
 {
+    m_served.reserve(std::size_t(config.projectors.size()));
     for (const ProjectorConfig& projectorConfig : config.projectors) {
-        m_projectors.push_back(std::make_unique<Projector>(
-            projectorConfig, config.pollIntervalMs, config.replyTimeoutMs, lines(projectorConfig), clock, log));
-        Projector& projector = *m_projectors.back();
+        Served& served = m_served.emplace_back();
+        served.projector = std::make_unique<Projector>(
+            projectorConfig, config.pollIntervalMs, config.replyTimeoutMs, lines(projectorConfig), clock, log);
         if (projectorConfig.sharePort != 0)
-            m_shareDoors.push_back(std::make_unique<ShareDoor>(projector, log));
+            served.share = std::make_unique<ShareDoor>(*served.projector, log);
         if (projectorConfig.pjlinkPort != 0)
-            m_pjlinkDoors.push_back(std::make_unique<PjlinkDoor>(projector, clock, log));
+            served.pjlink = std::make_unique<PjlinkDoor>(*served.projector, clock, log);
     }
 }
 
-Hub::~Hub()
-{
-    // Doors first: they forget their clients' requests on their projector.
-    m_shareDoors.clear();
-    m_pjlinkDoors.clear();
-    stop();
-}
+Hub::~Hub() = default;
 
 bool Hub::listen(QString* error)
 {
-    auto share = m_shareDoors.begin();
-    auto pjlink = m_pjlinkDoors.begin();
-    for (const auto& projector : m_projectors) {
-        const ProjectorConfig& config = projector->config();
+    for (const Served& served : m_served) {
+        const ProjectorConfig& config = served.projector->config();
         for (const QString& address : m_config.listen) {
             QString why;
             const auto where = [&](quint16 port, const char* door) {
@@ -44,27 +42,24 @@ bool Hub::listen(QString* error)
                     .arg(port)
                     .arg(QLatin1String(door), config.name, why);
             };
-            if (config.sharePort != 0 && !(*share)->listen(address, config.sharePort, &why)) {
+            if (served.share && !served.share->listen(address, config.sharePort, &why)) {
                 *error = where(config.sharePort, "share");
                 return false;
             }
-            if (config.pjlinkPort != 0 && !(*pjlink)->listen(address, config.pjlinkPort, &why)) {
+            if (served.pjlink && !served.pjlink->listen(address, config.pjlinkPort, &why)) {
                 *error = where(config.pjlinkPort, "PJLink");
                 return false;
             }
         }
-        if (config.sharePort != 0) {
+        if (served.share)
             m_log.info(config.name, QStringLiteral("share door on port %1").arg(config.sharePort));
-            ++share;
-        }
-        if (config.pjlinkPort != 0) {
+        if (served.pjlink) {
             m_log.info(config.name,
                 QStringLiteral("PJLink door on port %1%2")
                     .arg(config.pjlinkPort)
                     .arg(config.pjlinkPassword && !config.pjlinkPassword->isEmpty()
                             ? QStringLiteral(", with a password")
                             : QStringLiteral(", without authentication")));
-            ++pjlink;
         }
     }
     return true;
@@ -72,14 +67,14 @@ bool Hub::listen(QString* error)
 
 void Hub::start()
 {
-    for (const auto& projector : m_projectors)
-        projector->start();
+    for (const Served& served : m_served)
+        served.projector->start();
 }
 
 void Hub::stop()
 {
-    for (const auto& projector : m_projectors)
-        projector->stop();
+    for (const Served& served : m_served)
+        served.projector->stop();
 }
 
 } // namespace orva::hub

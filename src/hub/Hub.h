@@ -38,14 +38,22 @@ public:
     // Closes every line.
     void stop();
 
-    const std::vector<std::unique_ptr<Projector>>& projectors() const { return m_projectors; }
-
 private:
+    // A projector and its doors; the doors go first, forgetting their
+    // clients' requests on the projector.
+    struct Served
+    {
+        std::unique_ptr<Projector> projector;
+        std::unique_ptr<ShareDoor> share;   // none when its port is 0
+        std::unique_ptr<PjlinkDoor> pjlink; // likewise
+        Served();
+        Served(Served&&) noexcept;
+        ~Served();
+    };
+
     HubConfig m_config;
     const HubLog& m_log;
-    std::vector<std::unique_ptr<Projector>> m_projectors;
-    std::vector<std::unique_ptr<ShareDoor>> m_shareDoors;
-    std::vector<std::unique_ptr<PjlinkDoor>> m_pjlinkDoors;
+    std::vector<Served> m_served;
 };
 
 } // namespace orva::hub
