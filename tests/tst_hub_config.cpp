@@ -71,7 +71,7 @@ void TestHubConfig::files_data()
     QTest::newRow("syntax") << QByteArray("listen = [\n") << privateMode << "cfg.toml:1:12: " << QString();
     QTest::newRow("world-readable password")
         << OneProjector + "pjlink-port = 4352\npjlink-password = \"x\"\n"
-        << uint(0100644) << "cfg.toml: holds a password but its mode 0644 lets others read it" << QString();
+        << uint(0100644) << "cfg.toml: holds a password or token but its mode 0644 lets others read it" << QString();
     QTest::newRow("world-readable, no password") << OneProjector << uint(0100644) << QString() << QString();
     QTest::newRow("open network door without password")
         << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "pjlink-port = 4352\n"
@@ -80,6 +80,20 @@ void TestHubConfig::files_data()
     QTest::newRow("open network door, empty password chosen")
         << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "pjlink-port = 4352\npjlink-password = \"\"\n"
         << privateMode << QString() << "pjlink-password: empty: anybody who reaches 0.0.0.0 may control projector a101";
+    QTest::newRow("HTTP door off loopback without token")
+        << QByteArray("listen = [\"::\"]\nhttp-port = 8352\n") + OneProjector << privateMode
+        << "cfg.toml:2:13: http-port: an HTTP door on an address other than loopback needs http-token" << QString();
+    QTest::newRow("HTTP door off loopback with token")
+        << QByteArray("listen = [\"::\"]\nhttp-port = 8352\nhttp-token = \"0123456789abcdef\"\n") + OneProjector
+        << privateMode << QString() << QString();
+    QTest::newRow("world-readable token")
+        << QByteArray("http-port = 8352\nhttp-token = \"0123456789abcdef\"\n") + OneProjector << uint(0100604)
+        << "cfg.toml: holds a password or token but its mode 0604 lets others read it" << QString();
+    QTest::newRow("short token") << QByteArray("http-token = \"secret\"\n") + OneProjector << privateMode
+                                 << "cfg.toml:1:14: http-token: 16 to 256 printable ASCII characters" << QString();
+    QTest::newRow("HTTP port taken by a door")
+        << QByteArray("http-port = 5101\n") + OneProjector + "share-port = 5101\n" << privateMode
+        << "cfg.toml:1:13: http-port: port 5101 is taken by a101 share-port already" << QString();
 }
 
 void TestHubConfig::files()

@@ -1,8 +1,12 @@
 #include "hub/Hub.h"
 
+#include "hub/HttpApi.h"
+#include "hub/HttpDoor.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/Projector.h"
 #include "hub/ShareDoor.h"
+
+#include <QDateTime>
 
 namespace orva::hub {
 
@@ -11,7 +15,8 @@ Hub::Served::Served() = default;
 Hub::Served::Served(Served&&) noexcept = default;
 Hub::Served::~Served() = default;
 
-Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const HubLog& log, QObject* parent)
+Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const HubLog& log, EpochClock epochNowMs,
+    QObject* parent)
     : QObject(parent)
     , m_config(config)
     , m_log(log)
@@ -26,9 +31,23 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
         if (projectorConfig.pjlinkPort != 0)
             served.pjlink = std::make_unique<PjlinkDoor>(*served.projector, clock, log);
     }
+    if (config.httpPort != 0) {
+        std::vector<ServedView> views;
+        for (const Served& served : m_served)
+            views.push_back(ServedView{served.projector.get(), served.share.get(), served.pjlink.get()});
+        if (!epochNowMs)
+            epochNowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
+        m_httpApi = std::make_unique<HttpApi>(std::move(views), config.httpToken, clock, std::move(epochNowMs), log);
+        m_http = std::make_unique<HttpDoor>(*m_httpApi, clock, log);
+    }
 }
 
-Hub::~Hub() = default;
+Hub::~Hub()
+{
+    // The HTTP door's sessions forget their requests on the projectors.
+    m_http.reset();
+    m_httpApi.reset();
+}
 
 bool Hub::listen(QString* error)
 {
@@ -61,6 +80,24 @@ bool Hub::listen(QString* error)
                             ? QStringLiteral(", with a password")
                             : QStringLiteral(", without authentication")));
         }
+    }
+    if (m_http) {
+        for (const QString& address : m_config.listen) {
+            QString why;
+            if (!m_http->listen(address, m_config.httpPort, &why)) {
+                *error = QStringLiteral("%1:%2 (HTTP door): %3")
+                             .arg(address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']')
+                                                                     : address)
+                             .arg(m_config.httpPort)
+                             .arg(why);
+                return false;
+            }
+        }
+        m_log.info(QString(),
+            QStringLiteral("HTTP door on port %1%2")
+                .arg(m_config.httpPort)
+                .arg(m_config.httpToken ? QStringLiteral(", actions need the token")
+                                        : QStringLiteral(", actions without a token (loopback only)")));
     }
     return true;
 }

@@ -7,12 +7,15 @@
 
 #include <QObject>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace orva::hub {
 
+class HttpApi;
+class HttpDoor;
 class PjlinkDoor;
 class Projector;
 class ShareDoor;
@@ -26,7 +29,11 @@ class Hub : public QObject
 public:
     using LineFactory = std::function<std::unique_ptr<SerialLine>(const ProjectorConfig&)>;
 
-    Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    // Milliseconds since the epoch, now: the times the HTTP door shows.
+    using EpochClock = std::function<std::int64_t()>;
+
+    Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const HubLog& log, EpochClock epochNowMs = {},
+        QObject* parent = nullptr);
     ~Hub() override;
 
     // Binds every door on every listen address. False, with "ADDRESS:PORT
@@ -54,6 +61,10 @@ private:
     HubConfig m_config;
     const HubLog& m_log;
     std::vector<Served> m_served;
+    // The HTTP door, for every projector; none when its port is 0. Goes
+    // before the projectors it reads.
+    std::unique_ptr<HttpApi> m_httpApi;
+    std::unique_ptr<HttpDoor> m_http;
 };
 
 } // namespace orva::hub

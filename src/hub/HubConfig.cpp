@@ -214,8 +214,21 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
                         .arg(config.listen.join(QStringLiteral(", ")), projector.name));
         }
     }
+    if (config.httpPort != 0) {
+        const auto where = [&root](const char* key) {
+            const toml::node* node = root.get(key);
+            return node ? node->source() : root.source();
+        };
+        if (ports.contains(config.httpPort))
+            report.error(where("http-port"), QStringLiteral("http-port"),
+                QStringLiteral("port %1 is taken by %2 already").arg(config.httpPort).arg(ports.value(config.httpPort)));
+        if (!config.httpToken && !everyLoopback)
+            report.error(where("http-port"), QStringLiteral("http-port"),
+                QStringLiteral("an HTTP door on an address other than loopback needs http-token"));
+    }
+    holdsSecret = holdsSecret || config.httpToken.has_value();
     if (holdsSecret && fileMode && (*fileMode & 07) != 0)
-        report.fileError(QStringLiteral("holds a password but its mode %1 lets others read it "
+        report.fileError(QStringLiteral("holds a password or token but its mode %1 lets others read it "
                                         "(chmod o-rwx %2)")
                              .arg(*fileMode & 0777, 4, 8, QLatin1Char('0'))
                              .arg(report.path()));
@@ -252,6 +265,22 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
         } else if (key == QLatin1String("reply-timeout-ms")) {
             if (const auto ms = integerIn(report, node, key, 10, 60'000, QStringLiteral("10 to 60000")))
                 config.replyTimeoutMs = int(*ms);
+        } else if (key == QLatin1String("http-port")) {
+            if (const auto port = tcpPort(report, node, key))
+                config.httpPort = *port;
+        } else if (key == QLatin1String("http-token")) {
+            if (const auto token = text(report, node, key)) {
+                // Sent in a header: visible ASCII only, and long enough not
+                // to be guessed over the network.
+                const bool printable = std::all_of(
+                    token->begin(), token->end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
+                if (token->size() < 16 || token->size() > 256 || !printable)
+                    report.error(node.source(), key,
+                        QStringLiteral("16 to 256 printable ASCII characters, no blanks "
+                                       "(e.g. the output of: openssl rand -hex 24)"));
+                else
+                    config.httpToken = *token;
+            }
         } else if (key == QLatin1String("projector")) {
             const toml::array* tables = node.as_array();
             if (!tables || !tables->is_array_of_tables()) {

@@ -28,6 +28,8 @@ struct HubConfig
     QStringList listen{QStringLiteral("127.0.0.1")}; // addresses every door binds
     int pollIntervalMs = 5000;                       // 0: never poll
     int replyTimeoutMs = 500;                        // per frame
+    quint16 httpPort = 0;                            // the HTTP door on every listen address; 0 = none
+    std::optional<QString> httpToken;                // bearer token every changing request must carry
     QList<ProjectorConfig> projectors;
 };
 
@@ -44,7 +46,9 @@ struct ConfigResult
 // out of range, duplicate names and ports are errors; so is a file holding a
 // password that others than its owner and group may read, and a PJLink door
 // on an address other than loopback without a password (unless the password
-// is set to "" explicitly, which is only warned about).
+// is set to "" explicitly, which is only warned about). The HTTP door
+// likewise: off loopback it needs http-token, and a file holding the token
+// is kept from others.
 ConfigResult readHubConfig(const QString& path);
 
 // The same for a text already read; path only names it in messages, and

@@ -14,7 +14,7 @@ namespace orva::hub {
 namespace {
 
 // Requesters of the PJLink door: the top bits name the door.
-constexpr quint64 PjlinkRequesters = quint64(2) << 62;
+constexpr quint64 PjlinkRequesters = Projector::requestersOf(Projector::Door::Pjlink);
 
 // How long a closed connection may take to hand over its last answer.
 constexpr int CloseGraceMs = 5000;

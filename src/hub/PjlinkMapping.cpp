@@ -1,5 +1,7 @@
 #include "hub/PjlinkMapping.h"
 
+#include "hub/ValueNames.h"
+
 #include "orva/Version.h"
 
 namespace orva::hub {
@@ -113,20 +115,6 @@ QByteArray errorDigits(PowerState state)
         break;
     }
     return digits;
-}
-
-bool lampLit(LampMode mode)
-{
-    switch (mode) {
-    case LampMode::On:
-    case LampMode::TwoLampsNo2On:
-    case LampMode::TwoLampsBothOn:
-    case LampMode::OneLampNo1On:
-    case LampMode::OneLampNo2On:
-        return true;
-    default:
-        return false;
-    }
 }
 
 template <typename T> const T& valueOf(const PjlinkValues& values, StatusQuery query)

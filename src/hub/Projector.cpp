@@ -118,6 +118,10 @@ void Projector::openLine()
         return;
     }
     m_modelRead = false;
+    if (m_openedBefore)
+        ++m_counters.lineReopens;
+    m_openedBefore = true;
+    noteLineState();
     if (m_pollIntervalMs > 0) {
         m_pollTimer->setEnabled(true);
         poll();
@@ -130,6 +134,7 @@ void Projector::onLineDown(const LineError& error)
     m_lastPollAnswered = false;
     m_pollTimer->setEnabled(false);
     m_powerTimer->setEnabled(false);
+    noteLineState();
     if (!m_downTold) {
         m_log.warning(
             m_config.name, QStringLiteral("line down (%1): %2").arg(lineErrorKindName(error.kind), error.text));
@@ -166,6 +171,10 @@ quint64 Projector::submit(
     const quint64 id = m_exchange->submit(
         request, [this, requester, origin, request, done = std::move(done)](const ExchangeResult& result) {
             m_owners.remove(result.id);
+            if (!result.frame.isEmpty())
+                ++m_counters.frames[std::size_t(doorOf(requester))];
+            if (result.outcome == ExchangeOutcome::TimedOut)
+                ++m_counters.replyTimeouts;
             m_lastEndedId = result.id;
             m_lastEndedBy = requester;
             if (int& count = m_queued[requester]; --count <= 0)
@@ -239,6 +248,15 @@ void Projector::learn(const ExchangeRequest& request, const ExchangeResult& resu
         Q_EMIT valueChanged(query);
 }
 
+void Projector::noteLineState()
+{
+    if (isUp() == m_wasUp && isLineOpen() == m_wasOpen)
+        return;
+    m_wasUp = isUp();
+    m_wasOpen = isLineOpen();
+    Q_EMIT lineChanged();
+}
+
 void Projector::poll()
 {
     if (!m_line->isOpen() || m_pollsOutstanding > 0)
@@ -260,6 +278,9 @@ void Projector::poll()
                     m_retryMs = FirstRetryMs;
                 }
                 m_lastPollAnswered = answered;
+                if (answered)
+                    m_lastPollAtMs = result.endedAtMs;
+                noteLineState();
             });
     }
 }

@@ -41,9 +41,22 @@ public:
     // While the projector warms up or cools down its power is polled this often.
     static constexpr int TransitionPollMs = 1000;
 
-    // Who asks: a door's client, or the poller (0). Chosen by the doors.
+    // Who asks: a door's client, or the poller (0). Chosen by the doors,
+    // each numbering its clients under its own top bits.
     using Requester = quint64;
     static constexpr Requester Poller = 0;
+    enum class Door : quint8 { Poll, Share, Pjlink, Http };
+    static constexpr int DoorCount = 4;
+    static constexpr Requester requestersOf(Door door) { return Requester(door) << 62; }
+    static constexpr Door doorOf(Requester requester) { return Door(requester >> 62); }
+
+    // What the hub counts for monitoring, since it started.
+    struct Counters
+    {
+        std::array<quint64, DoorCount> frames{}; // frames that went out, by the door that asked
+        quint64 replyTimeouts = 0;               // frames the projector did not answer in time
+        quint64 lineReopens = 0;                 // the line opened again after it went down
+    };
 
     struct Cached
     {
@@ -74,15 +87,22 @@ public:
     void forget(Requester requester);
 
     bool isLineOpen() const { return m_line->isOpen(); }
+    // Why the line is down, when it is.
+    LineError lineError() const { return m_line->lastError(); }
     // The line is open and the last poll was answered.
     bool isUp() const { return m_line->isOpen() && m_lastPollAnswered; }
     // A value the doors may answer from without asking the projector.
     const ReplyValue* freshValue(StatusQuery query) const;
     const Cached& cached(StatusQuery query) const { return m_cache[std::size_t(query)]; }
+    const Counters& counters() const { return m_counters; }
+    // When a poll was last answered, on the hub's clock; -1 when none was.
+    std::int64_t lastPollAtMs() const { return m_lastPollAtMs; }
 
 Q_SIGNALS:
     // A value was read that differs from the one before.
     void valueChanged(orva::StatusQuery query);
+    // isUp() or isLineOpen() changed.
+    void lineChanged();
     // Characters came with nothing in flight: the late reply to the last
     // frame sent, which was this requester's.
     void lateReply(orva::hub::Projector::Requester requester, const QString& characters);
@@ -95,6 +115,7 @@ private:
     void pollPower();
     void learn(const ExchangeRequest& request, const ExchangeResult& result);
     void markChangedBy(const QString& code, quint64 id);
+    void noteLineState();
 
     ProjectorConfig m_config;
     const int m_pollIntervalMs;
@@ -112,6 +133,11 @@ private:
     bool m_lastPollAnswered = false;
     bool m_modelRead = false;
     int m_pollsOutstanding = 0;
+    bool m_openedBefore = false;
+    bool m_wasUp = false;
+    bool m_wasOpen = false;
+    std::int64_t m_lastPollAtMs = -1;
+    Counters m_counters;
     QHash<Requester, int> m_queued;
     QHash<quint64, Requester> m_owners; // requests not yet ended
     // The request that ended last and its requester, for a late reply.

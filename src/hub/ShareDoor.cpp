@@ -17,7 +17,7 @@ constexpr char NakByte = 21;
 
 // Requesters of the share door are numbered apart from those of other
 // doors: the top bits name the door.
-constexpr quint64 ShareRequesters = quint64(1) << 62;
+constexpr quint64 ShareRequesters = Projector::requestersOf(Projector::Door::Share);
 
 QString peerOf(const QTcpSocket& socket)
 {

@@ -36,7 +36,7 @@ public:
     ShareDoor(Projector& projector, const HubLog& log, QObject* parent = nullptr);
     ~ShareDoor() override;
 
-    // Listens on the address and port; false with the reason when it cannot.
+    // Clients connected now.
     int clientCount() const { return int(m_clients.size()); }
 
 private:

@@ -1,0 +1,384 @@
+#include "hub/HttpApi.h"
+
+#include "hub/HubJson.h"
+#include "hub/Metrics.h"
+#include "hub/PjlinkDoor.h"
+#include "hub/ShareDoor.h"
+#include "hub/ValueNames.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace orva::hub {
+
+namespace {
+
+// The web panel: the only files the door serves, from the program itself.
+struct PageFile
+{
+    const char* path;
+    const char* resource;
+    const char* contentType;
+};
+constexpr PageFile PageFiles[] = {
+    {"/", ":/orva-hub/web/index.html", "text/html; charset=utf-8"},
+    {"/panel.js", ":/orva-hub/web/panel.js", "text/javascript; charset=utf-8"},
+    {"/panel.css", ":/orva-hub/web/panel.css", "text/css; charset=utf-8"},
+};
+
+// The page runs its own script and style only, and talks to the hub alone.
+constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
+                              "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
+QByteArray hashOf(const QString& token)
+{
+    return QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256);
+}
+
+// Equal in time that does not depend on where they differ; both are
+// digests of the same length.
+bool sameHash(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char difference = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
+    return difference == 0;
+}
+
+HttpResponse json(int status, const QJsonObject& body)
+{
+    HttpResponse response;
+    response.status = status;
+    response.headers = {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
+    response.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    response.body += '\n';
+    return response;
+}
+
+HttpResponse jsonError(int status, const QString& error)
+{
+    return json(status, QJsonObject{{QStringLiteral("error"), error}});
+}
+
+HttpResponse methodNotAllowed(const char* allow)
+{
+    HttpResponse response = jsonError(405, QStringLiteral("use %1").arg(QLatin1String(allow)));
+    response.headers.append({"Allow", allow});
+    return response;
+}
+
+bool isGet(const HttpRequest& request)
+{
+    return request.method == "GET" || request.method == "HEAD";
+}
+
+// What a free command may be: printable ASCII, no carriage return, short.
+bool isSendableCode(const QString& code)
+{
+    return !code.isEmpty() && code.size() <= HttpApi::MaxCodeLength
+        && std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
+}
+
+// The Origin a browser sends, against the Host it asked: a page of another
+// site may not make the operator's browser press a button.
+bool fromAnotherSite(const HttpRequest& request)
+{
+    const QByteArray origin = request.header("origin");
+    if (origin.isEmpty())
+        return false;
+    const QUrl url(QString::fromLatin1(origin));
+    const QByteArray host = request.header("host");
+    const QString authority = url.port() < 0 ? url.host() : QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
+    return !url.isValid() || host.isEmpty() || authority.compare(QString::fromLatin1(host), Qt::CaseInsensitive) != 0;
+}
+
+} // namespace
+
+HttpApi::HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
+    const HubLog& log, QObject* parent)
+    : QObject(parent)
+    , m_served(std::move(served))
+    , m_tokenHash(token ? hashOf(*token) : QByteArray())
+    , m_clock(clock)
+    , m_epochNowMs(std::move(epochNowMs))
+    , m_log(log)
+{
+    for (const ServedView& view : m_served) {
+        Projector* projector = view.projector;
+        connect(projector, &Projector::valueChanged, this, [this, projector](StatusQuery query) {
+            const Projector::Cached& cached = projector->cached(query);
+            QJsonObject data = valueJson(cached.value, epochOf(cached.readAtMs));
+            data.insert(QStringLiteral("projector"), projector->name());
+            data.insert(QStringLiteral("name"), QString(valueKey(query)));
+            Q_EMIT event(nextEvent("value", data));
+        });
+        connect(projector, &Projector::lineChanged, this, [this, projector] {
+            Q_EMIT event(nextEvent("line",
+                QJsonObject{{QStringLiteral("projector"), projector->name()}, {QStringLiteral("up"), projector->isUp()},
+                    {QStringLiteral("line_open"), projector->isLineOpen()}}));
+        });
+    }
+}
+
+HttpApi::~HttpApi() = default;
+
+std::int64_t HttpApi::epochOf(std::int64_t hubMs) const
+{
+    return m_epochNowMs() - (m_clock.nowMs() - hubMs);
+}
+
+const ServedView* HttpApi::find(const QString& name) const
+{
+    const auto it = std::find_if(
+        m_served.begin(), m_served.end(), [&name](const ServedView& view) { return view.projector->name() == name; });
+    return it == m_served.end() ? nullptr : &*it;
+}
+
+bool HttpApi::authorized(const HttpRequest& request) const
+{
+    if (m_tokenHash.isEmpty())
+        return true;
+    const QByteArray given = request.header("authorization");
+    constexpr QByteArrayView Scheme("Bearer ");
+    if (!given.startsWith(Scheme))
+        return false;
+    return sameHash(hashOf(QString::fromLatin1(given.mid(Scheme.size()).trimmed())), m_tokenHash);
+}
+
+QJsonObject HttpApi::projectorJson(const Projector& projector) const
+{
+    QJsonObject values;
+    for (std::size_t i = 0; i < StatusQueryCount; ++i) {
+        const Projector::Cached& cached = projector.cached(StatusQuery(i));
+        if (!std::holds_alternative<std::monostate>(cached.value))
+            values.insert(QString(valueKey(StatusQuery(i))), valueJson(cached.value, epochOf(cached.readAtMs)));
+    }
+    return QJsonObject{{QStringLiteral("name"), projector.name()}, {QStringLiteral("line"), projector.config().line},
+        {QStringLiteral("up"), projector.isUp()}, {QStringLiteral("line_open"), projector.isLineOpen()},
+        {QStringLiteral("values"), values}};
+}
+
+HttpResponse HttpApi::projectorsBody() const
+{
+    QJsonArray list;
+    for (const ServedView& view : m_served)
+        list.append(projectorJson(*view.projector));
+    return json(200, QJsonObject{{QStringLiteral("projectors"), list}});
+}
+
+QByteArray HttpApi::metrics() const
+{
+    std::vector<ProjectorMetrics> all;
+    all.reserve(m_served.size());
+    for (const ServedView& view : m_served) {
+        const Projector& projector = *view.projector;
+        ProjectorMetrics& metrics = all.emplace_back();
+        metrics.name = projector.name();
+        metrics.line = projector.config().line;
+        metrics.up = projector.isUp();
+        for (std::size_t i = 0; i < StatusQueryCount; ++i)
+            metrics.values[i] = projector.cached(StatusQuery(i)).value;
+        if (projector.lastPollAtMs() >= 0)
+            metrics.lastPollSeconds = double(epochOf(projector.lastPollAtMs())) / 1000.0;
+        metrics.counters = projector.counters();
+        if (view.share)
+            metrics.clients[std::size_t(Projector::Door::Share)] = view.share->clientCount();
+        if (view.pjlink)
+            metrics.clients[std::size_t(Projector::Door::Pjlink)] = view.pjlink->connectionCount();
+    }
+    return renderMetrics(all, m_connectionCount ? m_connectionCount() : 0);
+}
+
+QByteArray HttpApi::nextEvent(const char* name, const QJsonObject& data)
+{
+    return QByteArray("id: ") + QByteArray::number(m_nextEventId++) + "\nevent: " + name
+        + "\ndata: " + QJsonDocument(data).toJson(QJsonDocument::Compact) + "\n\n";
+}
+
+QByteArray HttpApi::snapshotEvent()
+{
+    return nextEvent("snapshot", QJsonDocument::fromJson(projectorsBody().body).object());
+}
+
+void HttpApi::forget(Projector::Requester requester)
+{
+    for (const ServedView& view : m_served)
+        view.projector->forget(requester);
+}
+
+void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
+{
+    const auto answer = [&respond](const HttpResponse& response) { respond(Answer{response, false}); };
+    const std::optional<QStringList> path = pathSegments(request.target);
+    if (!path) {
+        answer(jsonError(400, QStringLiteral("the path does not read")));
+        return;
+    }
+    const QStringList& parts = *path;
+
+    for (const PageFile& file : PageFiles) {
+        if (request.target != file.path)
+            continue;
+        if (!isGet(request)) {
+            answer(methodNotAllowed("GET, HEAD"));
+            return;
+        }
+        QFile page(QLatin1String(file.resource));
+        if (!page.open(QIODevice::ReadOnly)) {
+            answer(jsonError(500, QStringLiteral("the page is missing from this build")));
+            return;
+        }
+        HttpResponse response;
+        response.headers = {{"Content-Type", file.contentType}, {"Cache-Control", "no-cache"},
+            {"Content-Security-Policy", PagePolicy}, {"Referrer-Policy", "no-referrer"}};
+        response.body = page.readAll();
+        answer(response);
+        return;
+    }
+    if (request.target == "/favicon.ico") {
+        HttpResponse none;
+        none.status = 204;
+        answer(none);
+        return;
+    }
+
+    if (parts == QStringList{QStringLiteral("metrics")}) {
+        if (!isGet(request)) {
+            answer(methodNotAllowed("GET, HEAD"));
+            return;
+        }
+        HttpResponse response;
+        response.headers = {{"Content-Type", MetricsContentType}, {"Cache-Control", "no-store"}};
+        response.body = metrics();
+        answer(response);
+        return;
+    }
+    if (parts.value(0) != QLatin1String("api")) {
+        answer(jsonError(404, QStringLiteral("nothing here")));
+        return;
+    }
+    if (parts == QStringList{QStringLiteral("api"), QStringLiteral("events")}) {
+        if (!isGet(request)) {
+            answer(methodNotAllowed("GET"));
+            return;
+        }
+        HttpResponse head;
+        head.headers = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"},
+            {"X-Accel-Buffering", "no"}};
+        respond(Answer{head, true});
+        return;
+    }
+    if (parts.value(1) != QLatin1String("projectors") || parts.size() > 5) {
+        answer(jsonError(404, QStringLiteral("nothing here")));
+        return;
+    }
+    if (parts.size() <= 3) {
+        if (!isGet(request)) {
+            answer(methodNotAllowed("GET, HEAD"));
+            return;
+        }
+        if (parts.size() == 2) {
+            answer(projectorsBody());
+            return;
+        }
+        const ServedView* view = find(parts.at(2));
+        answer(view ? json(200, projectorJson(*view->projector))
+                    : jsonError(404, QStringLiteral("no projector named '%1'").arg(parts.at(2))));
+        return;
+    }
+
+    const bool isSend = parts.size() == 4 && parts.at(3) == QLatin1String("send");
+    const bool isAction = parts.size() == 5 && parts.at(3) == QLatin1String("actions");
+    if (!isSend && !isAction) {
+        answer(jsonError(404, QStringLiteral("nothing here")));
+        return;
+    }
+    if (request.method != "POST") {
+        answer(methodNotAllowed("POST"));
+        return;
+    }
+    if (fromAnotherSite(request)) {
+        m_log.warning(QString(), QStringLiteral("%1: refused %2: sent from another site (%3)")
+                                     .arg(peer, QString::fromLatin1(request.target),
+                                         QString::fromLatin1(request.header("origin"))));
+        answer(jsonError(403, QStringLiteral("requests from other sites are refused")));
+        return;
+    }
+    if (!authorized(request)) {
+        m_log.warning(QString(), QStringLiteral("%1: refused %2: %3")
+                                     .arg(peer, QString::fromLatin1(request.target),
+                                         request.header("authorization").isEmpty() ? QStringLiteral("no token")
+                                                                                   : QStringLiteral("wrong token")));
+        HttpResponse refused = jsonError(401, QStringLiteral("a valid bearer token is needed"));
+        refused.headers.append({"WWW-Authenticate", "Bearer realm=\"orva-hub\""});
+        answer(refused);
+        return;
+    }
+    const ServedView* view = find(parts.at(2));
+    if (!view) {
+        answer(jsonError(404, QStringLiteral("no projector named '%1'").arg(parts.at(2))));
+        return;
+    }
+    const int timeoutMs = view->projector->replyTimeoutMs();
+    if (isAction) {
+        const std::optional<Command> command = commandOfHttpAction(parts.at(4));
+        if (!command) {
+            answer(jsonError(404, QStringLiteral("no action named '%1'").arg(parts.at(4))));
+            return;
+        }
+        run(*view, ExchangeRequest::of(*command, timeoutMs), parts.at(4), requester, peer, respond);
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
+    const QJsonValue code = document.object().value(QStringLiteral("code"));
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        answer(jsonError(400, QStringLiteral("the body is not a JSON object: %1").arg(error.errorString())));
+        return;
+    }
+    if (!code.isString() || !isSendableCode(code.toString())) {
+        answer(jsonError(400,
+            QStringLiteral("\"code\" must be 1 to %1 printable ASCII characters, without a carriage return")
+                .arg(MaxCodeLength)));
+        return;
+    }
+    run(*view, ExchangeRequest::ofCode(code.toString(), timeoutMs), QString(), requester, peer, respond);
+}
+
+void HttpApi::run(const ServedView& served, const ExchangeRequest& request, const QString& action,
+    Projector::Requester requester, const QString& peer, const Respond& respond)
+{
+    Projector& projector = *served.projector;
+    const QString name = projector.name();
+    const auto answer = [respond, request, action, name](const ExchangeResult& result) {
+        ResultJson out = resultJson(result, request, action.isEmpty());
+        out.body.insert(QStringLiteral("projector"), name);
+        out.body.insert(QStringLiteral("action"), action.isEmpty() ? QJsonValue() : QJsonValue(action));
+        HttpResponse response = json(out.status, out.body);
+        if (out.status == 429)
+            response.headers.append({"Retry-After", "1"});
+        respond(Answer{response, false});
+    };
+    if (!projector.isLineOpen()) {
+        // Not queued: the line is down, and the hub tries it again by itself.
+        ExchangeResult down;
+        down.outcome = ExchangeOutcome::LineFailed;
+        down.error = projector.lineError();
+        answer(down);
+        return;
+    }
+    // Who pressed what, for the operators' record.
+    m_log.info(name,
+        QStringLiteral("%1: %2").arg(peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
+    projector.submit(requester, peer, request, answer);
+}
+
+} // namespace orva::hub

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HttpMessage.h"
+#include "hub/HubLog.h"
+#include "hub/Projector.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace orva::hub {
+
+class PjlinkDoor;
+class ShareDoor;
+
+// A projector as the HTTP door sees it: itself and its other doors, whose
+// clients it counts.
+struct ServedView
+{
+    Projector* projector = nullptr;
+    const ShareDoor* share = nullptr;   // none when it has no share door
+    const PjlinkDoor* pjlink = nullptr; // likewise
+};
+
+// What the HTTP door answers, without sockets: each request to a response,
+// at once or when the projector has answered, and the live events.
+//
+//   GET  /                                    the web panel (and /panel.js, /panel.css)
+//   GET  /metrics                             Prometheus text exposition, from the cache
+//   GET  /api/projectors[/NAME]               cached state as JSON
+//   POST /api/projectors/NAME/actions/ACTION  an orva-ctl action, through the queue
+//   POST /api/projectors/NAME/send            {"code": "..."}: a free command
+//   GET  /api/events                          Server-Sent Events
+//
+// Reading needs nothing; every POST needs "Authorization: Bearer TOKEN"
+// when the hub has a token, and is refused when a browser says it comes
+// from another site (Origin), so that no web page can press a button
+// through the operator's browser.
+class HttpApi : public QObject
+{
+    Q_OBJECT
+public:
+    // Milliseconds since the epoch, now.
+    using EpochClock = std::function<std::int64_t()>;
+    struct Answer
+    {
+        HttpResponse response;
+        bool stream = false; // an event stream begins: response holds its head's headers
+    };
+    using Respond = std::function<void(const Answer&)>;
+
+    // A free command's code, at most.
+    static constexpr qsizetype MaxCodeLength = 64;
+    // The longest body a request may carry.
+    static constexpr qsizetype MaxBody = 4096;
+
+    HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
+        const HubLog& log, QObject* parent = nullptr);
+    ~HttpApi() override;
+
+    // Answers a request of a connection (requester, peer name for the log);
+    // respond is called exactly once, unless forget() is called first.
+    void handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond);
+    // A connection went away: its requests are dropped unanswered.
+    void forget(Projector::Requester requester);
+
+    // The first event of a stream: every projector as GET /api/projectors.
+    QByteArray snapshotEvent();
+    // How many connections the door holds, for /metrics.
+    void setConnectionCount(std::function<int()> count) { m_connectionCount = std::move(count); }
+
+Q_SIGNALS:
+    // An event for every stream, as the bytes to write.
+    void event(const QByteArray& bytes);
+
+private:
+    HttpResponse projectorsBody() const;
+    QJsonObject projectorJson(const Projector& projector) const;
+    std::int64_t epochOf(std::int64_t hubMs) const;
+    QByteArray metrics() const;
+    void run(const ServedView& served, const ExchangeRequest& request, const QString& action,
+        Projector::Requester requester, const QString& peer, const Respond& respond);
+    bool authorized(const HttpRequest& request) const;
+    QByteArray nextEvent(const char* name, const QJsonObject& data);
+    const ServedView* find(const QString& name) const;
+
+    std::vector<ServedView> m_served;
+    QByteArray m_tokenHash; // SHA-256 of the token; empty when there is none
+    Clock& m_clock;
+    EpochClock m_epochNowMs;
+    const HubLog& m_log;
+    std::function<int()> m_connectionCount;
+    quint64 m_nextEventId = 1;
+};
+
+} // namespace orva::hub

@@ -1,0 +1,116 @@
+#include "hub/HttpDoor.h"
+
+#include "hub/HttpSession.h"
+
+#include <QHostAddress>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace orva::hub {
+
+namespace {
+
+constexpr quint64 HttpRequesters = Projector::requestersOf(Projector::Door::Http);
+
+// How long a closed connection may take to hand over its last answer.
+constexpr int CloseGraceMs = 5000;
+
+QString hostPort(const QTcpSocket& socket)
+{
+    const QHostAddress address = socket.peerAddress();
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+        ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+        : address.toString();
+    return QStringLiteral("http %1:%2").arg(host).arg(socket.peerPort());
+}
+
+} // namespace
+
+HttpDoor::HttpDoor(HttpApi& api, Clock& clock, const HubLog& log, QObject* parent)
+    : TcpDoor(parent)
+    , m_api(api)
+    , m_clock(clock)
+    , m_log(log)
+{
+    m_api.setConnectionCount([this] { return m_connections; });
+}
+
+HttpDoor::~HttpDoor()
+{
+    m_api.setConnectionCount({});
+}
+
+int HttpDoor::streamCount() const
+{
+    int streams = 0;
+    for (const HttpSession* session : findChildren<HttpSession*>()) {
+        if (session->isStream())
+            ++streams;
+    }
+    return streams;
+}
+
+void HttpDoor::onNewConnection(QTcpServer& server)
+{
+    while (QTcpSocket* socket = server.nextPendingConnection()) {
+        const QString peer = hostPort(*socket);
+        if (m_connections >= MaxConnections) {
+            m_log.warning(QString(),
+                QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections));
+            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
+                          "Retry-After: 5\r\n\r\n");
+            socket->disconnectFromHost();
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QTimer::singleShot(CloseGraceMs, socket, &QTcpSocket::abort);
+            continue;
+        }
+        ++m_connections;
+        // Bytes waiting in the system stay there until read: the session
+        // reads what it can hold.
+        socket->setReadBufferSize(64 * 1024);
+        QPointer<QTcpSocket> guarded(socket);
+        auto* session = new HttpSession(
+            m_api, m_clock, m_log, HttpRequesters | m_nextConnection++, peer,
+            [this, guarded, peer](const QByteArray& bytes) {
+                if (!guarded)
+                    return;
+                guarded->write(bytes);
+                if (guarded->bytesToWrite() > MaxUnread) {
+                    m_log.warning(QString(), QStringLiteral("%1: closed: it does not read what it asked for").arg(peer));
+                    guarded->abort();
+                }
+            },
+            [this, guarded, peer](const QString& why, LogLevel level) {
+                if (level != LogLevel::Debug || m_log.verbose())
+                    m_log.write(level, QString(), QStringLiteral("%1: %2").arg(peer, why));
+                if (!guarded)
+                    return;
+                guarded->disconnectFromHost();
+                QTimer::singleShot(CloseGraceMs, guarded, [guarded] {
+                    if (guarded)
+                        guarded->abort();
+                });
+            });
+        session->setParent(this);
+        // The session goes with its socket.
+        connect(socket, &QObject::destroyed, session, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, session, [this, session, socket, peer] {
+            const QByteArray bytes = socket->readAll();
+            // A second event stream past the bound is not opened.
+            const bool wasStream = session->isStream();
+            session->receive(bytes);
+            if (!wasStream && session->isStream() && streamCount() > MaxStreams) {
+                m_log.warning(QString(), QStringLiteral("%1: refused: %2 event streams already").arg(peer).arg(MaxStreams));
+                socket->abort();
+            }
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            --m_connections;
+            socket->deleteLater();
+        });
+    }
+}
+
+} // namespace orva::hub

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HttpApi.h"
+#include "hub/HubLog.h"
+#include "hub/TcpDoor.h"
+
+class QTcpServer;
+
+namespace orva::hub {
+
+// The hub's HTTP door: one port on every listen address, for every
+// projector. Each connection gets its own HttpSession; this door holds the
+// sockets and their bounds.
+//
+//  - at most MaxConnections at once, event streams included (at most
+//    MaxStreams of them); one more is answered 503 and closed, with a log
+//    line;
+//  - a client that leaves more than MaxUnread bytes of answers or events
+//    unread is closed.
+class HttpDoor : public TcpDoor
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxConnections = 64;
+    static constexpr int MaxStreams = 32;
+    static constexpr qint64 MaxUnread = 1024 * 1024;
+
+    HttpDoor(HttpApi& api, Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    ~HttpDoor() override;
+
+    int connectionCount() const { return m_connections; }
+
+private:
+    void onNewConnection(QTcpServer& server) override;
+    int streamCount() const;
+
+    HttpApi& m_api;
+    Clock& m_clock;
+    const HubLog& m_log;
+    int m_connections = 0;
+    quint64 m_nextConnection = 1;
+};
+
+} // namespace orva::hub

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "engine/timing/IntervalTimer.h"
+#include "hub/HttpApi.h"
+#include "hub/HttpMessage.h"
+#include "hub/HubLog.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+namespace orva::hub {
+
+// One HTTP connection, without its socket: bytes in, bytes out through
+// write, and close when it is over. Requests are answered one at a time in
+// the order they came (pipelined ones wait in the parser).
+//
+// Time limits, on the hub's clock:
+//  - IdleMs without the first byte of a request: closed quietly;
+//  - RequestMs from a request's first byte to its last: 408, closed;
+//  - an event stream writes a comment every KeepAliveMs, so that proxies
+//    and the browser see it alive.
+// A request that does not read as HTTP gets its status (400, 413, 431,
+// 501, 505) and the connection closes; the hub goes on.
+class HttpSession : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int IdleMs = 30'000;
+    static constexpr int RequestMs = 10'000;
+    static constexpr int KeepAliveMs = 15'000;
+
+    using Write = std::function<void(const QByteArray&)>;
+    using Close = std::function<void(const QString& why, LogLevel level)>;
+
+    HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer, Write write,
+        Close close, QObject* parent = nullptr);
+    ~HttpSession() override;
+
+    void receive(QByteArrayView bytes);
+    bool isStream() const { return m_stream; }
+
+private:
+    void next();
+    void answered(const HttpApi::Answer& answer, bool keepAlive, bool headOnly);
+    void startStream(const HttpResponse& head);
+    void fail(int status, const QString& why);
+    void finish(const QString& why, LogLevel level);
+    void onDeadline();
+
+    HttpApi& m_api;
+    const HubLog& m_log;
+    const Projector::Requester m_requester;
+    const QString m_peer;
+    Write m_write;
+    Close m_close;
+    HttpRequestParser m_parser;
+    std::unique_ptr<IntervalTimer> m_deadline;
+    std::unique_ptr<IntervalTimer> m_keepAlive;
+    bool m_busy = false;       // a request is being answered
+    bool m_requestBegun = false;
+    bool m_stream = false;
+    bool m_closed = false;
+};
+
+} // namespace orva::hub

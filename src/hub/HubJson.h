@@ -1,0 +1,36 @@
+#pragma once
+
+#include "engine/CommandExchange.h"
+#include "engine/protocol/ReplyValues.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace orva::hub {
+
+// The JSON the HTTP door answers with: the engine's typed values as the
+// hub's names spell them (ValueNames), each with the time it was read.
+
+// A value read from the projector: {"value": ..., "read_at": ISO 8601 UTC,
+// and for some values more: power_state's "state", mute's "picture" and
+// "sound", lamp_mode's "lit"}. Empty when the value is none.
+QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs);
+
+// How an action or a free command ended, for its caller:
+//   ok, reply, text (the status line's words for a query's reply), value
+//   (of a query's reply), error and error_kind (null when ok), ms.
+// A free command is ok on any answer; a command of the vocabulary when its
+// answer is the one it should get (ACK, or a query's readable value).
+struct ResultJson
+{
+    QJsonObject body;
+    int status = 200; // 503 line down, 504 no answer in time, 429 queue full
+};
+ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& request, bool freeCommand);
+
+QString isoTime(std::int64_t epochMs);
+
+} // namespace orva::hub

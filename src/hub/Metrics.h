@@ -1,0 +1,36 @@
+#pragma once
+
+#include "engine/protocol/ReplyValues.h"
+#include "hub/Projector.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace orva::hub {
+
+// What the hub knows of one projector at a scrape: read from the cache and
+// the counters only, never from the line.
+struct ProjectorMetrics
+{
+    QString name;
+    QString line;
+    bool up = false;
+    std::array<ReplyValue, StatusQueryCount> values{}; // monostate: never read
+    std::optional<double> lastPollSeconds;             // since the epoch
+    Projector::Counters counters;
+    std::array<std::optional<int>, Projector::DoorCount> clients{}; // by door; none when it has no such door
+};
+
+// The Prometheus text exposition (format 0.0.4) of every projector: a
+// family per metric, each with HELP and TYPE, label values escaped. A value
+// never read has no sample.
+QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int httpConnections);
+
+// The Content-Type of what renderMetrics writes.
+inline constexpr char MetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
+
+} // namespace orva::hub

@@ -1,0 +1,185 @@
+#include "hub/ValueNames.h"
+
+#include <cstddef>
+
+namespace orva::hub {
+
+namespace {
+
+// One row a value, in the order of its enumeration; the static_asserts
+// keep each table whole.
+struct PowerRow
+{
+    PowerState state;
+    const char* name;
+    PowerClass powerClass;
+};
+
+// clang-format off
+constexpr PowerRow PowerRows[] = {
+    {PowerState::On,                          "on",                              PowerClass::On},
+    {PowerState::Standby,                     "standby",                         PowerClass::Standby},
+    {PowerState::CountDown,                   "count-down",                      PowerClass::Warming},
+    {PowerState::CoolingDown,                 "cooling-down",                    PowerClass::Cooling},
+    {PowerState::PowerFailure,                "power-failure",                   PowerClass::PowerFailure},
+    {PowerState::TemperatureWarning,          "temperature-warning",             PowerClass::TemperatureWarning},
+    {PowerState::NoKeyInput,                  "no-key-input",                    PowerClass::On},
+    {PowerState::LampOffByPowerManagement,    "lamp-off-by-power-management",    PowerClass::Standby},
+    {PowerState::TemperatureWarningCooling,   "temperature-warning-cooling",     PowerClass::TemperatureShutdown},
+    {PowerState::CoolingDownPowerManagement,  "cooling-down-power-management",   PowerClass::Cooling},
+    {PowerState::TemperatureWarningRecovered, "temperature-warning-recovered",   PowerClass::TemperatureWarning},
+    {PowerState::CoolingDownAllLampsFailed,   "cooling-down-all-lamps-failed",   PowerClass::LampFailure},
+    {PowerState::StandbyAllLampsFailed,       "standby-all-lamps-failed",        PowerClass::LampFailure},
+};
+constexpr const char* PowerClassNames[] = {
+    "standby", "warming", "on", "cooling", "temperature_warning", "temperature_shutdown", "lamp_failure",
+    "power_failure",
+};
+constexpr const char* InputNames[] = {"pc1", "pc2", "video", "mode4"};
+constexpr const char* OrientationNames[] = {
+    "normal", "top-bottom-reversed", "left-right-reversed", "both-reversed"};
+
+struct MuteRow
+{
+    MuteState mute;
+    const char* name;
+    std::optional<Muted> muted;
+};
+constexpr MuteRow MuteRows[] = {
+    {MuteState::Off,                "off",               Muted{false, false}},
+    {MuteState::VideoMuted,         "picture",           Muted{true, false}},
+    {MuteState::AudioMuted,         "sound",             Muted{false, true}},
+    {MuteState::VideoAndAudioMuted, "picture-and-sound", Muted{true, true}},
+    {MuteState::NoSignal,           "no-signal",         Muted{false, false}},
+    {MuteState::Standby,            "standby",           std::nullopt},
+};
+
+struct LampRow
+{
+    LampMode mode;
+    const char* name;
+    bool lit;
+};
+constexpr LampRow LampRows[] = {
+    {LampMode::Off,              "off",                  false},
+    {LampMode::On,               "on",                   true},
+    {LampMode::TwoLampsNo2On,    "two-lamps-no2-on",     true},
+    {LampMode::TwoLampsBothOn,   "two-lamps-both-on",    true},
+    {LampMode::OneLampNo1AllOff, "one-lamp-no1-all-off", false},
+    {LampMode::OneLampNo1On,     "one-lamp-no1-on",      true},
+    {LampMode::OneLampNo2AllOff, "one-lamp-no2-all-off", false},
+    {LampMode::OneLampNo2On,     "one-lamp-no2-on",      true},
+};
+constexpr const char* ValueKeys[] = {
+    "power_state", "input", "orientation", "lamp_hours", "temperatures", "mute", "model", "air_pressure",
+    "lamp_mode",
+};
+// clang-format on
+
+constexpr bool powerInOrder()
+{
+    for (std::size_t i = 0; i < std::size(PowerRows); ++i) {
+        if (std::size_t(PowerRows[i].state) != i)
+            return false;
+    }
+    return std::size(PowerRows) == std::size_t(PowerState::StandbyAllLampsFailed) + 1;
+}
+constexpr bool muteInOrder()
+{
+    for (std::size_t i = 0; i < std::size(MuteRows); ++i) {
+        if (std::size_t(MuteRows[i].mute) != i)
+            return false;
+    }
+    return std::size(MuteRows) == std::size_t(MuteState::Standby) + 1;
+}
+constexpr bool lampInOrder()
+{
+    for (std::size_t i = 0; i < std::size(LampRows); ++i) {
+        if (std::size_t(LampRows[i].mode) != i)
+            return false;
+    }
+    return std::size(LampRows) == std::size_t(LampMode::OneLampNo2On) + 1;
+}
+static_assert(powerInOrder(), "one row per power state, in the order of PowerState");
+static_assert(muteInOrder(), "one row per mute state, in the order of MuteState");
+static_assert(lampInOrder(), "one row per lamp mode, in the order of LampMode");
+static_assert(std::size(PowerClassNames) == PowerClassCount);
+static_assert(std::size(InputNames) == InputSources.size());
+static_assert(std::size(OrientationNames) == std::size_t(Orientation::BothReversed) + 1);
+static_assert(std::size(ValueKeys) == StatusQueryCount);
+
+} // namespace
+
+PowerClass powerClass(PowerState state)
+{
+    return PowerRows[std::size_t(state)].powerClass;
+}
+
+QLatin1String powerClassName(PowerClass powerClass)
+{
+    return QLatin1String(PowerClassNames[std::size_t(powerClass)]);
+}
+
+QLatin1String powerStateName(PowerState state)
+{
+    return QLatin1String(PowerRows[std::size_t(state)].name);
+}
+
+QLatin1String inputName(InputSource input)
+{
+    return QLatin1String(InputNames[std::size_t(input)]);
+}
+
+QLatin1String muteName(MuteState mute)
+{
+    return QLatin1String(MuteRows[std::size_t(mute)].name);
+}
+
+std::optional<Muted> mutedOf(MuteState mute)
+{
+    return MuteRows[std::size_t(mute)].muted;
+}
+
+QLatin1String lampModeName(LampMode mode)
+{
+    return QLatin1String(LampRows[std::size_t(mode)].name);
+}
+
+bool lampLit(LampMode mode)
+{
+    return LampRows[std::size_t(mode)].lit;
+}
+
+QLatin1String orientationName(Orientation orientation)
+{
+    return QLatin1String(OrientationNames[std::size_t(orientation)]);
+}
+
+QLatin1String valueKey(StatusQuery query)
+{
+    return QLatin1String(ValueKeys[std::size_t(query)]);
+}
+
+QString httpActionName(Command command)
+{
+    const CommandEntry& entry = commandEntry(command);
+    if (!entry.action)
+        return QString();
+    QString name = QLatin1String(entry.action);
+    if (name.endsWith(QLatin1Char('?')))
+        name = name.chopped(1) + QStringLiteral("-query");
+    if (entry.argument)
+        name += QLatin1Char('-') + QLatin1String(entry.argument);
+    return name;
+}
+
+std::optional<Command> commandOfHttpAction(QStringView name)
+{
+    for (const CommandEntry& entry : Vocabulary) {
+        if (entry.action && httpActionName(entry.command) == name)
+            return entry.command;
+    }
+    return std::nullopt;
+}
+
+} // namespace orva::hub

@@ -1,0 +1,236 @@
+#include "FakeSerialLine.h"
+#include "VirtualClock.h"
+#include "hub/HttpApi.h"
+#include "hub/HttpSession.h"
+#include "hub/HubConfig.h"
+#include "hub/HubLog.h"
+#include "hub/Projector.h"
+
+#include <QTest>
+
+using namespace orva;
+using namespace orva::hub;
+
+namespace {
+
+// 2026-12-07T12:00:00Z, when the virtual clock starts.
+constexpr std::int64_t Epoch = 1796644800000;
+const QString Token = QStringLiteral("0123456789abcdef");
+
+QByteArray post(const QByteArray& path, const QByteArray& headers, const QByteArray& body = QByteArray())
+{
+    return "POST " + path + " HTTP/1.1\r\nHost: hub\r\n" + headers + "Content-Length: "
+        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+QByteArray withToken(const QByteArray& path, const QByteArray& body = QByteArray())
+{
+    return post(path, "Authorization: Bearer " + Token.toLatin1() + "\r\nContent-Type: application/json\r\n", body);
+}
+
+QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
+{
+    return "GET " + path + " HTTP/1.1\r\nHost: hub\r\n" + headers + "\r\n";
+}
+
+} // namespace
+
+// An HTTP connection to the hub's door for one projector on a fake line,
+// on the virtual clock. Steps: "> BYTES" the client sends, "< CHARS" the
+// projector sends, "+MS" time passes, "lost" the line goes away, "poll" the
+// poller's round is answered (standby, PC1, no mute, 1234 hours, lamp off,
+// three temperatures, TK600). What the client receives is checked for
+// fragments in order; "!FRAGMENT" must not be there at all.
+class HttpDoorTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void scenario_data();
+    void scenario();
+};
+
+void HttpDoorTest::scenario_data()
+{
+    QTest::addColumn<QList<QByteArray>>("steps");
+    QTest::addColumn<QString>("frames"); // what went out on the line after the poll round
+    QTest::addColumn<QStringList>("received");
+    QTest::addColumn<QString>("closed"); // why, or empty
+
+    const QByteArray powerOn = "/api/projectors/a101/actions/power-on";
+    QTest::newRow("power on with the token")
+        << QList<QByteArray>{"> " + withToken(powerOn), "< \x06"} << "C00"
+        << QStringList{"HTTP/1.1 200 OK", "Cache-Control: no-store", "\"action\":\"power-on\"", "\"code\":\"C00\"",
+               "\"error\":null", "\"ok\":true"}
+        << "";
+    QTest::newRow("no token") << QList<QByteArray>{"> " + post(powerOn, "")} << ""
+                              << QStringList{"HTTP/1.1 401 Unauthorized", "WWW-Authenticate: Bearer"} << "";
+    QTest::newRow("wrong token") << QList<QByteArray>{"> " + post(powerOn, "Authorization: Bearer 0123456789abcdeF\r\n")}
+                                 << "" << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
+    QTest::newRow("token in another scheme")
+        << QList<QByteArray>{"> " + post(powerOn, "Authorization: Basic " + Token.toLatin1() + "\r\n")} << ""
+        << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
+    QTest::newRow("from another site")
+        << QList<QByteArray>{"> "
+               + post(powerOn, "Origin: http://evil.example\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n")}
+        << "" << QStringList{"HTTP/1.1 403 Forbidden"} << "";
+    QTest::newRow("from the panel's own page")
+        << QList<QByteArray>{"> " + post(powerOn, "Origin: http://hub\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n"),
+               "< \x06"}
+        << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"} << "";
+    QTest::newRow("unknown action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/power-up")}
+                                    << "" << QStringList{"404 Not Found", "no action named 'power-up'"} << "";
+    QTest::newRow("unknown projector") << QList<QByteArray>{"> " + withToken("/api/projectors/a999/actions/power-on"),
+                                              "> " + get("/api/projectors/a999")}
+                                       << ""
+                                       << QStringList{"404 Not Found", "no projector named 'a999'", "404 Not Found",
+                                              "no projector named 'a999'"}
+                                       << "";
+    QTest::newRow("query action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/lamp-hours"),
+                                         "< 01234\r"}
+                                  << "CR3" << QStringList{"200 OK", "\"ok\":true", "\"value\":1234"} << "";
+    QTest::newRow("refused") << QList<QByteArray>{"> " + withToken(powerOn), "< \x15"} << "C00"
+                             << QStringList{"200 OK", "\"error\":\"refused (NAK)\"", "\"ok\":false"} << "";
+    QTest::newRow("free command") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":"CR3"})"),
+                                         "< 01234\r"}
+                                  << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234"}
+                                  << "";
+    QTest::newRow("free command, bad JSON")
+        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":)")} << ""
+        << QStringList{"400 Bad Request", "not a JSON object"} << "";
+    QTest::newRow("free command with a carriage return")
+        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":"C00\rC01"})")} << ""
+        << QStringList{"400 Bad Request", "printable ASCII"} << "";
+    QTest::newRow("free command too long")
+        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", "{\"code\":\"" + QByteArray(65, 'C') + "\"}")}
+        << "" << QStringList{"400 Bad Request"} << "";
+    QTest::newRow("line down") << QList<QByteArray>{"lost", "> " + withToken(powerOn)} << ""
+                               << QStringList{"503 Service Unavailable", "\"error_kind\":\"lost\"", "\"ok\":false"}
+                               << "";
+    QTest::newRow("no reply") << QList<QByteArray>{"> " + withToken(powerOn), "+500"} << "C00"
+                              << QStringList{"504 Gateway Timeout", "\"error_kind\":\"no-answer\""} << "";
+    QTest::newRow("wrong method") << QList<QByteArray>{"> " + get(powerOn), "> " + post("/metrics", "")} << ""
+                                  << QStringList{"405 Method Not Allowed", "Allow: POST", "405", "Allow: GET, HEAD"}
+                                  << "";
+    QTest::newRow("cached state, each with its time")
+        << QList<QByteArray>{"poll", "> " + get("/api/projectors")} << ""
+        << QStringList{"200 OK", "\"line_open\":true", "\"up\":true",
+               "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.005Z\",\"value\":1234}",
+               "\"power_state\":{\"read_at\":\"2026-12-07T12:00:00.002Z\",\"state\":\"standby\",\"value\":\"standby\"}",
+               "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.007Z\",\"value\":[25,26,27]}",
+               "!\"orientation\""}
+        << "";
+    QTest::newRow("nothing read yet") << QList<QByteArray>{"> " + get("/api/projectors/a101")} << ""
+                                      << QStringList{"200 OK", "\"up\":false", "\"values\":{}"} << "";
+    QTest::newRow("metrics") << QList<QByteArray>{"poll", "> " + get("/metrics")} << ""
+                             << QStringList{"Content-Type: text/plain; version=0.0.4", "orva_projector_up{projector=\"a101\"} 1",
+                                    "orva_projector_info{projector=\"a101\",model=\"TK600\",line=\"/dev/null\"} 1",
+                                    "orva_projector_power_state{projector=\"a101\",state=\"standby\"} 1",
+                                    "orva_projector_power_state{projector=\"a101\",state=\"on\"} 0",
+                                    "orva_projector_input{projector=\"a101\",input=\"pc1\"} 1",
+                                    "orva_projector_muted{projector=\"a101\",kind=\"sound\"} 0",
+                                    "orva_projector_lamp_hours{projector=\"a101\"} 1234",
+                                    "orva_projector_lamp_on{projector=\"a101\"} 0",
+                                    "orva_projector_temperature_celsius{projector=\"a101\",sensor=\"3\"} 27",
+                                    "orva_projector_last_poll_timestamp_seconds{projector=\"a101\"} 1796644800.009",
+                                    "orva_hub_frames_total{projector=\"a101\",door=\"poll\"} 7",
+                                    "orva_hub_frames_total{projector=\"a101\",door=\"http\"} 0"}
+                             << "";
+    QTest::newRow("metrics before any answer")
+        << QList<QByteArray>{"+500", "> " + get("/metrics")} << ""
+        << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_hub_reply_timeouts_total{projector=\"a101\"} 1",
+               "!orva_projector_lamp_hours{", "!orva_projector_power_state{"}
+        << "";
+    QTest::newRow("events: snapshot, then each change")
+        << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"} << ""
+        << QStringList{"Content-Type: text/event-stream", "event: snapshot\ndata: {\"projectors\":[{",
+               "event: value\ndata: {\"name\":\"power_state\",\"projector\":\"a101\"", "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
+               "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":", ": keep-alive\n\n"}
+        << "";
+    QTest::newRow("the page, with its policy")
+        << QList<QByteArray>{"> " + get("/")} << ""
+        << QStringList{"200 OK", "Content-Type: text/html; charset=utf-8",
+               "Content-Security-Policy: default-src 'none'; script-src 'self';", "<html"}
+        << "";
+    QTest::newRow("no files beyond the page")
+        << QList<QByteArray>{"> " + get("/../../etc/passwd"), "> " + get("/index.html")} << ""
+        << QStringList{"400 Bad Request", "404 Not Found"} << "";
+    QTest::newRow("two requests in one chunk") << QList<QByteArray>{"> " + get("/api/projectors/a101") + get("/nowhere")}
+                                               << "" << QStringList{"200 OK", "404 Not Found"} << "";
+    QTest::newRow("connection: close")
+        << QList<QByteArray>{"> " + get("/api/projectors", "Connection: close\r\n")} << ""
+        << QStringList{"200 OK", "Connection: close"} << "closed after the response";
+    QTest::newRow("malformed") << QList<QByteArray>{"> GARBAGE\r\n\r\n"} << "" << QStringList{"400 Bad Request"}
+                               << "refused: 400";
+    QTest::newRow("body too large")
+        << QList<QByteArray>{"> POST /api/projectors/a101/send HTTP/1.1\r\nHost: hub\r\nContent-Length: 5000\r\n\r\n"}
+        << "" << QStringList{"413 "} << "refused: 413";
+    QTest::newRow("request too slow") << QList<QByteArray>{"> GET / HTTP/1.1\r\n", "+9999", "+1"} << ""
+                                      << QStringList{"408 Request Timeout"} << "refused: 408";
+    QTest::newRow("idle") << QList<QByteArray>{"> " + get("/api/projectors"), "+29999", "+1"} << ""
+                          << QStringList{"200 OK", "!408"} << "closed: idle for 30 s";
+}
+
+void HttpDoorTest::scenario()
+{
+    QFETCH(QList<QByteArray>, steps);
+
+    VirtualClock clock;
+    const HubLog log;
+    ProjectorConfig config;
+    config.name = QStringLiteral("a101");
+    config.line = QStringLiteral("/dev/null");
+    auto owned = std::make_unique<FakeSerialLine>();
+    FakeSerialLine& line = *owned;
+    const bool polls = steps.contains("poll") || steps.contains("+500");
+    Projector projector(config, polls ? 5000 : 0, 500, std::move(owned), clock, log);
+    projector.start();
+    clock.advance(1);
+
+    HttpApi api({ServedView{&projector}}, Token, clock, [&clock] { return Epoch + clock.nowMs(); }, log);
+    QByteArray receivedBytes;
+    QString closed;
+    HttpSession session(
+        api, clock, log, Projector::requestersOf(Projector::Door::Http) | 1, QStringLiteral("http test"),
+        [&receivedBytes](const QByteArray& bytes) { receivedBytes += bytes; },
+        [&closed](const QString& why, LogLevel) { closed = why; });
+
+    for (const QByteArray& step : steps) {
+        if (step.startsWith('+')) {
+            clock.advance(step.mid(1).toInt());
+        } else if (step.startsWith("< ")) {
+            line.receive(step.mid(2));
+            clock.advance(1);
+        } else if (step.startsWith("> ")) {
+            session.receive(step.mid(2));
+            clock.advance(1);
+        } else if (step == "lost") {
+            line.loseDevice(QStringLiteral("gone"));
+        } else if (step == "poll") {
+            for (const char* reply : {"80\r", "1\r", "00\r", "1234\r", "00\r", "25.0,26.0,27.0\r", "TK600\r"}) {
+                line.receive(reply);
+                clock.advance(1);
+            }
+            line.clearWritten();
+        }
+    }
+    QStringList frames;
+    for (const FakeSerialLine::Write& w : line.writes())
+        frames.append(QString::fromLatin1(w.bytes).remove(QLatin1Char('\r')));
+    QTEST(frames.join(u' '), "frames");
+    QFETCH(QStringList, received);
+    const QString text = QString::fromUtf8(receivedBytes);
+    qsizetype at = 0;
+    for (const QString& fragment : received) {
+        if (fragment.startsWith(u'!')) {
+            QVERIFY2(!text.contains(fragment.mid(1)), qPrintable(fragment + QStringLiteral(" in:\n") + text));
+            continue;
+        }
+        const qsizetype found = text.indexOf(fragment, at);
+        QVERIFY2(found >= 0, qPrintable(QStringLiteral("no '%1' after %2 in:\n%3").arg(fragment).arg(at).arg(text)));
+        at = found + fragment.size();
+    }
+    QTEST(closed.section(QLatin1Char(' '), 0, closed.startsWith(QLatin1String("refused")) ? 1 : -1), "closed");
+}
+
+QTEST_GUILESS_MAIN(HttpDoorTest)
+#include "tst_http_door.moc"
