@@ -1,0 +1,264 @@
+// Drives orva-hub's web panel in Debian's chromium, as a technician on a
+// phone would: node drive-panel.js URL STEP...
+// Each step prints one line, "STEP: ok" or "STEP: failed: WHAT IT SAW"; the
+// exit status is 0 when every step is ok, 1 when one failed, 2 on bad usage.
+//   token:SECRET            the access token, typed into the page's token form
+//                           when the page asks for it (now, or at a later press)
+//   press:PROJECTOR:ACTION  presses a button found by its accessible name, e.g.
+//                           press:a101:power-on presses "Power on, a101"
+//   see:PROJECTOR:FIELD:TEXT  waits up to 60 s until the card's field holds TEXT
+//                           (fields: power model input mute lamp temperatures line
+//                           read result stale); PROJECTOR "-" for the page's own
+//                           fields (connection)
+//   see-not:PROJECTOR:FIELD:TEXT  the field does not hold TEXT now
+//   same-page               the page was not loaded again since it was opened
+//   no-alert                no alert/confirm/prompt ever opened and no element
+//                           that could run or fetch anything was added to the page
+//   screenshot:PATH         saves the whole page as PNG
+//   viewport:WIDTHxHEIGHT   resizes the window (it starts at 360x740)
+// At the end, console errors, uncaught exceptions and Content-Security-Policy
+// violations, if any, are printed as a failed step "console".
+'use strict';
+const {chromium} = require('playwright-core');
+
+const WAIT_MS = 60000;
+const BUTTON_LABELS = {
+  'power-on': 'Power on',
+  'power-off': 'Power off',
+  'input-pc1': 'Input PC1',
+  'input-pc2': 'Input PC2',
+  'input-video': 'Input Video',
+  'sound-mute-on': 'Sound mute on',
+  'sound-mute-off': 'Sound mute off',
+  'no-show-on': 'No show on',
+  'no-show-off': 'No show off',
+  'freeze-on': 'Freeze on',
+  'freeze-off': 'Freeze off',
+};
+
+const [url, ...steps] = process.argv.slice(2);
+if (!url || steps.length === 0) {
+  console.error('usage: node drive-panel.js URL STEP...');
+  process.exit(2);
+}
+
+const quoted = (text) => JSON.stringify(text);
+const cssString = (text) => `"${String(text).replace(/["\\]/g, '\\$&')}"`;
+// "see:a101:result:Power on: done" -> ['see', 'a101', 'result', 'Power on: done']
+const splitStep = (step, parts) => {
+  const pieces = step.split(':');
+  return [...pieces.slice(0, parts - 1), pieces.slice(parts - 1).join(':')];
+};
+
+class StepFailure extends Error {}
+
+const run = async () => {
+  const browser = await chromium.launch({executablePath: '/usr/bin/chromium', args: ['--no-sandbox']});
+  const context = await browser.newContext({viewport: {width: 360, height: 740}});
+  const page = await context.newPage();
+  page.setDefaultTimeout(WAIT_MS);
+
+  const problems = [];
+  const alerts = [];
+  let loads = 0;
+  page.on('console', (message) => {
+    if (message.type() !== 'error') return;
+    // An API answer with an error status is logged by the browser as well;
+    // the page shows those itself, and the steps check what it shows.
+    const where = message.location().url || '';
+    if (/^Failed to load resource/.test(message.text()) && new URL(where, url).pathname.startsWith('/api/')) return;
+    problems.push(message.text());
+  });
+  page.on('pageerror', (error) => problems.push(`uncaught ${error.name}: ${error.message}`));
+  page.on('dialog', (dialog) => {
+    alerts.push(`${dialog.type()} "${dialog.message()}"`);
+    dialog.dismiss().catch(() => {});
+  });
+  page.on('framenavigated', (frame) => {
+    if (frame === page.mainFrame()) loads += 1;
+  });
+  await page.exposeBinding('orvaDriverReport', (_source, text) => problems.push(text));
+  await page.addInitScript(() => {
+    document.addEventListener('securitypolicyviolation', (event) => {
+      window.orvaDriverReport(`CSP blocked ${event.blockedURI || 'inline'} (${event.violatedDirective}) ` +
+        `at ${event.sourceFile || 'page'}:${event.lineNumber}`);
+    });
+  });
+
+  const results = [];
+  const say = (step, ok, what) => {
+    results.push(ok);
+    console.log(`${step}: ${ok ? 'ok' : `failed: ${what}`}`);
+  };
+
+  try {
+    await page.goto(url, {waitUntil: 'load'});
+    await page.evaluate(() => (window.orvaDriverMarker = 'opened'));
+  } catch (error) {
+    say('open', false, error.message.split('\n')[0]);
+    await browser.close();
+    return 1;
+  }
+
+  const tokenDialog = page.locator('dialog.token-dialog');
+  let queuedToken = null;
+
+  // Types the queued token into the page's form; the token is used once, so
+  // a page that asks again after a refusal needs a new token step.
+  const answerTokenDialog = async () => {
+    const token = queuedToken;
+    queuedToken = null;
+    await tokenDialog.getByLabel('Access token', {exact: true}).fill(token);
+    await tokenDialog.getByRole('button', {name: 'Use token', exact: true}).click();
+    try {
+      await tokenDialog.waitFor({state: 'hidden', timeout: 5000});
+    } catch {
+      const problem = await tokenDialog.locator('[data-field="token-problem"]').textContent();
+      throw new StepFailure(`the token form stayed open: ${quoted(problem)}`);
+    }
+  };
+
+  // Waits until the page function `check` returns true, answering the token
+  // form on the way when a token is queued. Returns true, or 'token' when the
+  // page asks for a token that no step has given.
+  const waitFor = async (check, arg, timeout = WAIT_MS) => {
+    const deadline = Date.now() + timeout;
+    for (;;) {
+      const remaining = deadline - Date.now();
+      if (remaining <= 0) return false;
+      let outcome;
+      try {
+        // One expression, so that nothing is compiled inside the page (its CSP forbids eval).
+        const expression = `(() => {
+          if (document.querySelector('dialog.token-dialog[open]')) return 'token';
+          return (${check.toString()})(${JSON.stringify(arg)}) ? 'yes' : false;
+        })()`;
+        const handle = await page.waitForFunction(expression, undefined, {timeout: remaining, polling: 100});
+        outcome = await handle.jsonValue();
+      } catch (error) {
+        if (error.name === 'TimeoutError') return false;
+        throw error;
+      }
+      if (outcome === 'yes') return true;
+      if (queuedToken === null) return 'token';
+      await answerTokenDialog();
+    }
+  };
+
+  const fieldLocator = (projector, name) =>
+    projector === '-'
+      ? page.locator(`[data-field=${cssString(name)}]`).first()
+      : page.locator(`[data-projector=${cssString(projector)}] [data-field=${cssString(name)}]`);
+
+  const fieldText = (projector, name) =>
+    page.evaluate(({projector, name}) => {
+      const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
+      if (!scope) return null;
+      const el = scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
+      return el ? el.textContent.trim() : null;
+    }, {projector, name});
+
+  const stepActions = {
+    token: async (step) => {
+      queuedToken = splitStep(step, 2)[1];
+      if (await tokenDialog.isVisible()) await answerTokenDialog();
+    },
+
+    press: async (step) => {
+      const [, projector, action] = splitStep(step, 3);
+      const label = BUTTON_LABELS[action];
+      if (!label) throw new StepFailure(`no button for action ${quoted(action)}`);
+      if ((await tokenDialog.isVisible()) && queuedToken !== null) await answerTokenDialog();
+      const result = fieldLocator(projector, 'result');
+      if ((await result.count()) === 0) throw new StepFailure(`no card for projector ${quoted(projector)}`);
+      const before = Number((await result.getAttribute('data-press')) || 0);
+      const name = `${label}, ${projector}`;
+      const button = page.getByRole('button', {name, exact: true});
+      if ((await button.count()) !== 1) throw new StepFailure(`${await button.count()} buttons named ${quoted(name)}`);
+      await button.click();
+      // The press is taken when the card counts it; the page may then ask for the token.
+      const taken = await waitFor(
+        ({projector, before}) => {
+          const el = document.querySelector(`[data-projector="${CSS.escape(projector)}"] [data-field="result"]`);
+          return el && Number(el.getAttribute('data-press') || 0) > before && el.getAttribute('data-state') !== 'token';
+        },
+        {projector, before});
+      if (taken === false) throw new StepFailure(`the card did not take the press: ${quoted(await fieldText(projector, 'result'))}`);
+    },
+
+    see: async (step) => {
+      const [, projector, name, text] = splitStep(step, 4);
+      if ((await fieldLocator(projector, name).count()) === 0) {
+        throw new StepFailure(`no field ${quoted(name)} for ${quoted(projector)}`);
+      }
+      const seen = await waitFor(
+        ({projector, name, text}) => {
+          const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
+          const el = scope && scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
+          return Boolean(el && el.textContent.includes(text));
+        },
+        {projector, name, text});
+      if (seen === 'token') throw new StepFailure('the page asks for the access token and no token step gave one');
+      if (!seen) throw new StepFailure(`saw ${quoted(await fieldText(projector, name))} after ${WAIT_MS / 1000} s`);
+    },
+
+    'see-not': async (step) => {
+      const [, projector, name, text] = splitStep(step, 4);
+      const now = await fieldText(projector, name);
+      if (now === null) throw new StepFailure(`no field ${quoted(name)} for ${quoted(projector)}`);
+      if (now.includes(text)) throw new StepFailure(`saw ${quoted(now)}`);
+    },
+
+    'same-page': async () => {
+      const marker = await page.evaluate(() => window.orvaDriverMarker);
+      if (marker !== 'opened' || loads !== 1) throw new StepFailure(`the page was loaded ${loads} times`);
+    },
+
+    'no-alert': async () => {
+      if (alerts.length) throw new StepFailure(alerts.join('; '));
+      const added = await page.evaluate(() =>
+        [...document.querySelectorAll('img, iframe, object, embed, script, link, svg')]
+          .filter((el) => !(el.matches('script[src="panel.js"]') || el.matches('link[href="panel.css"]')))
+          .map((el) => el.outerHTML.slice(0, 80)));
+      if (added.length) throw new StepFailure(`elements from text: ${added.join(', ')}`);
+    },
+
+    screenshot: async (step) => {
+      await page.screenshot({path: splitStep(step, 2)[1], fullPage: true});
+    },
+
+    viewport: async (step) => {
+      const match = /^(\d+)x(\d+)$/.exec(splitStep(step, 2)[1]);
+      if (!match) throw new StepFailure('expected viewport:WIDTHxHEIGHT');
+      await page.setViewportSize({width: Number(match[1]), height: Number(match[2])});
+    },
+  };
+
+  let usage = false;
+  for (const step of steps) {
+    const verb = step.split(':')[0];
+    const action = Object.prototype.hasOwnProperty.call(stepActions, verb) ? stepActions[verb] : null;
+    if (!action) {
+      say(step, false, 'unknown step');
+      usage = true;
+      continue;
+    }
+    try {
+      await action(step);
+      say(step, true);
+    } catch (error) {
+      say(step, false, error instanceof StepFailure ? error.message : error.message.split('\n')[0]);
+    }
+  }
+  if (problems.length) say('console', false, problems.join(' | '));
+  await browser.close();
+  if (usage) return 2;
+  return results.every(Boolean) ? 0 : 1;
+};
+
+run().then(
+  (status) => process.exit(status),
+  (error) => {
+    console.log(`driver: failed: ${error.message.split('\n')[0]}`);
+    process.exit(1);
+  });
