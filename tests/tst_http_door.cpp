@@ -19,8 +19,8 @@ const QString Token = QStringLiteral("0123456789abcdef");
 
 QByteArray post(const QByteArray& path, const QByteArray& headers, const QByteArray& body = QByteArray())
 {
-    return "POST " + path + " HTTP/1.1\r\nHost: hub\r\n" + headers + "Content-Length: "
-        + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return "POST " + path + " HTTP/1.1\r\nHost: hub\r\n" + headers
+        + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
 }
 
 QByteArray withToken(const QByteArray& path, const QByteArray& body = QByteArray())
@@ -39,7 +39,8 @@ QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
 // on the virtual clock. Steps: "> BYTES" the client sends, "< CHARS" the
 // projector sends, "+MS" time passes, "lost" the line goes away, "poll" the
 // poller's round is answered (standby, PC1, no mute, 1234 hours, lamp off,
-// three temperatures, TK600). What the client receives is checked for
+// three temperatures, TK600), "unanswered" the poller runs and nothing
+// answers it. What the client receives is checked for
 // fragments in order; "!FRAGMENT" must not be there at all.
 class HttpDoorTest : public QObject
 {
@@ -64,35 +65,35 @@ void HttpDoorTest::scenario_data()
         << "";
     QTest::newRow("no token") << QList<QByteArray>{"> " + post(powerOn, "")} << ""
                               << QStringList{"HTTP/1.1 401 Unauthorized", "WWW-Authenticate: Bearer"} << "";
-    QTest::newRow("wrong token") << QList<QByteArray>{"> " + post(powerOn, "Authorization: Bearer 0123456789abcdeF\r\n")}
+    QTest::newRow("wrong token") << QList<QByteArray>{"> "
+        + post(powerOn, "Authorization: Bearer 0123456789abcdeF\r\n")}
                                  << "" << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
     QTest::newRow("token in another scheme")
         << QList<QByteArray>{"> " + post(powerOn, "Authorization: Basic " + Token.toLatin1() + "\r\n")} << ""
         << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
-    QTest::newRow("from another site")
-        << QList<QByteArray>{"> "
-               + post(powerOn, "Origin: http://evil.example\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n")}
-        << "" << QStringList{"HTTP/1.1 403 Forbidden"} << "";
-    QTest::newRow("from the panel's own page")
-        << QList<QByteArray>{"> " + post(powerOn, "Origin: http://hub\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n"),
-               "< \x06"}
-        << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"} << "";
+    QTest::newRow("from another site") << QList<QByteArray>{"> "
+        + post(powerOn, "Origin: http://evil.example\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n")}
+                                       << "" << QStringList{"HTTP/1.1 403 Forbidden"} << "";
+    QTest::newRow("from the panel's own page") << QList<QByteArray>{"> "
+            + post(powerOn, "Origin: http://hub\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n"),
+        "< \x06"} << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"}
+                                               << "";
     QTest::newRow("unknown action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/power-up")}
                                     << "" << QStringList{"404 Not Found", "no action named 'power-up'"} << "";
     QTest::newRow("unknown projector") << QList<QByteArray>{"> " + withToken("/api/projectors/a999/actions/power-on"),
-                                              "> " + get("/api/projectors/a999")}
+        "> " + get("/api/projectors/a999")}
                                        << ""
                                        << QStringList{"404 Not Found", "no projector named 'a999'", "404 Not Found",
                                               "no projector named 'a999'"}
                                        << "";
     QTest::newRow("query action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/lamp-hours"),
-                                         "< 01234\r"}
-                                  << "CR3" << QStringList{"200 OK", "\"ok\":true", "\"value\":1234"} << "";
+        "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"ok\":true", "\"value\":1234"}
+                                  << "";
     QTest::newRow("refused") << QList<QByteArray>{"> " + withToken(powerOn), "< \x15"} << "C00"
                              << QStringList{"200 OK", "\"error\":\"refused (NAK)\"", "\"ok\":false"} << "";
-    QTest::newRow("free command") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":"CR3"})"),
-                                         "< 01234\r"}
-                                  << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234"}
+    QTest::newRow("free command") << QList<QByteArray>{"> "
+            + withToken("/api/projectors/a101/send", R"({"code":"CR3"})"),
+        "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234"}
                                   << "";
     QTest::newRow("free command, bad JSON")
         << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":)")} << ""
@@ -100,9 +101,9 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("free command with a carriage return")
         << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":"C00\rC01"})")} << ""
         << QStringList{"400 Bad Request", "printable ASCII"} << "";
-    QTest::newRow("free command too long")
-        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", "{\"code\":\"" + QByteArray(65, 'C') + "\"}")}
-        << "" << QStringList{"400 Bad Request"} << "";
+    QTest::newRow("free command too long") << QList<QByteArray>{"> "
+        + withToken("/api/projectors/a101/send", "{\"code\":\"" + QByteArray(65, 'C') + "\"}")}
+                                           << "" << QStringList{"400 Bad Request"} << "";
     QTest::newRow("line down") << QList<QByteArray>{"lost", "> " + withToken(powerOn)} << ""
                                << QStringList{"503 Service Unavailable", "\"error_kind\":\"lost\"", "\"ok\":false"}
                                << "";
@@ -114,15 +115,15 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("cached state, each with its time")
         << QList<QByteArray>{"poll", "> " + get("/api/projectors")} << ""
         << QStringList{"200 OK", "\"line_open\":true", "\"up\":true",
-               "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.005Z\",\"value\":1234}",
-               "\"power_state\":{\"read_at\":\"2026-12-07T12:00:00.002Z\",\"state\":\"standby\",\"value\":\"standby\"}",
-               "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.007Z\",\"value\":[25,26,27]}",
-               "!\"orientation\""}
+               "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\",\"value\":1234}",
+               "\"power_state\":{\"read_at\":\"2026-12-07T12:00:00.001Z\",\"state\":\"standby\",\"value\":\"standby\"}",
+               "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\",\"value\":[25,26,27]}", "!\"orientation\""}
         << "";
     QTest::newRow("nothing read yet") << QList<QByteArray>{"> " + get("/api/projectors/a101")} << ""
                                       << QStringList{"200 OK", "\"up\":false", "\"values\":{}"} << "";
     QTest::newRow("metrics") << QList<QByteArray>{"poll", "> " + get("/metrics")} << ""
-                             << QStringList{"Content-Type: text/plain; version=0.0.4", "orva_projector_up{projector=\"a101\"} 1",
+                             << QStringList{"Content-Type: text/plain; version=0.0.4",
+                                    "orva_projector_up{projector=\"a101\"} 1",
                                     "orva_projector_info{projector=\"a101\",model=\"TK600\",line=\"/dev/null\"} 1",
                                     "orva_projector_power_state{projector=\"a101\",state=\"standby\"} 1",
                                     "orva_projector_power_state{projector=\"a101\",state=\"on\"} 0",
@@ -131,19 +132,21 @@ void HttpDoorTest::scenario_data()
                                     "orva_projector_lamp_hours{projector=\"a101\"} 1234",
                                     "orva_projector_lamp_on{projector=\"a101\"} 0",
                                     "orva_projector_temperature_celsius{projector=\"a101\",sensor=\"3\"} 27",
-                                    "orva_projector_last_poll_timestamp_seconds{projector=\"a101\"} 1796644800.009",
+                                    "orva_projector_last_poll_timestamp_seconds{projector=\"a101\"} 1796644800.007",
                                     "orva_hub_frames_total{projector=\"a101\",door=\"poll\"} 7",
                                     "orva_hub_frames_total{projector=\"a101\",door=\"http\"} 0"}
                              << "";
     QTest::newRow("metrics before any answer")
-        << QList<QByteArray>{"+500", "> " + get("/metrics")} << ""
+        << QList<QByteArray>{"unanswered", "+500", "> " + get("/metrics")} << "CR0"
         << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_hub_reply_timeouts_total{projector=\"a101\"} 1",
                "!orva_projector_lamp_hours{", "!orva_projector_power_state{"}
         << "";
     QTest::newRow("events: snapshot, then each change")
-        << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"} << ""
+        << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"}
+        << "CR0 CR1 CRA CR3 CR7 CR6 CR0 CR1 CRA CR3 CR7 CR6 CR0"
         << QStringList{"Content-Type: text/event-stream", "event: snapshot\ndata: {\"projectors\":[{",
-               "event: value\ndata: {\"name\":\"power_state\",\"projector\":\"a101\"", "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
+               "event: value\ndata: {\"name\":\"power_state\",\"projector\":\"a101\"",
+               "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
                "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":", ": keep-alive\n\n"}
         << "";
     QTest::newRow("the page, with its policy")
@@ -154,11 +157,12 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("no files beyond the page")
         << QList<QByteArray>{"> " + get("/../../etc/passwd"), "> " + get("/index.html")} << ""
         << QStringList{"400 Bad Request", "404 Not Found"} << "";
-    QTest::newRow("two requests in one chunk") << QList<QByteArray>{"> " + get("/api/projectors/a101") + get("/nowhere")}
-                                               << "" << QStringList{"200 OK", "404 Not Found"} << "";
-    QTest::newRow("connection: close")
-        << QList<QByteArray>{"> " + get("/api/projectors", "Connection: close\r\n")} << ""
-        << QStringList{"200 OK", "Connection: close"} << "closed after the response";
+    QTest::newRow("two requests in one chunk")
+        << QList<QByteArray>{"> " + get("/api/projectors/a101") + get("/nowhere")} << ""
+        << QStringList{"200 OK", "404 Not Found"} << "";
+    QTest::newRow("connection: close") << QList<QByteArray>{"> " + get("/api/projectors", "Connection: close\r\n")}
+                                       << "" << QStringList{"200 OK", "Connection: close"}
+                                       << "closed after the response";
     QTest::newRow("malformed") << QList<QByteArray>{"> GARBAGE\r\n\r\n"} << "" << QStringList{"400 Bad Request"}
                                << "refused: 400";
     QTest::newRow("body too large")
@@ -181,12 +185,14 @@ void HttpDoorTest::scenario()
     config.line = QStringLiteral("/dev/null");
     auto owned = std::make_unique<FakeSerialLine>();
     FakeSerialLine& line = *owned;
-    const bool polls = steps.contains("poll") || steps.contains("+500");
+    // "unanswered": the poller runs, and nothing answers it.
+    const bool polls = steps.contains("poll") || steps.contains("unanswered");
     Projector projector(config, polls ? 5000 : 0, 500, std::move(owned), clock, log);
     projector.start();
     clock.advance(1);
 
-    HttpApi api({ServedView{&projector}}, Token, clock, [&clock] { return Epoch + clock.nowMs(); }, log);
+    HttpApi api(
+        {ServedView{&projector}}, Token, clock, [&clock] { return Epoch + clock.nowMs(); }, log);
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(

@@ -97,8 +97,8 @@ void TestHubConfig::files_data()
     QTest::newRow("short token") << QByteArray("http-token = \"secret\"\n") + OneProjector << privateMode
                                  << "cfg.toml:1:14: http-token: 16 to 256 printable ASCII characters" << QString();
     QTest::newRow("HTTP port taken by a door")
-        << QByteArray("http-port = 5101\n") + OneProjector + "share-port = 5101\n" << privateMode
-        << "cfg.toml:1:13: http-port: port 5101 is taken by a101 share-port already" << QString();
+        << QByteArray("http-port = 5101\n") + OneProjector + "share-port = 5101\n"
+        << privateMode << "cfg.toml:1:13: http-port: port 5101 is taken by a101 share-port already" << QString();
 }
 
 void TestHubConfig::files()

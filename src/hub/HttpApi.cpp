@@ -71,7 +71,7 @@ HttpResponse jsonError(int status, const QString& error)
 HttpResponse methodNotAllowed(const char* allow)
 {
     HttpResponse response = jsonError(405, QStringLiteral("use %1").arg(QLatin1String(allow)));
-    response.headers.append({"Allow", allow});
+    response.headers.append(std::pair<QByteArray, QByteArray>("Allow", allow));
     return response;
 }
 
@@ -271,8 +271,8 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
             return;
         }
         HttpResponse head;
-        head.headers = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"},
-            {"X-Accel-Buffering", "no"}};
+        head.headers
+            = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}, {"X-Accel-Buffering", "no"}};
         respond(Answer{head, true});
         return;
     }
@@ -306,19 +306,20 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         return;
     }
     if (fromAnotherSite(request)) {
-        m_log.warning(QString(), QStringLiteral("%1: refused %2: sent from another site (%3)")
-                                     .arg(peer, QString::fromLatin1(request.target),
-                                         QString::fromLatin1(request.header("origin"))));
+        m_log.warning(QString(),
+            QStringLiteral("%1: refused %2: sent from another site (%3)")
+                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("origin"))));
         answer(jsonError(403, QStringLiteral("requests from other sites are refused")));
         return;
     }
     if (!authorized(request)) {
-        m_log.warning(QString(), QStringLiteral("%1: refused %2: %3")
-                                     .arg(peer, QString::fromLatin1(request.target),
-                                         request.header("authorization").isEmpty() ? QStringLiteral("no token")
-                                                                                   : QStringLiteral("wrong token")));
+        m_log.warning(QString(),
+            QStringLiteral("%1: refused %2: %3")
+                .arg(peer, QString::fromLatin1(request.target),
+                    request.header("authorization").isEmpty() ? QStringLiteral("no token")
+                                                              : QStringLiteral("wrong token")));
         HttpResponse refused = jsonError(401, QStringLiteral("a valid bearer token is needed"));
-        refused.headers.append({"WWW-Authenticate", "Bearer realm=\"orva-hub\""});
+        refused.headers.append(std::pair<QByteArray, QByteArray>("WWW-Authenticate", "Bearer realm=\"orva-hub\""));
         answer(refused);
         return;
     }
@@ -364,7 +365,7 @@ void HttpApi::run(const ServedView& served, const ExchangeRequest& request, cons
         out.body.insert(QStringLiteral("action"), action.isEmpty() ? QJsonValue() : QJsonValue(action));
         HttpResponse response = json(out.status, out.body);
         if (out.status == 429)
-            response.headers.append({"Retry-After", "1"});
+            response.headers.append(std::pair<QByteArray, QByteArray>("Retry-After", "1"));
         respond(Answer{response, false});
     };
     if (!projector.isLineOpen()) {
@@ -376,8 +377,8 @@ void HttpApi::run(const ServedView& served, const ExchangeRequest& request, cons
         return;
     }
     // Who pressed what, for the operators' record.
-    m_log.info(name,
-        QStringLiteral("%1: %2").arg(peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
+    m_log.info(
+        name, QStringLiteral("%1: %2").arg(peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
     projector.submit(requester, peer, request, answer);
 }
 

@@ -57,8 +57,8 @@ void HttpDoor::onNewConnection(QTcpServer& server)
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         const QString peer = hostPort(*socket);
         if (m_connections >= MaxConnections) {
-            m_log.warning(QString(),
-                QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections));
+            m_log.warning(
+                QString(), QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections));
             socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
                           "Retry-After: 5\r\n\r\n");
             socket->disconnectFromHost();
@@ -78,7 +78,8 @@ void HttpDoor::onNewConnection(QTcpServer& server)
                     return;
                 guarded->write(bytes);
                 if (guarded->bytesToWrite() > MaxUnread) {
-                    m_log.warning(QString(), QStringLiteral("%1: closed: it does not read what it asked for").arg(peer));
+                    m_log.warning(
+                        QString(), QStringLiteral("%1: closed: it does not read what it asked for").arg(peer));
                     guarded->abort();
                 }
             },
@@ -102,7 +103,8 @@ void HttpDoor::onNewConnection(QTcpServer& server)
             const bool wasStream = session->isStream();
             session->receive(bytes);
             if (!wasStream && session->isStream() && streamCount() > MaxStreams) {
-                m_log.warning(QString(), QStringLiteral("%1: refused: %2 event streams already").arg(peer).arg(MaxStreams));
+                m_log.warning(
+                    QString(), QStringLiteral("%1: refused: %2 event streams already").arg(peer).arg(MaxStreams));
                 socket->abort();
             }
         });

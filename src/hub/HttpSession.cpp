@@ -55,8 +55,9 @@ void HttpSession::next()
     }
     m_busy = true;
     m_deadline->setEnabled(false);
-    m_log.debug(QString(), QStringLiteral("%1: %2 %3")
-                               .arg(m_peer, QString::fromLatin1(request.method), QString::fromLatin1(request.target)));
+    m_log.debug(QString(),
+        QStringLiteral("%1: %2 %3")
+            .arg(m_peer, QString::fromLatin1(request.method), QString::fromLatin1(request.target)));
     const bool keepAlive = request.keepAlive;
     const bool headOnly = request.method == "HEAD";
     QPointer<HttpSession> self(this);
@@ -84,7 +85,7 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
     m_deadline->setInterval(IdleMs);
     m_deadline->setEnabled(true);
     // A request may wait in the parser already; it is begun.
-    if (m_parser.hasBuffered()) {
+    if (m_parser.buffered() > 0) {
         m_requestBegun = true;
         m_deadline->setInterval(RequestMs);
     }

@@ -35,8 +35,8 @@ public:
     using Write = std::function<void(const QByteArray&)>;
     using Close = std::function<void(const QString& why, LogLevel level)>;
 
-    HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer, Write write,
-        Close close, QObject* parent = nullptr);
+    HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer,
+        Write write, Close close, QObject* parent = nullptr);
     ~HttpSession() override;
 
     void receive(QByteArrayView bytes);
@@ -59,7 +59,7 @@ private:
     HttpRequestParser m_parser;
     std::unique_ptr<IntervalTimer> m_deadline;
     std::unique_ptr<IntervalTimer> m_keepAlive;
-    bool m_busy = false;       // a request is being answered
+    bool m_busy = false; // a request is being answered
     bool m_requestBegun = false;
     bool m_stream = false;
     bool m_closed = false;

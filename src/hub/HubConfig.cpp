@@ -221,7 +221,9 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
         };
         if (ports.contains(config.httpPort))
             report.error(where("http-port"), QStringLiteral("http-port"),
-                QStringLiteral("port %1 is taken by %2 already").arg(config.httpPort).arg(ports.value(config.httpPort)));
+                QStringLiteral("port %1 is taken by %2 already")
+                    .arg(config.httpPort)
+                    .arg(ports.value(config.httpPort)));
         if (!config.httpToken && !everyLoopback)
             report.error(where("http-port"), QStringLiteral("http-port"),
                 QStringLiteral("an HTTP door on an address other than loopback needs http-token"));

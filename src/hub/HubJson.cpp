@@ -54,7 +54,7 @@ QJsonValue plainValue(const ReplyValue& value, QJsonObject& object)
 
 QString isoTime(std::int64_t epochMs)
 {
-    return QDateTime::fromMSecsSinceEpoch(epochMs, QTimeZone::UTC).toString(Qt::ISODateWithMs);
+    return QDateTime::fromMSecsSinceEpoch(epochMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
 QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs)

@@ -89,7 +89,8 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
             write(projector, projector.name);
     };
 
-    Family up(out, "orva_projector_up", "gauge", "Whether the projector's line is open and its last poll was answered.");
+    Family up(
+        out, "orva_projector_up", "gauge", "Whether the projector's line is open and its last poll was answered.");
     each([&](const ProjectorMetrics& p, const QString& name) { up.sample({{"projector", name}}, flag(p.up)); });
 
     Family info(out, "orva_projector_info", "gauge", "The projector's model, as it reports it, and its line.");
@@ -168,13 +169,14 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
         }
     });
 
-    Family timeouts(
-        out, "orva_hub_reply_timeouts_total", "counter", "Frames the projector did not answer within the reply timeout.");
+    Family timeouts(out, "orva_hub_reply_timeouts_total", "counter",
+        "Frames the projector did not answer within the reply timeout.");
     each([&](const ProjectorMetrics& p, const QString& name) {
         timeouts.sample({{"projector", name}}, QByteArray::number(p.counters.replyTimeouts));
     });
 
-    Family reopens(out, "orva_hub_line_reopens_total", "counter", "Times the line was opened again after it went down.");
+    Family reopens(
+        out, "orva_hub_line_reopens_total", "counter", "Times the line was opened again after it went down.");
     each([&](const ProjectorMetrics& p, const QString& name) {
         reopens.sample({{"projector", name}}, QByteArray::number(p.counters.lineReopens));
     });
@@ -183,12 +185,13 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
     each([&](const ProjectorMetrics& p, const QString& name) {
         for (std::size_t i = 0; i < p.clients.size(); ++i) {
             if (p.clients[i])
-                clients.sample({{"projector", name}, {"door", doorName(Projector::Door(i))}},
-                    QByteArray::number(*p.clients[i]));
+                clients.sample(
+                    {{"projector", name}, {"door", doorName(Projector::Door(i))}}, QByteArray::number(*p.clients[i]));
         }
     });
 
-    Family http(out, "orva_hub_http_connections", "gauge", "Connections to the hub's HTTP door, event streams included.");
+    Family http(
+        out, "orva_hub_http_connections", "gauge", "Connections to the hub's HTTP door, event streams included.");
     http.sample({}, QByteArray::number(httpConnections));
     return out;
 }
