@@ -129,7 +129,7 @@ void HttpDoorTest::scenario_data()
                                     "orva_projector_power_state{projector=\"a101\",state=\"on\"} 0",
                                     "orva_projector_input{projector=\"a101\",input=\"pc1\"} 1",
                                     "orva_projector_muted{projector=\"a101\",kind=\"sound\"} 0",
-                                    "orva_projector_lamp_hours{projector=\"a101\"} 1234",
+                                    "orva_projector_lamp_seconds_total{projector=\"a101\"} 4442400",
                                     "orva_projector_lamp_on{projector=\"a101\"} 0",
                                     "orva_projector_temperature_celsius{projector=\"a101\",sensor=\"3\"} 27",
                                     "orva_projector_last_poll_timestamp_seconds{projector=\"a101\"} 1796644800.007",
@@ -139,7 +139,7 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("metrics before any answer")
         << QList<QByteArray>{"unanswered", "+500", "> " + get("/metrics")} << "CR0"
         << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_hub_reply_timeouts_total{projector=\"a101\"} 1",
-               "!orva_projector_lamp_hours{", "!orva_projector_power_state{"}
+               "!orva_projector_lamp_seconds_total{", "!orva_projector_power_state{"}
         << "";
     QTest::newRow("events: snapshot, then each change")
         << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"}

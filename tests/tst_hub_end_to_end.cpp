@@ -3,11 +3,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -101,6 +105,73 @@ QString projectorTable(
     return table;
 }
 
+const QString Token = QStringLiteral("e2e-token-0123456789");
+
+// One HTTP exchange, on a connection of its own: the status line and the
+// body ("" when the server did not answer).
+std::pair<QByteArray, QByteArray> http(quint16 port, const QByteArray& method, const QByteArray& target,
+    const QByteArray& headers = QByteArray(), const QByteArray& body = QByteArray())
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(Patience))
+        return {};
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port)
+        + "\r\nConnection: close\r\n" + headers + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+        + body);
+    QByteArray response;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(Patience))
+        response += socket.readAll();
+    response += socket.readAll();
+    const qsizetype headEnd = response.indexOf("\r\n\r\n");
+    return {response.left(response.indexOf("\r\n")), headEnd < 0 ? QByteArray() : response.mid(headEnd + 4)};
+}
+
+QByteArray postAction(quint16 port, const QString& projector, const QString& action)
+{
+    return http(port, "POST", "/api/projectors/" + projector.toLatin1() + "/actions/" + action.toLatin1(),
+        "Authorization: Bearer " + Token.toLatin1() + "\r\n")
+        .first;
+}
+
+// A real server the test starts on loopback (nginx, Prometheus), stopped
+// when it goes.
+class ServerProcess
+{
+public:
+    ~ServerProcess()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(Patience);
+    }
+    // Starts the program and waits until it answers HTTP on the port.
+    bool start(const QString& program, const QStringList& arguments, quint16 port, const QByteArray& probe)
+    {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(program, arguments);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < Patience && m_process.state() != QProcess::NotRunning) {
+            if (http(port, "GET", probe).first.startsWith("HTTP/1.1 200"))
+                return true;
+            m_process.waitForFinished(200);
+        }
+        return false;
+    }
+    QString output() { return QString::fromUtf8(m_process.readAll()); }
+
+private:
+    QProcess m_process;
+};
+
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QString& text)
+{
+    QFile file(dir.filePath(name));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text.toUtf8());
+    return file.fileName();
+}
+
 } // namespace
 
 // orva-hub against simulated projectors, with a real PJLink controller
@@ -113,6 +184,9 @@ private Q_SLOTS:
     void controllers();
     void sharing();
     void reconnects();
+    void webPanel_data();
+    void webPanel();
+    void monitoring();
 };
 
 void HubEndToEndTest::controllers_data()
@@ -230,6 +304,133 @@ void HubEndToEndTest::reconnects()
     QVERIFY2(sim->start(), qPrintable(sim->error()));
     QTRY_VERIFY_WITH_TIMEOUT(hub.log().contains(QLatin1String("a101: answering again")), Patience);
     QCOMPARE(pjlink(door, QStringLiteral("-"), {QStringLiteral("power")}), QStringList{"power: 0"});
+    QCOMPARE(hub.stop(), 0);
+}
+
+// The web panel in Debian's chromium (playwright-core from npm, pinned),
+// on a phone-sized window: a101 on a simulator, b201 on a line that is not
+// there; straight to the hub, and behind nginx as the docs set it up.
+void HubEndToEndTest::webPanel_data()
+{
+    QTest::addColumn<bool>("proxied");
+    QTest::addColumn<QStringList>("steps");
+
+    QTest::newRow("power on, warming then on, without a reload")
+        << false
+        << QStringList{"token:" + Token, "see:a101:model:TK600", "press:a101:power-on", "see:a101:power:Warming",
+               "see:a101:power:On", "see:a101:result:Power on: done", "same-page",
+               "screenshot:" + QStringLiteral(WEB_SCREENSHOT)};
+    QTest::newRow("line down: the error shows")
+        << false << QStringList{"token:" + Token, "press:b201:power-on", "see:b201:result:no-such-device", "same-page"};
+    QTest::newRow("behind nginx") << true
+                                  << QStringList{"token:" + Token, "press:a101:power-on", "see:a101:power:Warming",
+                                         "see:a101:power:On", "same-page"};
+}
+
+void HubEndToEndTest::webPanel()
+{
+    QFETCH(bool, proxied);
+    QFETCH(QStringList, steps);
+
+    SimulatorProcess sim({QStringLiteral("--warmup"), QStringLiteral("3000")});
+    QVERIFY2(sim.start(), qPrintable(sim.error()));
+    const quint16 port = freePort();
+    HubProcess hub;
+    QVERIFY2(
+        hub.start(QStringLiteral("poll-interval-ms = 1000\nhttp-port = %1\nhttp-token = \"%2\"\n").arg(port).arg(Token)
+            + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
+            + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0)),
+        qPrintable(hub.log()));
+
+    QTemporaryDir dir;
+    ServerProcess nginx;
+    quint16 pagePort = port;
+    if (proxied) {
+        pagePort = freePort();
+        QFile in(QStringLiteral(NGINX_TEST_CONFIG));
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        const QString config = QString::fromUtf8(in.readAll())
+                                   .replace(QLatin1String("@DIR@"), dir.path())
+                                   .replace(QLatin1String("@PORT@"), QString::number(pagePort))
+                                   .replace(QLatin1String("@HUB_PORT@"), QString::number(port))
+                                   .replace(QLatin1String("@LOCATIONS@"), QStringLiteral(NGINX_LOCATIONS));
+        const QString path = writeFile(dir, QStringLiteral("nginx.conf"), config);
+        QVERIFY2(nginx.start(QStringLiteral("nginx"), {QStringLiteral("-c"), path, QStringLiteral("-p"), dir.path()},
+                     pagePort, "/api/projectors"),
+            qPrintable(nginx.output()));
+    }
+
+    QProcess driver;
+    driver.setProcessChannelMode(QProcess::MergedChannels);
+    driver.start(QStringLiteral("node"),
+        QStringList{QStringLiteral(WEB_DRIVER), QStringLiteral("http://127.0.0.1:%1/").arg(pagePort)} + steps);
+    QVERIFY(driver.waitForFinished(Patience * 3));
+    const QString output = QString::fromUtf8(driver.readAll());
+    QVERIFY2(driver.exitCode() == 0, qPrintable(output + hub.log()));
+    QCOMPARE(output.count(QLatin1String(": ok\n")), steps.size());
+    QCOMPARE(hub.stop(), 0);
+}
+
+// A real Prometheus scrapes the hub every second: it holds the lamp's time
+// the projector reports, and sees the projector come on after a POST.
+// promtool accepts the exposition.
+void HubEndToEndTest::monitoring()
+{
+    SimulatorProcess first({QStringLiteral("--warmup"), QStringLiteral("2000")});
+    SimulatorProcess second;
+    QVERIFY2(first.start() && second.start(), qPrintable(first.error() + second.error()));
+    const quint16 port = freePort();
+    const quint16 share = freePort();
+    HubProcess hub;
+    QVERIFY2(
+        hub.start(QStringLiteral("poll-interval-ms = 1000\nhttp-port = %1\nhttp-token = \"%2\"\n").arg(port).arg(Token)
+            + projectorTable(QStringLiteral("a101"), first.device(), share, 0)
+            + projectorTable(QStringLiteral("a102"), second.device(), 0, 0)),
+        qPrintable(hub.log()));
+
+    QTemporaryDir dir;
+    const QString config = writeFile(dir, QStringLiteral("prometheus.yml"),
+        QStringLiteral("global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: orva-hub\n"
+                       "    static_configs:\n      - targets: ['127.0.0.1:%1']\n")
+            .arg(port));
+    const quint16 prometheusPort = freePort();
+    ServerProcess prometheus;
+    QVERIFY2(
+        prometheus.start(QStringLiteral("prometheus"),
+            {QStringLiteral("--config.file=") + config, QStringLiteral("--storage.tsdb.path=") + dir.filePath("data"),
+                QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(prometheusPort)},
+            prometheusPort, "/-/ready"),
+        qPrintable(prometheus.output()));
+    // The newest value Prometheus holds for a query, or "" while it has none.
+    const auto query = [prometheusPort](const QByteArray& expression) {
+        const QByteArray body
+            = http(prometheusPort, "GET", "/api/v1/query?query=" + QUrl::toPercentEncoding(expression)).second;
+        const QJsonArray result = QJsonDocument::fromJson(body).object()["data"].toObject()["result"].toArray();
+        return result.isEmpty() ? QString() : result.first().toObject()["value"].toArray().at(1).toString();
+    };
+
+    QProcess ctl;
+    ctl.start(QStringLiteral(ORVA_CTL),
+        {QStringLiteral("--port"), QStringLiteral("tcp://127.0.0.1:%1").arg(share), QStringLiteral("lamp-hours")});
+    QVERIFY(ctl.waitForFinished(Patience));
+    const qint64 hours = ctl.readAllStandardOutput().trimmed().toLongLong();
+    QVERIFY(hours > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        query("orva_projector_lamp_seconds_total{projector=\"a101\"}"), QString::number(hours * 3600), Patience);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        query("orva_projector_power_state{projector=\"a101\",state=\"standby\"}"), QStringLiteral("1"), Patience);
+    QCOMPARE(postAction(port, QStringLiteral("a101"), QStringLiteral("power-on")), QByteArray("HTTP/1.1 200 OK"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        query("orva_projector_power_state{projector=\"a101\",state=\"on\"}"), QStringLiteral("1"), Patience);
+    QCOMPARE(query("orva_projector_power_state{projector=\"a102\",state=\"on\"}"), QStringLiteral("0"));
+
+    QProcess promtool;
+    promtool.setProcessChannelMode(QProcess::MergedChannels);
+    promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
+    promtool.write(http(port, "GET", "/metrics").second);
+    promtool.closeWriteChannel();
+    QVERIFY(promtool.waitForFinished(Patience));
+    QVERIFY2(promtool.exitCode() == 0, promtool.readAll().constData());
     QCOMPARE(hub.stop(), 0);
 }
 

@@ -131,17 +131,21 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
         muted.sample({{"projector", name}, {"kind", QStringLiteral("sound")}}, flag(what->sound));
     });
 
-    Family hours(out, "orva_projector_lamp_hours", "gauge",
-        "The lamp's hours of use, as the projector counts them (whole hours).");
+    // The projector counts whole hours; the metric is in seconds, the base
+    // unit every Prometheus user and tool expects (promtool refuses an
+    // "_hours" name), and a counter, since it only grows until a new lamp
+    // sets it back to 0 (which rate() and increase() take as a reset).
+    Family lamp(out, "orva_projector_lamp_seconds_total", "counter",
+        "The lamp's time lit, as the projector counts it (in whole hours).");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        if (const auto* lamp = valueOf<LampHours>(p, StatusQuery::LampHours))
-            hours.sample({{"projector", name}}, QByteArray::number(lamp->hours));
+        if (const auto* hours = valueOf<LampHours>(p, StatusQuery::LampHours))
+            lamp.sample({{"projector", name}}, QByteArray::number(hours->hours * 3600));
     });
 
-    Family lamp(out, "orva_projector_lamp_on", "gauge", "Whether a lamp is lit.");
+    Family lit(out, "orva_projector_lamp_on", "gauge", "Whether a lamp is lit.");
     each([&](const ProjectorMetrics& p, const QString& name) {
         if (const auto* mode = valueOf<LampMode>(p, StatusQuery::LampMode))
-            lamp.sample({{"projector", name}}, flag(lampLit(*mode)));
+            lit.sample({{"projector", name}}, flag(lampLit(*mode)));
     });
 
     Family temperature(
