@@ -14,22 +14,36 @@
 //    one program alone gets from the same simulated projector; the hub's
 //    CPU and resident size;
 //  - 32 projectors: the hub's resident size, and its wake-ups between two
-//    poll rounds.
+//    poll rounds; then GET /metrics under wrk (4 connections, 20 s):
+//    requests a second and the 99th percentile, and a frame's round trip
+//    through a share door (what the panel's press costs) beside the same
+//    without the scrapes;
+//  - a POST action's round trip through the HTTP door beside the same
+//    query on the exchange layer alone, straight on the simulator's device.
 // --quick runs each briefly with few clients (a smoke run, figures
 // meaningless).
 #include "BenchSupport.h"
 #include "SimulatorProcess.h"
+#include "engine/CommandExchange.h"
+#include "engine/line/LineAddress.h"
+#include "engine/line/LineFactory.h"
+#include "engine/line/SerialLine.h"
+#include "engine/timing/QtClock.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -111,6 +125,29 @@ public:
                 return line;
             }
             char chunk[512];
+            const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
+            if (got <= 0)
+                return QByteArray();
+            m_buffer.append(chunk, got);
+        }
+    }
+
+    // One HTTP response: its status line, or empty on failure.
+    QByteArray httpResponse()
+    {
+        for (;;) {
+            const qsizetype headEnd = m_buffer.indexOf("\r\n\r\n");
+            if (headEnd >= 0) {
+                static const QRegularExpression length(QStringLiteral("\r\nContent-Length: (\\d+)"));
+                const QRegularExpressionMatch match = length.match(QString::fromLatin1(m_buffer.first(headEnd)));
+                const qsizetype total = headEnd + 4 + (match.hasMatch() ? match.captured(1).toLongLong() : 0);
+                if (m_buffer.size() >= total) {
+                    const QByteArray status = m_buffer.first(m_buffer.indexOf("\r\n"));
+                    m_buffer.remove(0, total);
+                    return status;
+                }
+            }
+            char chunk[4096];
             const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
             if (got <= 0)
                 return QByteArray();
@@ -388,18 +425,57 @@ void load(bool quick)
         QString(), QString(), QString());
 }
 
+// Frames through a share door for ms: each one's round trip.
+std::vector<double> shareRoundTrips(quint16 share, int ms)
+{
+    Client client(share);
+    std::vector<double> samples;
+    const TimePoint start = SteadyClock::now();
+    while (client.ok() && msBetween(start, SteadyClock::now()) < ms) {
+        const TimePoint t0 = SteadyClock::now();
+        if (!client.send("CR1\r") || client.line() != "1\r")
+            return {};
+        samples.push_back(msBetween(t0, SteadyClock::now()));
+    }
+    return samples;
+}
+
+// wrk on a URL: requests a second and the 99th percentile, in ms; none
+// when wrk is missing or failed.
+std::optional<std::pair<double, double>> wrk(const QString& url, int seconds)
+{
+    QProcess process;
+    process.start(QStringLiteral("wrk"),
+        {QStringLiteral("-t2"), QStringLiteral("-c4"), QStringLiteral("-d%1s").arg(seconds),
+            QStringLiteral("--latency"), url});
+    if (!process.waitForFinished((seconds + 30) * 1000) || process.exitCode() != 0)
+        return std::nullopt;
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    const QRegularExpressionMatch rate = QRegularExpression(QStringLiteral("Requests/sec:\\s+([\\d.]+)")).match(output);
+    const QRegularExpressionMatch p99 = QRegularExpression(QStringLiteral("99%\\s+([\\d.]+)(us|ms|s)")).match(output);
+    if (!rate.hasMatch() || !p99.hasMatch())
+        return std::nullopt;
+    const double scale = p99.captured(2) == QLatin1String("us") ? 0.001
+        : p99.captured(2) == QLatin1String("s")                 ? 1000
+                                                                : 1;
+    return std::pair{rate.captured(1).toDouble(), p99.captured(1).toDouble() * scale};
+}
+
 void fleet(bool quick)
 {
     const int count = quick ? 4 : 32;
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
-    QString config = QStringLiteral("poll-interval-ms = 10000\n");
+    const quint16 http = freePort();
+    const quint16 firstShare = freePort();
+    QString config = QStringLiteral("poll-interval-ms = 10000\nhttp-port = %1\n").arg(http);
     for (int i = 0; i < count; ++i) {
         sims.push_back(std::make_unique<SimulatorProcess>());
         if (!sims.back()->start()) {
             fail("a simulator did not start");
             return;
         }
-        config += projector(QStringLiteral("p%1").arg(i), sims.back()->device(), freePort(), freePort());
+        config += projector(
+            QStringLiteral("p%1").arg(i), sims.back()->device(), i == 0 ? firstShare : freePort(), freePort());
     }
     Hub hub;
     if (!hub.start(config)) {
@@ -418,6 +494,91 @@ void fleet(bool quick)
         verdict(rss < 25 * 1024));
     printRow(QStringLiteral("%1 projectors: wake-ups between polls, %2 s").arg(count).arg(quick ? 1 : 4),
         QString::number(wakeUps), QString(), QStringLiteral("0"), verdict(wakeUps == 0));
+
+    const int seconds = quick ? 3 : 20;
+    const Summary quiet = summarize(shareRoundTrips(firstShare, quick ? 500 : 5000));
+    std::optional<std::pair<double, double>> scraped;
+    std::thread scraper([&] { scraped = wrk(QStringLiteral("http://127.0.0.1:%1/metrics").arg(http), seconds); });
+    // While wrk runs, leaving its first and last second aside.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const Summary loaded = summarize(shareRoundTrips(firstShare, (seconds - 2) * 1000));
+    scraper.join();
+    if (!scraped || quiet.count == 0 || loaded.count == 0) {
+        fail("wrk on /metrics or the share door's round trips failed (is wrk installed?)");
+        return;
+    }
+    printRow(QStringLiteral("GET /metrics, %1 projectors, wrk 4 connections %2 s").arg(count).arg(seconds),
+        QStringLiteral("%1 req/s, p99 %2").arg(scraped->first, 0, 'f', 0).arg(ms(scraped->second)), QString(),
+        QString(), QString());
+    printRow(QStringLiteral("a frame through the share door meanwhile, median"),
+        ms(loaded.median) + QStringLiteral(" (p99 %1)").arg(ms(loaded.p99)),
+        QStringLiteral("without scrapes ") + ms(quiet.median) + QStringLiteral(" (p99 %1)").arg(ms(quiet.p99)),
+        QStringLiteral("unchanged: within 0.5 ms"), verdict(loaded.median - quiet.median <= 0.5));
+}
+
+// The query of the input on the exchange layer alone, straight on the
+// device: the floor of any door's round trip.
+std::vector<double> exchangeRoundTrips(const QString& device, int count)
+{
+    QtClock clock;
+    std::unique_ptr<SerialLine> line = makeLine();
+    const std::optional<LineAddress> address = LineAddress::parse(device);
+    if (!address || !line->open(*address, LineSpeed::Baud19200))
+        return {};
+    CommandExchange exchange(*line, clock);
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i) {
+        QEventLoop loop;
+        bool answered = false;
+        const TimePoint t0 = SteadyClock::now();
+        exchange.submit(ExchangeRequest::of(Command::InputQuery), [&](const ExchangeResult& result) {
+            answered = result.outcome == ExchangeOutcome::Replied;
+            loop.quit();
+        });
+        loop.exec();
+        if (!answered)
+            return {};
+        samples.push_back(msBetween(t0, SteadyClock::now()));
+    }
+    line->close();
+    return samples;
+}
+
+void httpAction(bool quick)
+{
+    SimulatorProcess sim;
+    if (!sim.start()) {
+        fail("the simulator did not start");
+        return;
+    }
+    const int count = quick ? 50 : 1000;
+    const std::vector<double> bare = exchangeRoundTrips(sim.device(), count);
+    Hub hub;
+    const quint16 http = freePort();
+    if (bare.empty()
+        || !hub.start(QStringLiteral("poll-interval-ms = 0\nhttp-port = %1\n").arg(http)
+            + projector(QStringLiteral("a101"), sim.device(), 0, 0))) {
+        fail("the exchange on the device or the hub failed");
+        return;
+    }
+    Client client(http);
+    const QByteArray request = "POST /api/projectors/a101/actions/input-query HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                               "Content-Length: 0\r\n\r\n";
+    std::vector<double> samples;
+    for (int i = 0; client.ok() && i < count + 20; ++i) {
+        const TimePoint t0 = SteadyClock::now();
+        if (!client.send(request) || client.httpResponse() != "HTTP/1.1 200 OK") {
+            fail("POST input-query was not answered 200");
+            return;
+        }
+        if (i >= 20)
+            samples.push_back(msBetween(t0, SteadyClock::now()));
+    }
+    const Summary h = summarize(samples), b = summarize(bare);
+    printRow(QStringLiteral("POST action (input-query), median of %1").arg(count),
+        ms(h.median) + QStringLiteral(" (+%1)").arg(ms(h.median - b.median)),
+        QStringLiteral("exchange layer alone ") + ms(b.median), QStringLiteral("within 1 ms"),
+        verdict(h.median - b.median <= 1.0));
 }
 
 } // namespace
@@ -439,6 +600,7 @@ int main(int argc, char* argv[])
     roundTrip(quick);
     load(quick);
     fleet(quick);
+    httpAction(quick);
     if (measurementFailed)
         std::fprintf(stderr, "orva-hub-bench: a figure could not be measured\n");
     return measurementFailed ? 1 : 0;
