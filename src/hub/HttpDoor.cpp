@@ -97,17 +97,8 @@ void HttpDoor::onNewConnection(QTcpServer& server)
         session->setParent(this);
         // The session goes with its socket.
         connect(socket, &QObject::destroyed, session, &QObject::deleteLater);
-        connect(socket, &QTcpSocket::readyRead, session, [this, session, socket, peer] {
-            const QByteArray bytes = socket->readAll();
-            // A second event stream past the bound is not opened.
-            const bool wasStream = session->isStream();
-            session->receive(bytes);
-            if (!wasStream && session->isStream() && streamCount() > MaxStreams) {
-                m_log.warning(
-                    QString(), QStringLiteral("%1: refused: %2 event streams already").arg(peer).arg(MaxStreams));
-                socket->abort();
-            }
-        });
+        session->setStreamAllowed([this] { return streamCount() < MaxStreams; });
+        connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             --m_connections;
             socket->deleteLater();

@@ -71,11 +71,18 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
 {
     if (m_closed)
         return;
-    if (answer.stream) {
+    if (answer.stream && (!m_streamAllowed || m_streamAllowed())) {
         startStream(answer.response);
         return;
     }
-    m_write(renderResponse(answer.response, keepAlive, headOnly));
+    HttpResponse response = answer.response;
+    if (answer.stream) {
+        m_log.warning(QString(), QStringLiteral("%1: refused an event stream: too many open").arg(m_peer));
+        response.status = 503;
+        response.headers = {{"Content-Type", "application/json"}, {"Retry-After", "30"}};
+        response.body = "{\"error\":\"too many event streams\"}\n";
+    }
+    m_write(renderResponse(response, keepAlive, headOnly));
     if (!keepAlive) {
         finish(QStringLiteral("closed after the response"), LogLevel::Debug);
         return;

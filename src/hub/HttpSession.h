@@ -41,6 +41,9 @@ public:
 
     void receive(QByteArrayView bytes);
     bool isStream() const { return m_stream; }
+    // Asked before a request becomes an event stream; when it says no, the
+    // request is answered 503.
+    void setStreamAllowed(std::function<bool()> allowed) { m_streamAllowed = std::move(allowed); }
 
 private:
     void next();
@@ -56,6 +59,7 @@ private:
     const QString m_peer;
     Write m_write;
     Close m_close;
+    std::function<bool()> m_streamAllowed;
     HttpRequestParser m_parser;
     std::unique_ptr<IntervalTimer> m_deadline;
     std::unique_ptr<IntervalTimer> m_keepAlive;
