@@ -14,9 +14,6 @@ namespace {
 
 constexpr quint64 HttpRequesters = Projector::requestersOf(Projector::Door::Http);
 
-// How long a closed connection may take to hand over its last answer.
-constexpr int CloseGraceMs = 5000;
-
 QString hostPort(const QTcpSocket& socket)
 {
     const QHostAddress address = socket.peerAddress();
@@ -61,9 +58,8 @@ void HttpDoor::onNewConnection(QTcpServer& server)
                 QString(), QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections));
             socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
                           "Retry-After: 5\r\n\r\n");
-            socket->disconnectFromHost();
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(CloseGraceMs, socket, &QTcpSocket::abort);
+            closeAfterWriting(socket);
             continue;
         }
         ++m_connections;
@@ -86,13 +82,7 @@ void HttpDoor::onNewConnection(QTcpServer& server)
             [this, guarded, peer](const QString& why, LogLevel level) {
                 if (level != LogLevel::Debug || m_log.verbose())
                     m_log.write(level, QString(), QStringLiteral("%1: %2").arg(peer, why));
-                if (!guarded)
-                    return;
-                guarded->disconnectFromHost();
-                QTimer::singleShot(CloseGraceMs, guarded, [guarded] {
-                    if (guarded)
-                        guarded->abort();
-                });
+                closeAfterWriting(guarded);
             });
         session->setParent(this);
         // The session goes with its socket.

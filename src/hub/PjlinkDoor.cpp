@@ -16,9 +16,6 @@ namespace {
 // Requesters of the PJLink door: the top bits name the door.
 constexpr quint64 PjlinkRequesters = Projector::requestersOf(Projector::Door::Pjlink);
 
-// How long a closed connection may take to hand over its last answer.
-constexpr int CloseGraceMs = 5000;
-
 } // namespace
 
 PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent)
@@ -56,15 +53,7 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
             [this, guarded, peer](const QString& why, LogLevel level) {
                 if (level != LogLevel::Debug || m_log.verbose())
                     m_log.write(level, m_projector.name(), QStringLiteral("%1: %2").arg(peer, why));
-                if (!guarded)
-                    return;
-                // What was written still goes out, unless the controller
-                // does not take it: its place is given up all the same.
-                guarded->disconnectFromHost();
-                QTimer::singleShot(CloseGraceMs, guarded, [guarded] {
-                    if (guarded)
-                        guarded->abort();
-                });
+                closeAfterWriting(guarded);
             });
         session->setParent(socket);
         connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });

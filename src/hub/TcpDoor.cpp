@@ -1,7 +1,10 @@
 #include "hub/TcpDoor.h"
 
 #include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 
 namespace orva::hub {
 
@@ -16,6 +19,17 @@ bool TcpDoor::listen(const QString& address, quint16 port, QString* error)
     }
     connect(server, &QTcpServer::newConnection, this, [this, server] { onNewConnection(*server); });
     return true;
+}
+
+void TcpDoor::closeAfterWriting(QTcpSocket* socket)
+{
+    if (!socket)
+        return;
+    socket->disconnectFromHost();
+    QTimer::singleShot(CloseGraceMs, socket, [guarded = QPointer<QTcpSocket>(socket)] {
+        if (guarded)
+            guarded->abort();
+    });
 }
 
 } // namespace orva::hub

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QTcpServer;
+class QTcpSocket;
 
 namespace orva::hub {
 
@@ -20,8 +21,15 @@ public:
     bool listen(const QString& address, quint16 port, QString* error);
 
 protected:
+    // How long a closed connection may take to hand over its last bytes.
+    static constexpr int CloseGraceMs = 5000;
+
     // A connection (or several) waits on the server.
     virtual void onNewConnection(QTcpServer& server) = 0;
+    // Closes a connection once what was written has gone out, or after
+    // CloseGraceMs when the peer does not take it: its place is given up
+    // all the same.
+    static void closeAfterWriting(QTcpSocket* socket);
 };
 
 } // namespace orva::hub
