@@ -102,6 +102,7 @@
     tokenProblem.hidden = true;
     tokenInput.removeAttribute('aria-invalid');
     tokenInput.value = '';
+    dialog.setAttribute('data-asked', String(Number(dialog.getAttribute('data-asked') || 0) + 1));
     dialog.showModal();
     tokenInput.focus();
     return promise;
@@ -205,7 +206,7 @@
       : null;
     setText(field(card, 'temperatures'), degrees ? `${degrees.join(' · ')} °C` : '—');
 
-    setText(field(card, 'line'), `${lineWords(data)} · ${data.line || ''}`);
+    setText(field(card, 'line'), data.line ? `${lineWords(data)} · ${data.line}` : lineWords(data));
     card.classList.toggle('is-down', !data.up);
 
     let latest = null;
@@ -355,7 +356,7 @@
     const url = `/api/projectors/${encodeURIComponent(name)}/actions/${encodeURIComponent(action)}`;
     const response = await fetch(url, {
       method: 'POST',
-      headers: {Authorization: `Bearer ${token}`},
+      headers: token ? {Authorization: `Bearer ${token}`} : {},
       cache: 'no-store',
       signal: AbortSignal.timeout(ACTION_TIMEOUT_MS),
     });
@@ -382,14 +383,10 @@
     const presses = Number(field(entry.card, 'result').getAttribute('data-press') || 0) + 1;
     field(entry.card, 'result').setAttribute('data-press', String(presses));
 
-    let reason = null;
+    // Without a kept token the press goes out bare: a hub that wants one
+    // answers 401 before doing anything, and only then is the operator asked.
+    let token = storedToken();
     for (;;) {
-      let token = storedToken();
-      if (!token) {
-        showResult(entry, 'token', `${label}: waiting for the access token…`);
-        token = await askForToken(reason);
-        if (!token) return showResult(entry, 'failed', `${label}: not sent, no access token given`);
-      }
       const hadFocus = document.activeElement === button;
       button.disabled = true;
       button.setAttribute('aria-busy', 'true');
@@ -410,10 +407,17 @@
         }
       }
       if (answer.status === 401) {
-        // The hub no longer takes this token (or never did): forget it and ask again.
-        keepToken(null);
-        reason = 'The hub refused that token. Enter the access token again.';
-        showResult(entry, 'token', `${label}: the hub refused the token (HTTP 401)`);
+        let reason = null;
+        if (token) {
+          // The hub no longer takes this token (or never did): forget it and ask again.
+          keepToken(null);
+          reason = 'The hub refused that token. Enter the access token again.';
+          showResult(entry, 'token', `${label}: the hub refused the token (HTTP 401)`);
+        } else {
+          showResult(entry, 'token', `${label}: waiting for the access token…`);
+        }
+        token = await askForToken(reason);
+        if (!token) return showResult(entry, 'failed', `${label}: not sent, no access token given`);
         continue;
       }
       const body = answer.body && typeof answer.body === 'object' ? answer.body : {};
