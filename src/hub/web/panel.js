@@ -177,12 +177,14 @@
     const power = known(values, 'power_state');
     const powerEl = field(card, 'power');
     setText(powerEl, powerWords(values));
-    powerEl.className = 'power';
+    const badge = powerEl.parentElement;
+    badge.className = 'power';
     if (power && Object.prototype.hasOwnProperty.call(POWER_WORDS, power.state)) {
-      powerEl.classList.add(`is-${FAULT_STATES.has(power.state) ? 'fault' : power.state}`);
+      badge.classList.add(`is-${FAULT_STATES.has(power.state) ? 'fault' : power.state}`);
     }
-    if (power && power.value) powerEl.setAttribute('title', power.value);
-    else powerEl.removeAttribute('title');
+    // The engine's own name of the state, for a technician who hovers.
+    if (power && power.value) badge.setAttribute('title', String(power.value));
+    else badge.removeAttribute('title');
 
     const model = known(values, 'model');
     setText(field(card, 'model'), model ? String(model.value) : '—');
@@ -204,9 +206,9 @@
     const degrees = temperatures && Array.isArray(temperatures.value)
       ? temperatures.value.map((t) => (typeof t === 'number' ? t.toFixed(1) : String(t)))
       : null;
-    setText(field(card, 'temperatures'), degrees ? `${degrees.join(' · ')} °C` : '—');
+    setText(field(card, 'temperatures'), degrees ? `${degrees.join(', ')} °C` : '—');
 
-    setText(field(card, 'line'), data.line ? `${lineWords(data)} · ${data.line}` : lineWords(data));
+    setText(field(card, 'line'), data.line ? `${lineWords(data)} (${data.line})` : lineWords(data));
     card.classList.toggle('is-down', !data.up);
 
     let latest = null;
