@@ -7,8 +7,9 @@
 //   press:PROJECTOR:ACTION  presses a button found by its accessible name, e.g.
 //                           press:a101:power-on presses "Power on, a101"
 //   see:PROJECTOR:FIELD:TEXT  waits up to 60 s until the card's field holds TEXT
-//                           (fields: power model input mute lamp temperatures line
-//                           read result stale); PROJECTOR "-" for the page's own
+//                           as shown (fields: name power model input mute lamp
+//                           temperatures line read result stale, and announce, the
+//                           screen reader's words); PROJECTOR "-" for the page's own
 //                           fields (connection)
 //   see-not:PROJECTOR:FIELD:TEXT  the field does not hold TEXT now
 //   same-page               the page was not loaded again since it was opened

@@ -39,6 +39,8 @@
   const waitingNote = document.querySelector('[data-field="waiting"]');
   let liveSince = null; // a snapshot arrived on the current stream
   let staleSince = null;
+  let connectionState = 'connecting';
+  let cardsMade = 0;
 
   // ---- small helpers -------------------------------------------------------
 
@@ -150,7 +152,8 @@
     const card = template.content.firstElementChild.cloneNode(true);
     card.setAttribute('data-projector', name);
     const heading = field(card, 'name');
-    const headingId = `projector-${projectors.size + 1}`;
+    cardsMade += 1;
+    const headingId = `projector-${cardsMade}`;
     heading.id = headingId;
     heading.textContent = name;
     card.setAttribute('aria-labelledby', headingId);
@@ -253,8 +256,12 @@
         projectors.set(data.name, entry);
       }
       render(entry);
-      if (previous) previous.card.after(entry.card);
-      else cardsRoot.prepend(entry.card);
+      // Moved only when out of place: moving a card would take the keyboard focus from it.
+      if (previous) {
+        if (previous.card.nextElementSibling !== entry.card) previous.card.after(entry.card);
+      } else if (cardsRoot.firstElementChild !== entry.card) {
+        cardsRoot.prepend(entry.card);
+      }
       previous = entry;
     }
     for (const [name, entry] of projectors) {
@@ -300,6 +307,7 @@
   // ---- live events ---------------------------------------------------------
 
   const showConnection = (state, text) => {
+    connectionState = state;
     connection.className = `connection is-${state}`;
     setText(connection, text);
     const stale = state === 'lost';
@@ -439,8 +447,7 @@
     .then((body) => {
       if (body && Array.isArray(body.projectors) && liveSince === null && projectors.size === 0) {
         applySnapshot(body.projectors);
-        showConnection(source && source.readyState === EventSource.OPEN ? 'live' : 'connecting',
-          connection.textContent);
+        showConnection(connectionState, connection.textContent);
       }
     })
     .catch(() => {});
