@@ -368,7 +368,8 @@
       method: 'POST',
       headers: token ? {Authorization: `Bearer ${token}`} : {},
       cache: 'no-store',
-      signal: AbortSignal.timeout(ACTION_TIMEOUT_MS),
+      // Older browsers lack AbortSignal.timeout; they wait for the hub's own 504.
+      signal: typeof AbortSignal.timeout === 'function' ? AbortSignal.timeout(ACTION_TIMEOUT_MS) : undefined,
     });
     let body = null;
     try {
