@@ -1,6 +1,9 @@
 // orva-hub's web panel: one card per projector, kept current by the hub's
 // Server-Sent Events, with buttons that POST the projector's actions.
 //
+// The hub's API is addressed relative to the page, so that the panel also
+// works behind a reverse proxy that serves the hub under a path of its own.
+//
 // Everything a projector or the configuration says (names, models, replies,
 // errors) reaches the page through textContent or setAttribute only. The
 // page's markup is fixed in index.html; nothing here builds HTML from text.
@@ -328,7 +331,7 @@
 
   let source = null;
   const connect = () => {
-    source = new EventSource('/api/events');
+    source = new EventSource('api/events');
     source.addEventListener('snapshot', (message) => {
       const body = parse(message);
       if (!body || !Array.isArray(body.projectors)) return;
@@ -363,7 +366,7 @@
   // ---- actions -------------------------------------------------------------
 
   const post = async (name, action, token) => {
-    const url = `/api/projectors/${encodeURIComponent(name)}/actions/${encodeURIComponent(action)}`;
+    const url = `api/projectors/${encodeURIComponent(name)}/actions/${encodeURIComponent(action)}`;
     const response = await fetch(url, {
       method: 'POST',
       headers: token ? {Authorization: `Bearer ${token}`} : {},
@@ -443,7 +446,7 @@
 
   // A first look at the state, in case events are slow to start; the
   // snapshot of the event stream takes over as soon as it arrives.
-  fetch('/api/projectors', {cache: 'no-store'})
+  fetch('api/projectors', {cache: 'no-store'})
     .then((response) => (response.ok ? response.json() : null))
     .then((body) => {
       if (body && Array.isArray(body.projectors) && liveSince === null && projectors.size === 0) {
