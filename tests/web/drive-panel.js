@@ -7,8 +7,9 @@
 //   press:PROJECTOR:ACTION  presses a button found by its accessible name, e.g.
 //                           press:a101:power-on presses "Power on, a101"
 //   see:PROJECTOR:FIELD:TEXT  waits up to 60 s until the card's field holds TEXT
-//                           (fields: power model input mute lamp temperatures line
-//                           read result stale); PROJECTOR "-" for the page's own
+//                           as shown (fields: name power model input mute lamp
+//                           temperatures line read result stale, and announce, the
+//                           screen reader's words); PROJECTOR "-" for the page's own
 //                           fields (connection)
 //   see-not:PROJECTOR:FIELD:TEXT  the field does not hold TEXT now
 //   same-page               the page was not loaded again since it was opened
@@ -64,10 +65,12 @@ const run = async () => {
   page.on('console', (message) => {
     if (message.type() !== 'error') return;
     // An API answer with an error status is logged by the browser as well;
-    // the page shows those itself, and the steps check what it shows.
+    // the page shows those itself, and the steps check what it shows. The
+    // browser also asks for /favicon.ico on its own, which the hub does not serve.
     const where = message.location().url || '';
-    if (/^Failed to load resource/.test(message.text()) && new URL(where, url).pathname.startsWith('/api/')) return;
-    problems.push(message.text());
+    const path = where ? new URL(where, url).pathname : '';
+    if (/^Failed to load resource/.test(message.text()) && (path.startsWith('/api/') || path === '/favicon.ico')) return;
+    problems.push(`${message.text()}${where ? ` (${where})` : ''}`);
   });
   page.on('pageerror', (error) => problems.push(`uncaught ${error.name}: ${error.message}`));
   page.on('dialog', (dialog) => {
@@ -108,32 +111,45 @@ const run = async () => {
   const answerTokenDialog = async () => {
     const token = queuedToken;
     queuedToken = null;
+    const asked = Number(await tokenDialog.getAttribute('data-asked'));
     await tokenDialog.getByLabel('Access token', {exact: true}).fill(token);
     await tokenDialog.getByRole('button', {name: 'Use token', exact: true}).click();
-    try {
-      await tokenDialog.waitFor({state: 'hidden', timeout: 5000});
-    } catch {
-      const problem = await tokenDialog.locator('[data-field="token-problem"]').textContent();
-      throw new StepFailure(`the token form stayed open: ${quoted(problem)}`);
-    }
+    // Taken when the form closes, or when it is already asking again (a refused token).
+    const taken = await page.waitForFunction((asked) => {
+      const dialog = document.querySelector('dialog.token-dialog');
+      const problem = dialog.querySelector('[data-field="token-problem"]');
+      if (!dialog.open || Number(dialog.getAttribute('data-asked')) > asked) return 'taken';
+      return !problem.hidden && problem.textContent;
+    }, asked, {timeout: 5000, polling: 100}).then((handle) => handle.jsonValue(), () => 'the form did not answer');
+    if (taken !== 'taken') throw new StepFailure(`the token form stayed open: ${quoted(taken)}`);
   };
 
-  // Waits until the page function `check` returns true, answering the token
-  // form on the way when a token is queued. Returns true, or 'token' when the
-  // page asks for a token that no step has given.
-  const waitFor = async (check, arg, timeout = WAIT_MS) => {
-    const deadline = Date.now() + timeout;
+  // Runs in the page, polled by waitForFunction: 'yes' when the card's field
+  // is shown holding the text (kind 'text') or has taken one more press (kind
+  // 'press'); else 'token' while the token form is open. A fixed function,
+  // not a string: the page's CSP forbids compiling strings.
+  const pageCheck = ({kind, projector, name, text, before}) => {
+    const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
+    const el = scope && scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
+    if (el && kind === 'press') {
+      if (Number(el.getAttribute('data-press') || 0) > before && el.getAttribute('data-state') !== 'token') return 'yes';
+    } else if (el && el.getClientRects().length > 0 && el.textContent.includes(text)) {
+      return 'yes';
+    }
+    return document.querySelector('dialog.token-dialog[open]') ? 'token' : false;
+  };
+
+  // Waits for pageCheck, answering the token form on the way when a token is
+  // queued. Returns true, false after the time limit, or 'token' when the page
+  // asks for a token that no step has given.
+  const waitFor = async (check) => {
+    const deadline = Date.now() + WAIT_MS;
     for (;;) {
       const remaining = deadline - Date.now();
       if (remaining <= 0) return false;
       let outcome;
       try {
-        // One expression, so that nothing is compiled inside the page (its CSP forbids eval).
-        const expression = `(() => {
-          if (document.querySelector('dialog.token-dialog[open]')) return 'token';
-          return (${check.toString()})(${JSON.stringify(arg)}) ? 'yes' : false;
-        })()`;
-        const handle = await page.waitForFunction(expression, undefined, {timeout: remaining, polling: 100});
+        const handle = await page.waitForFunction(pageCheck, check, {timeout: remaining, polling: 100});
         outcome = await handle.jsonValue();
       } catch (error) {
         if (error.name === 'TimeoutError') return false;
@@ -150,12 +166,13 @@ const run = async () => {
       ? page.locator(`[data-field=${cssString(name)}]`).first()
       : page.locator(`[data-projector=${cssString(projector)}] [data-field=${cssString(name)}]`);
 
+  // What a person sees in the field: its text, or "" while it is not shown.
   const fieldText = (projector, name) =>
     page.evaluate(({projector, name}) => {
       const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
-      if (!scope) return null;
-      const el = scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
-      return el ? el.textContent.trim() : null;
+      const el = scope && scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
+      if (!el) return null;
+      return el.getClientRects().length > 0 ? el.textContent.trim() : '';
     }, {projector, name});
 
   const stepActions = {
@@ -177,12 +194,7 @@ const run = async () => {
       if ((await button.count()) !== 1) throw new StepFailure(`${await button.count()} buttons named ${quoted(name)}`);
       await button.click();
       // The press is taken when the card counts it; the page may then ask for the token.
-      const taken = await waitFor(
-        ({projector, before}) => {
-          const el = document.querySelector(`[data-projector="${CSS.escape(projector)}"] [data-field="result"]`);
-          return el && Number(el.getAttribute('data-press') || 0) > before && el.getAttribute('data-state') !== 'token';
-        },
-        {projector, before});
+      const taken = await waitFor({kind: 'press', projector, name: 'result', before});
       if (taken === false) throw new StepFailure(`the card did not take the press: ${quoted(await fieldText(projector, 'result'))}`);
     },
 
@@ -191,13 +203,7 @@ const run = async () => {
       if ((await fieldLocator(projector, name).count()) === 0) {
         throw new StepFailure(`no field ${quoted(name)} for ${quoted(projector)}`);
       }
-      const seen = await waitFor(
-        ({projector, name, text}) => {
-          const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
-          const el = scope && scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
-          return Boolean(el && el.textContent.includes(text));
-        },
-        {projector, name, text});
+      const seen = await waitFor({kind: 'text', projector, name, text});
       if (seen === 'token') throw new StepFailure('the page asks for the access token and no token step gave one');
       if (!seen) throw new StepFailure(`saw ${quoted(await fieldText(projector, name))} after ${WAIT_MS / 1000} s`);
     },
@@ -250,7 +256,11 @@ const run = async () => {
       say(step, false, error instanceof StepFailure ? error.message : error.message.split('\n')[0]);
     }
   }
-  if (problems.length) say('console', false, problems.join(' | '));
+  if (problems.length) {
+    // The browser's own messages run long: their first sentence, each once.
+    const seen = [...new Set(problems.map((text) => text.replace(/\. .*?( \(http[^)]*\))?$/s, '$1')))];
+    say('console', false, seen.join(' | '));
+  }
   await browser.close();
   if (usage) return 2;
   return results.every(Boolean) ? 0 : 1;

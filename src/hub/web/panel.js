@@ -1,6 +1,9 @@
 // orva-hub's web panel: one card per projector, kept current by the hub's
 // Server-Sent Events, with buttons that POST the projector's actions.
 //
+// The hub's API is addressed relative to the page, so that the panel also
+// works behind a reverse proxy that serves the hub under a path of its own.
+//
 // Everything a projector or the configuration says (names, models, replies,
 // errors) reaches the page through textContent or setAttribute only. The
 // page's markup is fixed in index.html; nothing here builds HTML from text.
@@ -39,6 +42,8 @@
   const waitingNote = document.querySelector('[data-field="waiting"]');
   let liveSince = null; // a snapshot arrived on the current stream
   let staleSince = null;
+  let connectionState = 'connecting';
+  let cardsMade = 0;
 
   // ---- small helpers -------------------------------------------------------
 
@@ -102,6 +107,7 @@
     tokenProblem.hidden = true;
     tokenInput.removeAttribute('aria-invalid');
     tokenInput.value = '';
+    dialog.setAttribute('data-asked', String(Number(dialog.getAttribute('data-asked') || 0) + 1));
     dialog.showModal();
     tokenInput.focus();
     return promise;
@@ -149,7 +155,8 @@
     const card = template.content.firstElementChild.cloneNode(true);
     card.setAttribute('data-projector', name);
     const heading = field(card, 'name');
-    const headingId = `projector-${projectors.size + 1}`;
+    cardsMade += 1;
+    const headingId = `projector-${cardsMade}`;
     heading.id = headingId;
     heading.textContent = name;
     card.setAttribute('aria-labelledby', headingId);
@@ -176,12 +183,14 @@
     const power = known(values, 'power_state');
     const powerEl = field(card, 'power');
     setText(powerEl, powerWords(values));
-    powerEl.className = 'power';
+    const badge = powerEl.parentElement;
+    badge.className = 'power';
     if (power && Object.prototype.hasOwnProperty.call(POWER_WORDS, power.state)) {
-      powerEl.classList.add(`is-${FAULT_STATES.has(power.state) ? 'fault' : power.state}`);
+      badge.classList.add(`is-${FAULT_STATES.has(power.state) ? 'fault' : power.state}`);
     }
-    if (power && power.value) powerEl.setAttribute('title', power.value);
-    else powerEl.removeAttribute('title');
+    // The engine's own name of the state, for a technician who hovers.
+    if (power && power.value) badge.setAttribute('title', String(power.value));
+    else badge.removeAttribute('title');
 
     const model = known(values, 'model');
     setText(field(card, 'model'), model ? String(model.value) : '—');
@@ -203,9 +212,9 @@
     const degrees = temperatures && Array.isArray(temperatures.value)
       ? temperatures.value.map((t) => (typeof t === 'number' ? t.toFixed(1) : String(t)))
       : null;
-    setText(field(card, 'temperatures'), degrees ? `${degrees.join(' · ')} °C` : '—');
+    setText(field(card, 'temperatures'), degrees ? `${degrees.join(', ')} °C` : '—');
 
-    setText(field(card, 'line'), `${lineWords(data)} · ${data.line || ''}`);
+    setText(field(card, 'line'), data.line ? `${lineWords(data)} (${data.line})` : lineWords(data));
     card.classList.toggle('is-down', !data.up);
 
     let latest = null;
@@ -250,8 +259,12 @@
         projectors.set(data.name, entry);
       }
       render(entry);
-      if (previous) previous.card.after(entry.card);
-      else cardsRoot.prepend(entry.card);
+      // Moved only when out of place: moving a card would take the keyboard focus from it.
+      if (previous) {
+        if (previous.card.nextElementSibling !== entry.card) previous.card.after(entry.card);
+      } else if (cardsRoot.firstElementChild !== entry.card) {
+        cardsRoot.prepend(entry.card);
+      }
       previous = entry;
     }
     for (const [name, entry] of projectors) {
@@ -297,6 +310,7 @@
   // ---- live events ---------------------------------------------------------
 
   const showConnection = (state, text) => {
+    connectionState = state;
     connection.className = `connection is-${state}`;
     setText(connection, text);
     const stale = state === 'lost';
@@ -317,7 +331,7 @@
 
   let source = null;
   const connect = () => {
-    source = new EventSource('/api/events');
+    source = new EventSource('api/events');
     source.addEventListener('snapshot', (message) => {
       const body = parse(message);
       if (!body || !Array.isArray(body.projectors)) return;
@@ -352,12 +366,13 @@
   // ---- actions -------------------------------------------------------------
 
   const post = async (name, action, token) => {
-    const url = `/api/projectors/${encodeURIComponent(name)}/actions/${encodeURIComponent(action)}`;
+    const url = `api/projectors/${encodeURIComponent(name)}/actions/${encodeURIComponent(action)}`;
     const response = await fetch(url, {
       method: 'POST',
-      headers: {Authorization: `Bearer ${token}`},
+      headers: token ? {Authorization: `Bearer ${token}`} : {},
       cache: 'no-store',
-      signal: AbortSignal.timeout(ACTION_TIMEOUT_MS),
+      // Older browsers lack AbortSignal.timeout; they wait for the hub's own 504.
+      signal: typeof AbortSignal.timeout === 'function' ? AbortSignal.timeout(ACTION_TIMEOUT_MS) : undefined,
     });
     let body = null;
     try {
@@ -382,14 +397,10 @@
     const presses = Number(field(entry.card, 'result').getAttribute('data-press') || 0) + 1;
     field(entry.card, 'result').setAttribute('data-press', String(presses));
 
-    let reason = null;
+    // Without a kept token the press goes out bare: a hub that wants one
+    // answers 401 before doing anything, and only then is the operator asked.
+    let token = storedToken();
     for (;;) {
-      let token = storedToken();
-      if (!token) {
-        showResult(entry, 'token', `${label}: waiting for the access token…`);
-        token = await askForToken(reason);
-        if (!token) return showResult(entry, 'failed', `${label}: not sent, no access token given`);
-      }
       const hadFocus = document.activeElement === button;
       button.disabled = true;
       button.setAttribute('aria-busy', 'true');
@@ -410,10 +421,17 @@
         }
       }
       if (answer.status === 401) {
-        // The hub no longer takes this token (or never did): forget it and ask again.
-        keepToken(null);
-        reason = 'The hub refused that token. Enter the access token again.';
-        showResult(entry, 'token', `${label}: the hub refused the token (HTTP 401)`);
+        let reason = null;
+        if (token) {
+          // The hub no longer takes this token (or never did): forget it and ask again.
+          keepToken(null);
+          reason = 'The hub refused that token. Enter the access token again.';
+          showResult(entry, 'token', `${label}: the hub refused the token (HTTP 401)`);
+        } else {
+          showResult(entry, 'token', `${label}: waiting for the access token…`);
+        }
+        token = await askForToken(reason);
+        if (!token) return showResult(entry, 'failed', `${label}: not sent, no access token given`);
         continue;
       }
       const body = answer.body && typeof answer.body === 'object' ? answer.body : {};
@@ -428,13 +446,12 @@
 
   // A first look at the state, in case events are slow to start; the
   // snapshot of the event stream takes over as soon as it arrives.
-  fetch('/api/projectors', {cache: 'no-store'})
+  fetch('api/projectors', {cache: 'no-store'})
     .then((response) => (response.ok ? response.json() : null))
     .then((body) => {
       if (body && Array.isArray(body.projectors) && liveSince === null && projectors.size === 0) {
         applySnapshot(body.projectors);
-        showConnection(source && source.readyState === EventSource.OPEN ? 'live' : 'connecting',
-          connection.textContent);
+        showConnection(connectionState, connection.textContent);
       }
     })
     .catch(() => {});
