@@ -266,7 +266,7 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         return;
     }
     if (parts == QStringList{QStringLiteral("api"), QStringLiteral("events")}) {
-        if (!isGet(request)) {
+        if (request.method != "GET") {
             answer(methodNotAllowed("GET"));
             return;
         }
