@@ -323,7 +323,7 @@ bool HttpRequestParser::finishHead()
     }
     const bool http11 = m_request.version == "HTTP/1.1";
     if (hosts > 1 || (http11 && hosts == 0)) {
-        fail(400, QStringLiteral("an HTTP/1.1 request needs exactly one Host header"));
+        fail(400, QStringLiteral("%1 Host headers: HTTP/1.1 needs exactly one, HTTP/1.0 at most one").arg(hosts));
         return false;
     }
     if (length && *length > m_limits.maxBody) {

@@ -19,7 +19,7 @@ namespace orva::hub {
 //  - lines end in CRLF; a bare LF or a bare CR anywhere in the head is a
 //    malformed request (400): no line is read in two ways;
 //  - empty lines before a request line are skipped (clients may send one
-//    after a body);
+//    after a body), counted in that request's maxHead;
 //  - the request line is METHOD SP TARGET SP HTTP/x.y with single spaces, a
 //    token for METHOD and an origin-form TARGET: a path of RFC 3986 path
 //    characters (percent escapes well-formed) starting with '/', then
@@ -80,8 +80,9 @@ public:
     // stays failed: the door answers failureStatus() and closes.
     State next(HttpRequest* out);
 
-    // 400 malformed; 413 body over maxBody; 431 head over maxHead or too
-    // many headers; 501 Transfer-Encoding; 505 not HTTP/1.0 or 1.1.
+    // 400 malformed, or sent beyond capacity(); 413 body over maxBody; 431
+    // head over maxHead or too many headers; 501 Transfer-Encoding; 505 not
+    // HTTP/1.0 or 1.1.
     int failureStatus() const { return m_failureStatus; }
     // Why, in words for the log.
     QString failureReason() const { return m_failureReason; }
