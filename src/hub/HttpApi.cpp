@@ -7,10 +7,12 @@
 #include "hub/ValueNames.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QUrl>
 
 #include <algorithm>
@@ -133,6 +135,14 @@ HttpApi::~HttpApi() = default;
 std::int64_t HttpApi::epochOf(std::int64_t hubMs) const
 {
     return m_epochNowMs() - (m_clock.nowMs() - hubMs);
+}
+
+QByteArray HttpApi::httpDate() const
+{
+    return QLocale::c()
+        .toString(
+            QDateTime::fromMSecsSinceEpoch(m_epochNowMs(), Qt::UTC), QStringLiteral("ddd, dd MMM yyyy hh:mm:ss 'GMT'"))
+        .toLatin1();
 }
 
 const ServedView* HttpApi::find(const QString& name) const

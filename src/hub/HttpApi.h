@@ -56,7 +56,8 @@ public:
 
     // A free command's code, at most.
     static constexpr qsizetype MaxCodeLength = 64;
-    // The longest body a request may carry.
+    // The longest head (request line and headers) and body a request may carry.
+    static constexpr qsizetype MaxHead = 8192;
     static constexpr qsizetype MaxBody = 4096;
 
     HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
@@ -71,6 +72,8 @@ public:
 
     // The first event of a stream: every projector as GET /api/projectors.
     QByteArray snapshotEvent();
+    // Now, as an HTTP Date header says it.
+    QByteArray httpDate() const;
     // How many connections the door holds, for /metrics.
     void setConnectionCount(std::function<int()> count) { m_connectionCount = std::move(count); }
 

@@ -63,9 +63,7 @@ void HttpDoor::onNewConnection(QTcpServer& server)
             continue;
         }
         ++m_connections;
-        // Bytes waiting in the system stay there until read: the session
-        // reads what it can hold.
-        socket->setReadBufferSize(64 * 1024);
+        socket->setReadBufferSize(HttpApi::MaxHead + HttpApi::MaxBody);
         QPointer<QTcpSocket> guarded(socket);
         auto* session = new HttpSession(
             m_api, m_clock, m_log, HttpRequesters | m_nextConnection++, peer,
@@ -88,7 +86,15 @@ void HttpDoor::onNewConnection(QTcpServer& server)
         // The session goes with its socket.
         connect(socket, &QObject::destroyed, session, &QObject::deleteLater);
         session->setStreamAllowed([this] { return streamCount() < MaxStreams; });
-        connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
+        // One request at a time: while one is answered, what the client
+        // sends next stays in the socket, at most one request's worth in
+        // Qt's buffer and the rest in the system's.
+        const auto read = [session, socket] {
+            if (!session->isBusy())
+                session->receive(socket->readAll());
+        };
+        session->setReadyForMore(read);
+        connect(socket, &QTcpSocket::readyRead, session, read);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             --m_connections;
             socket->deleteLater();

@@ -11,7 +11,7 @@ HttpSession::HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projecto
     , m_peer(std::move(peer))
     , m_write(std::move(write))
     , m_close(std::move(close))
-    , m_parser(HttpRequestParser::Limits{8192, 64, HttpApi::MaxBody})
+    , m_parser(HttpLimits{HttpApi::MaxHead, 64, HttpApi::MaxBody})
     , m_deadline(clock.createTimer(QStringLiteral("http deadline"), IdleMs))
     , m_keepAlive(clock.createTimer(QStringLiteral("http keep-alive"), KeepAliveMs))
 {
@@ -82,6 +82,7 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
         response.headers = {{"Content-Type", "application/json"}, {"Retry-After", "30"}};
         response.body = "{\"error\":\"too many event streams\"}\n";
     }
+    response.headers.append(std::pair<QByteArray, QByteArray>("Date", m_api.httpDate()));
     m_write(renderResponse(response, keepAlive, headOnly));
     if (!keepAlive) {
         finish(QStringLiteral("closed after the response"), LogLevel::Debug);
@@ -97,15 +98,16 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
         m_deadline->setInterval(RequestMs);
     }
     next();
+    if (!m_busy && !m_closed && m_readyForMore)
+        m_readyForMore();
 }
 
 void HttpSession::startStream(const HttpResponse& head)
 {
     m_stream = true;
-    QByteArray bytes("HTTP/1.1 200 OK\r\n");
-    for (const auto& [name, value] : head.headers)
-        bytes += name + ": " + value + "\r\n";
-    bytes += "\r\n";
+    HttpResponse withDate = head;
+    withDate.headers.append(std::pair<QByteArray, QByteArray>("Date", m_api.httpDate()));
+    QByteArray bytes = renderStreamHead(withDate);
     bytes += m_api.snapshotEvent();
     m_write(bytes);
     connect(&m_api, &HttpApi::event, this, [this](const QByteArray& event) {

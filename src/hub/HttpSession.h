@@ -41,6 +41,11 @@ public:
 
     void receive(QByteArrayView bytes);
     bool isStream() const { return m_stream; }
+    // A request is being answered: the connection's next bytes may wait
+    // where they are (in the system's buffer, which the client then feels).
+    bool isBusy() const { return m_busy; }
+    // Called when an answer is out and the next request may be read.
+    void setReadyForMore(std::function<void()> ready) { m_readyForMore = std::move(ready); }
     // Asked before a request becomes an event stream; when it says no, the
     // request is answered 503.
     void setStreamAllowed(std::function<bool()> allowed) { m_streamAllowed = std::move(allowed); }
@@ -60,6 +65,7 @@ private:
     Write m_write;
     Close m_close;
     std::function<bool()> m_streamAllowed;
+    std::function<void()> m_readyForMore;
     HttpRequestParser m_parser;
     std::unique_ptr<IntervalTimer> m_deadline;
     std::unique_ptr<IntervalTimer> m_keepAlive;
