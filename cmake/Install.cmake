@@ -98,6 +98,12 @@ install(TARGETS orva-ctl orva-hub orva-projector-sim RUNTIME DESTINATION ${CMAKE
 install(FILES data/orva-hub.service DESTINATION lib/systemd/system COMPONENT tools)
 install(FILES data/hub.toml.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples
         RENAME hub.toml COMPONENT tools)
+# What puts the hub's HTTP door into a building's monitoring and behind TLS:
+# a Prometheus scrape job and alert rules, an nginx server block.
+install(FILES data/prometheus/orva-hub-scrape.yml data/prometheus/orva-hub-alerts.yml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples/prometheus COMPONENT tools)
+install(FILES data/nginx/orva-hub.conf data/nginx/orva-hub-locations.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples/nginx COMPONENT tools)
 install(FILES data/orva-ctl.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME orva-ctl COMPONENT tools)
