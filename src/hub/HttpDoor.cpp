@@ -64,6 +64,9 @@ void HttpDoor::onNewConnection(QTcpServer& server)
         }
         ++m_connections;
         socket->setReadBufferSize(HttpApi::MaxHead + HttpApi::MaxBody);
+        // Each answer goes out in one write; none waits for the peer's
+        // acknowledgement of the one before.
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         QPointer<QTcpSocket> guarded(socket);
         auto* session = new HttpSession(
             m_api, m_clock, m_log, HttpRequesters | m_nextConnection++, peer,
