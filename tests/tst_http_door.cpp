@@ -141,6 +141,11 @@ void HttpDoorTest::scenario_data()
         << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_hub_reply_timeouts_total{projector=\"a101\"} 1",
                "!orva_projector_lamp_seconds_total{", "!orva_projector_power_state{"}
         << "";
+    QTest::newRow("metrics rendered again a moment later")
+        << QList<QByteArray>{"> " + get("/metrics"), "poll", "+250", "> " + get("/metrics")} << ""
+        << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_projector_up{projector=\"a101\"} 1",
+               "orva_projector_lamp_seconds_total{projector=\"a101\"} 4442400"}
+        << "";
     QTest::newRow("events: snapshot, then each change")
         << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"}
         << "CR0 CR1 CRA CR3 CR7 CR6 CR0 CR1 CRA CR3 CR7 CR6 CR0"

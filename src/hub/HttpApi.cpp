@@ -184,8 +184,11 @@ HttpResponse HttpApi::projectorsBody() const
     return json(200, QJsonObject{{QStringLiteral("projectors"), list}});
 }
 
-QByteArray HttpApi::metrics() const
+QByteArray HttpApi::metrics()
 {
+    const std::int64_t now = m_clock.nowMs();
+    if (!m_metrics.isEmpty() && now - m_metricsAtMs < MetricsReuseMs)
+        return m_metrics;
     std::vector<ProjectorMetrics> all;
     all.reserve(m_served.size());
     for (const ServedView& view : m_served) {
@@ -204,7 +207,9 @@ QByteArray HttpApi::metrics() const
         if (view.pjlink)
             metrics.clients[std::size_t(Projector::Door::Pjlink)] = view.pjlink->connectionCount();
     }
-    return renderMetrics(all, m_connectionCount ? m_connectionCount() : 0);
+    m_metrics = renderMetrics(all, m_connectionCount ? m_connectionCount() : 0);
+    m_metricsAtMs = now;
+    return m_metrics;
 }
 
 QByteArray HttpApi::nextEvent(const char* name, const QJsonObject& data)

@@ -54,6 +54,10 @@ public:
     };
     using Respond = std::function<void(const Answer&)>;
 
+    // A scrape this soon after another gets the same text: however often
+    // /metrics is asked, rendering it takes little of the event loop the
+    // projectors' frames go through.
+    static constexpr int MetricsReuseMs = 250;
     // A free command's code, at most.
     static constexpr qsizetype MaxCodeLength = 64;
     // The longest head (request line and headers) and body a request may carry.
@@ -85,7 +89,7 @@ private:
     HttpResponse projectorsBody() const;
     QJsonObject projectorJson(const Projector& projector) const;
     std::int64_t epochOf(std::int64_t hubMs) const;
-    QByteArray metrics() const;
+    QByteArray metrics();
     void run(const ServedView& served, const ExchangeRequest& request, const QString& action,
         Projector::Requester requester, const QString& peer, const Respond& respond);
     bool authorized(const HttpRequest& request) const;
@@ -99,6 +103,8 @@ private:
     const HubLog& m_log;
     std::function<int()> m_connectionCount;
     quint64 m_nextEventId = 1;
+    QByteArray m_metrics; // the last rendering, and when it was made
+    std::int64_t m_metricsAtMs = 0;
 };
 
 } // namespace orva::hub
