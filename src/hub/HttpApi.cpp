@@ -2,6 +2,7 @@
 
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
+#include "hub/PjlinkCodec.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/ShareDoor.h"
 #include "hub/ValueNames.h"
@@ -41,18 +42,6 @@ constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 
 QByteArray hashOf(const QString& token)
 {
     return QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256);
-}
-
-// Equal in time that does not depend on where they differ; both are
-// digests of the same length.
-bool sameHash(const QByteArray& a, const QByteArray& b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char difference = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a.at(i) ^ b.at(i));
-    return difference == 0;
 }
 
 HttpResponse json(int status, const QJsonObject& body)
@@ -160,7 +149,9 @@ bool HttpApi::authorized(const HttpRequest& request) const
     constexpr QByteArrayView Scheme("Bearer ");
     if (!given.startsWith(Scheme))
         return false;
-    return sameHash(hashOf(QString::fromLatin1(given.mid(Scheme.size()).trimmed())), m_tokenHash);
+    // Compared as digests, in time that depends neither on where they
+    // differ nor on the token's length.
+    return digestsMatch(hashOf(QString::fromLatin1(given.mid(Scheme.size()).trimmed())), m_tokenHash);
 }
 
 QJsonObject HttpApi::projectorJson(const Projector& projector) const

@@ -49,24 +49,31 @@ Hub::~Hub()
     m_httpApi.reset();
 }
 
+namespace {
+
+// "ADDRESS:PORT (DOOR): REASON", an IPv6 address in brackets.
+QString bindFailure(const QString& address, quint16 port, const QString& door, const QString& why)
+{
+    return QStringLiteral("%1:%2 (%3): %4")
+        .arg(address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address)
+        .arg(port)
+        .arg(door, why);
+}
+
+} // namespace
+
 bool Hub::listen(QString* error)
 {
     for (const Served& served : m_served) {
         const ProjectorConfig& config = served.projector->config();
         for (const QString& address : m_config.listen) {
             QString why;
-            const auto where = [&](quint16 port, const char* door) {
-                return QStringLiteral("%1:%2 (%3 door of %4): %5")
-                    .arg(address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address)
-                    .arg(port)
-                    .arg(QLatin1String(door), config.name, why);
-            };
             if (served.share && !served.share->listen(address, config.sharePort, &why)) {
-                *error = where(config.sharePort, "share");
+                *error = bindFailure(address, config.sharePort, QStringLiteral("share door of ") + config.name, why);
                 return false;
             }
             if (served.pjlink && !served.pjlink->listen(address, config.pjlinkPort, &why)) {
-                *error = where(config.pjlinkPort, "PJLink");
+                *error = bindFailure(address, config.pjlinkPort, QStringLiteral("PJLink door of ") + config.name, why);
                 return false;
             }
         }
@@ -85,11 +92,7 @@ bool Hub::listen(QString* error)
         for (const QString& address : m_config.listen) {
             QString why;
             if (!m_http->listen(address, m_config.httpPort, &why)) {
-                *error = QStringLiteral("%1:%2 (HTTP door): %3")
-                             .arg(address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']')
-                                                                     : address)
-                             .arg(m_config.httpPort)
-                             .arg(why);
+                *error = bindFailure(address, m_config.httpPort, QStringLiteral("HTTP door"), why);
                 return false;
             }
         }

@@ -76,33 +76,22 @@ constexpr const char* ValueKeys[] = {
 };
 // clang-format on
 
-constexpr bool powerInOrder()
+// Row i is the enumeration's value i, and there is one for each.
+template <typename Row, typename Enum, std::size_t N>
+constexpr bool inOrder(const Row (&rows)[N], Enum Row::*key, Enum last)
 {
-    for (std::size_t i = 0; i < std::size(PowerRows); ++i) {
-        if (std::size_t(PowerRows[i].state) != i)
+    for (std::size_t i = 0; i < N; ++i) {
+        if (std::size_t(rows[i].*key) != i)
             return false;
     }
-    return std::size(PowerRows) == std::size_t(PowerState::StandbyAllLampsFailed) + 1;
+    return N == std::size_t(last) + 1;
 }
-constexpr bool muteInOrder()
-{
-    for (std::size_t i = 0; i < std::size(MuteRows); ++i) {
-        if (std::size_t(MuteRows[i].mute) != i)
-            return false;
-    }
-    return std::size(MuteRows) == std::size_t(MuteState::Standby) + 1;
-}
-constexpr bool lampInOrder()
-{
-    for (std::size_t i = 0; i < std::size(LampRows); ++i) {
-        if (std::size_t(LampRows[i].mode) != i)
-            return false;
-    }
-    return std::size(LampRows) == std::size_t(LampMode::OneLampNo2On) + 1;
-}
-static_assert(powerInOrder(), "one row per power state, in the order of PowerState");
-static_assert(muteInOrder(), "one row per mute state, in the order of MuteState");
-static_assert(lampInOrder(), "one row per lamp mode, in the order of LampMode");
+static_assert(inOrder(PowerRows, &PowerRow::state, PowerState::StandbyAllLampsFailed),
+    "one row per power state, in the order of PowerState");
+static_assert(
+    inOrder(MuteRows, &MuteRow::mute, MuteState::Standby), "one row per mute state, in the order of MuteState");
+static_assert(
+    inOrder(LampRows, &LampRow::mode, LampMode::OneLampNo2On), "one row per lamp mode, in the order of LampMode");
 static_assert(std::size(PowerClassNames) == PowerClassCount);
 static_assert(std::size(InputNames) == InputSources.size());
 static_assert(std::size(OrientationNames) == std::size_t(Orientation::BothReversed) + 1);
