@@ -321,7 +321,9 @@ void HubEndToEndTest::webPanel_data()
                "see:a101:power:On", "see:a101:result:Power on: done", "same-page",
                "screenshot:" + QStringLiteral(WEB_SCREENSHOT)};
     QTest::newRow("line down: the error shows")
-        << false << QStringList{"token:" + Token, "press:b201:power-on", "see:b201:result:No such file or directory (HTTP 503)", "same-page"};
+        << false
+        << QStringList{"token:" + Token, "press:b201:power-on", "see:b201:result:No such file or directory (HTTP 503)",
+               "same-page"};
     QTest::newRow("behind nginx") << true
                                   << QStringList{"token:" + Token, "press:a101:power-on", "see:a101:power:Warming",
                                          "see:a101:power:On", "same-page"};
