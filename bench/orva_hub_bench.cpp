@@ -142,7 +142,7 @@ public:
                 const QRegularExpressionMatch match = length.match(QString::fromLatin1(m_buffer.first(headEnd)));
                 const qsizetype total = headEnd + 4 + (match.hasMatch() ? match.captured(1).toLongLong() : 0);
                 if (m_buffer.size() >= total) {
-                    const QByteArray status = m_buffer.first(m_buffer.indexOf("\r\n"));
+                    QByteArray status = m_buffer.first(m_buffer.indexOf("\r\n"));
                     m_buffer.remove(0, total);
                     return status;
                 }
