@@ -78,6 +78,13 @@ void HttpDoorTest::scenario_data()
             + post(powerOn, "Origin: http://hub\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n"),
         "< \x06"} << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"}
                                                << "";
+    QTest::newRow("no token kept: asked on the hub's own machine")
+        << QList<QByteArray>{"tokenless",
+               "> POST /api/projectors/a101/actions/power-on HTTP/1.1\r\nHost: [::1]:8352\r\n\r\n", "< \x06"}
+        << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"} << "";
+    QTest::newRow("no token kept: asked by another name")
+        << QList<QByteArray>{"tokenless", "> " + post(powerOn, "")} << ""
+        << QStringList{"HTTP/1.1 403 Forbidden", "asked as 127.0.0.1"} << "";
     QTest::newRow("unknown action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/power-up")}
                                     << "" << QStringList{"404 Not Found", "no action named 'power-up'"} << "";
     QTest::newRow("unknown projector") << QList<QByteArray>{"> " + withToken("/api/projectors/a999/actions/power-on"),
@@ -196,8 +203,10 @@ void HttpDoorTest::scenario()
     projector.start();
     clock.advance(1);
 
+    // "tokenless": the hub keeps no token.
+    const std::optional<QString> token = steps.contains("tokenless") ? std::nullopt : std::optional(Token);
     HttpApi api(
-        {ServedView{&projector}}, Token, clock, [&clock] { return Epoch + clock.nowMs(); }, log);
+        {ServedView{&projector}}, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log);
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(

@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -89,6 +90,21 @@ bool fromAnotherSite(const HttpRequest& request)
     const QByteArray host = request.header("host");
     const QString authority = url.port() < 0 ? url.host() : QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
     return !url.isValid() || host.isEmpty() || authority.compare(QString::fromLatin1(host), Qt::CaseInsensitive) != 0;
+}
+
+// Asked by a loopback address or "localhost" (Host), as a program or
+// browser on the hub's own machine asks it. A web page that has its own
+// name resolve to 127.0.0.1 (DNS rebinding) names itself instead: without a
+// token, that is what keeps it from pressing buttons.
+bool askedAsLocal(const HttpRequest& request)
+{
+    QString host = QString::fromLatin1(request.header("host"));
+    if (host.startsWith(QLatin1Char('['))) {
+        host = host.mid(1, host.indexOf(QLatin1Char(']')) - 1);
+    } else if (host.count(QLatin1Char(':')) == 1) {
+        host.truncate(host.indexOf(QLatin1Char(':')));
+    }
+    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
 }
 
 } // namespace
@@ -316,6 +332,15 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
             QStringLiteral("%1: refused %2: sent from another site (%3)")
                 .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("origin"))));
         answer(jsonError(403, QStringLiteral("requests from other sites are refused")));
+        return;
+    }
+    if (m_tokenHash.isEmpty() && !askedAsLocal(request)) {
+        m_log.warning(QString(),
+            QStringLiteral("%1: refused %2: no token, and asked as %3")
+                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("host"))));
+        answer(jsonError(403,
+            QStringLiteral(
+                "without http-token the hub takes actions only when asked as 127.0.0.1, [::1] or localhost")));
         return;
     }
     if (!authorized(request)) {

@@ -38,9 +38,10 @@ struct ServedView
 //   GET  /api/events                          Server-Sent Events
 //
 // Reading needs nothing; every POST needs "Authorization: Bearer TOKEN"
-// when the hub has a token, and is refused when a browser says it comes
-// from another site (Origin), so that no web page can press a button
-// through the operator's browser.
+// when the hub has a token (without one, the hub is on loopback alone and
+// takes a POST only when asked by a loopback name), and is refused when a
+// browser says it comes from another site (Origin), so that no web page
+// can press a button through the operator's browser.
 class HttpApi : public QObject
 {
     Q_OBJECT
