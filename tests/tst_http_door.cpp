@@ -1,4 +1,5 @@
 #include "FakeSerialLine.h"
+#include "PollRound.h"
 #include "VirtualClock.h"
 #include "hub/HttpApi.h"
 #include "hub/HttpSession.h"
@@ -226,11 +227,7 @@ void HttpDoorTest::scenario()
         } else if (step == "lost") {
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == "poll") {
-            for (const char* reply : {"80\r", "1\r", "00\r", "1234\r", "00\r", "25.0,26.0,27.0\r", "TK600\r"}) {
-                line.receive(reply);
-                clock.advance(1);
-            }
-            line.clearWritten();
+            answerPollRound(line, clock);
         }
     }
     QStringList frames;
