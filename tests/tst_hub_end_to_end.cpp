@@ -107,6 +107,13 @@ QString projectorTable(
 
 const QString Token = QStringLiteral("e2e-token-0123456789");
 
+// The top of a configuration with an HTTP door on the port, behind Token,
+// polling every second.
+QString httpDoor(quint16 port)
+{
+    return QStringLiteral("poll-interval-ms = 1000\nhttp-port = %1\nhttp-token = \"%2\"\n").arg(port).arg(Token);
+}
+
 // One HTTP exchange, on a connection of its own: the status line and the
 // body ("" when the server did not answer).
 std::pair<QByteArray, QByteArray> http(quint16 port, const QByteArray& method, const QByteArray& target,
@@ -338,10 +345,8 @@ void HubEndToEndTest::webPanel()
     QVERIFY2(sim.start(), qPrintable(sim.error()));
     const quint16 port = freePort();
     HubProcess hub;
-    QVERIFY2(
-        hub.start(QStringLiteral("poll-interval-ms = 1000\nhttp-port = %1\nhttp-token = \"%2\"\n").arg(port).arg(Token)
-            + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
-            + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0)),
+    QVERIFY2(hub.start(httpDoor(port) + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
+                 + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0)),
         qPrintable(hub.log()));
 
     QTemporaryDir dir;
@@ -384,10 +389,8 @@ void HubEndToEndTest::monitoring()
     const quint16 port = freePort();
     const quint16 share = freePort();
     HubProcess hub;
-    QVERIFY2(
-        hub.start(QStringLiteral("poll-interval-ms = 1000\nhttp-port = %1\nhttp-token = \"%2\"\n").arg(port).arg(Token)
-            + projectorTable(QStringLiteral("a101"), first.device(), share, 0)
-            + projectorTable(QStringLiteral("a102"), second.device(), 0, 0)),
+    QVERIFY2(hub.start(httpDoor(port) + projectorTable(QStringLiteral("a101"), first.device(), share, 0)
+                 + projectorTable(QStringLiteral("a102"), second.device(), 0, 0)),
         qPrintable(hub.log()));
 
     QTemporaryDir dir;

@@ -183,12 +183,12 @@ QJsonObject HttpApi::projectorJson(const Projector& projector) const
         {QStringLiteral("values"), values}};
 }
 
-HttpResponse HttpApi::projectorsBody() const
+QJsonObject HttpApi::projectorsJson() const
 {
     QJsonArray list;
     for (const ServedView& view : m_served)
         list.append(projectorJson(*view.projector));
-    return json(200, QJsonObject{{QStringLiteral("projectors"), list}});
+    return QJsonObject{{QStringLiteral("projectors"), list}};
 }
 
 QByteArray HttpApi::metrics()
@@ -227,7 +227,7 @@ QByteArray HttpApi::nextEvent(const char* name, const QJsonObject& data)
 
 QByteArray HttpApi::snapshotEvent()
 {
-    return nextEvent("snapshot", QJsonDocument::fromJson(projectorsBody().body).object());
+    return nextEvent("snapshot", projectorsJson());
 }
 
 void HttpApi::forget(Projector::Requester requester)
@@ -308,7 +308,7 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
             return;
         }
         if (parts.size() == 2) {
-            answer(projectorsBody());
+            answer(json(200, projectorsJson()));
             return;
         }
         const ServedView* view = find(parts.at(2));

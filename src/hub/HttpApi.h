@@ -87,7 +87,7 @@ Q_SIGNALS:
     void event(const QByteArray& bytes);
 
 private:
-    HttpResponse projectorsBody() const;
+    QJsonObject projectorsJson() const;
     QJsonObject projectorJson(const Projector& projector) const;
     std::int64_t epochOf(std::int64_t hubMs) const;
     QByteArray metrics();

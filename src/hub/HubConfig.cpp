@@ -88,6 +88,12 @@ std::optional<quint16> tcpPort(Reporter& report, const toml::node& node, const Q
     return number ? std::optional<quint16>(quint16(*number)) : std::nullopt;
 }
 
+// A secret as it travels in a protocol's text: printable ASCII, no blanks.
+bool isVisibleAscii(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
+}
+
 void readListen(Reporter& report, const toml::node& node, HubConfig& config)
 {
     const QString key = QStringLiteral("listen");
@@ -151,9 +157,7 @@ void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& 
                 projector.pjlinkPort = *port;
         } else if (key == QLatin1String("pjlink-password")) {
             if (const auto password = text(report, node, key)) {
-                const bool printable = std::all_of(
-                    password->begin(), password->end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
-                if (password->size() > 32 || !printable)
+                if (password->size() > 32 || !isVisibleAscii(*password))
                     report.error(
                         node.source(), key, QStringLiteral("at most 32 printable ASCII characters, no blanks"));
                 else
@@ -274,9 +278,7 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
             if (const auto token = text(report, node, key)) {
                 // Sent in a header: visible ASCII only, and long enough not
                 // to be guessed over the network.
-                const bool printable = std::all_of(
-                    token->begin(), token->end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
-                if (token->size() < 16 || token->size() > 256 || !printable)
+                if (token->size() < 16 || token->size() > 256 || !isVisibleAscii(*token))
                     report.error(node.source(), key,
                         QStringLiteral("16 to 256 printable ASCII characters, no blanks "
                                        "(e.g. the output of: openssl rand -hex 24)"));
