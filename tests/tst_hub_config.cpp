@@ -138,7 +138,9 @@ void TestHubConfig::requests_data()
     QTest::newRow("with digest") << QByteArray(32, 'A') + "%1INPT 12" << true << QByteArray("INPT") << QByteArray("12")
                                  << digest;
     QTest::newRow("no header") << QByteArray("POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("class 2 header") << QByteArray("%2POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
+    QTest::newRow("class 2 header") << QByteArray("%2POWR 1") << true << QByteArray("POWR") << QByteArray("1")
+                                    << QByteArray();
+    QTest::newRow("class 0 header") << QByteArray("%0POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
     QTest::newRow("short digest") << QByteArray(31, 'a') + "%1POWR 1" << false << QByteArray() << QByteArray()
                                   << QByteArray();
     QTest::newRow("no separator") << QByteArray("%1POWR1") << false << QByteArray("POWR") << QByteArray()

@@ -26,8 +26,10 @@ QString shown(QString text)
 
 // A PJLink controller's connection to a projector on a fake line, on the
 // virtual clock. Steps: "> LINE" the controller sends LINE and a carriage
-// return ("{digest}" stands for the right digest of the greeting's random
-// and the password "secret", "{wrong}" for another), "< CHARS" the projector
+// return, fed as the door reads a socket: no more than the session has
+// room for ("{digest}" stands for the right digest of the greeting's
+// random and the password "secret", "{wrong}" for another), ">> BYTES"
+// without the carriage return, "< CHARS" the projector
 // sends, "+MS" time passes, "lost" the line goes away, "poll" the poller's
 // round is answered (standby, PC1, no mute, 1234 hours, lamp off, three
 // temperatures, TK600). Answers are what the controller receives, the
@@ -88,17 +90,35 @@ void PjlinkSessionTest::scenario_data()
         << none << 0 << QStringList{"> %1POWR ?\r%1INPT ?", "< 00\r", "< 2\r"} << "CR0 CR1"
         << QStringList{"PJLINK 0", "%1POWR=1", "%1INPT=12"} << "";
     QTest::newRow("not PJLink") << none << 0 << QStringList{"> POWR 1"} << "" << QStringList{"PJLINK 0"}
-                                << "closed: not a PJLink class 1 request";
+                                << "closed: not a PJLink request";
     QTest::newRow("too long") << none << 0 << QStringList{"> %1INFO " + QString(200, u'X')} << ""
                               << QStringList{"PJLINK 0"} << "closed: a request longer than 136 bytes";
-    QTest::newRow("idle") << none << 0 << QStringList{"+29998", "> %1CLSS ?", "+29996", "+2"} << ""
+    QTest::newRow("idle") << none << 0 << QStringList{"+4997", "> %1CLSS ?", "+29996", "+2"} << ""
                           << QStringList{"PJLINK 0", "%1CLSS=1"} << "closed after 30 s without a request";
+    QTest::newRow("no first request") << none << 0 << QStringList{"+4999", "+1"} << "" << QStringList{"PJLINK 0"}
+                                      << "closed after 5 s without a request";
+    QTest::newRow("a byte now and then is no request")
+        << none << 0 << QStringList{"> %1CLSS ?", "+20000", ">> %", "+9996", "+2"} << ""
+        << QStringList{"PJLINK 0", "%1CLSS=1"} << "closed after 30 s without a request";
+    QTest::newRow("CR LF") << none << 0 << QStringList{"> %1CLSS ?\r\n%1NAME ?\r\n%1INST ?"} << ""
+                           << QStringList{"PJLINK 0", "%1CLSS=1", "%1NAME=a101", "%1INST=11 12 21"} << "";
+    QTest::newRow("class 2 request") << none << 0 << QStringList{"> %2POWR ?", "> %1CLSS ?"} << ""
+                                     << QStringList{"PJLINK 0", "%2POWR=ERR1", "%1CLSS=1"} << "";
+    QStringList pipelined{"PJLINK 0"};
+    for (int i = 0; i < 80; ++i)
+        pipelined.append(QStringLiteral("%1CLSS=1"));
+    QTest::newRow("80 requests in one write")
+        << none << 0 << QStringList{"> " + QStringList(80, QStringLiteral("%1CLSS ?")).join(u'\r')} << "" << pipelined
+        << "";
     QTest::newRow("authenticated") << "secret" << 0 << QStringList{"> {digest}%1POWR ?", "< 00\r", "> %1CLSS ?"}
                                    << "CR0" << QStringList{"PJLINK 1 RANDOM", "%1POWR=1", "%1CLSS=1"} << "";
     QTest::newRow("wrong digest") << "secret" << 0 << QStringList{"> {wrong}%1POWR 1"} << ""
                                   << QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA"} << "authentication failed; closed";
     QTest::newRow("no digest") << "secret" << 0 << QStringList{"> %1POWR 1"} << ""
                                << QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA"} << "authentication failed; closed";
+    QTest::newRow("malformed after the right digest")
+        << "secret" << 0 << QStringList{"> {digest}%1POWR", "> %1CLSS ?"} << ""
+        << QStringList{"PJLINK 1 RANDOM", "%1POWR=ERR1", "%1CLSS=1"} << "";
     QTest::newRow("from the poller's values") << none << 5000 << QStringList{"poll", "+4000", "> %1POWR ?"} << ""
                                               << QStringList{"PJLINK 0", "%1POWR=0"} << "";
     QTest::newRow("a set makes the value it changes stale")
@@ -136,6 +156,16 @@ void PjlinkSessionTest::scenario()
     const QByteArray greeting = session.greeting();
     answers.append(QString::fromLatin1(greeting));
     const QByteArray random = greeting.startsWith("PJLINK 1 ") ? greeting.mid(9, 8) : QByteArray();
+    // As the door reads the socket: no more than the session has room for.
+    QByteArray unread;
+    const auto feed = [&session, &unread] {
+        while (session.room() > 0 && !unread.isEmpty()) {
+            const QByteArray bytes = unread.first(std::min(session.room(), unread.size()));
+            unread.remove(0, bytes.size());
+            session.receive(bytes);
+        }
+    };
+    session.setReadyForMore(feed);
 
     for (const QString& step : steps) {
         if (step.startsWith(u'+')) {
@@ -145,11 +175,16 @@ void PjlinkSessionTest::scenario()
             clock.advance(1);
             QCoreApplication::processEvents(); // a request waiting behind the answered one
             clock.advance(1);
+        } else if (step.startsWith(QLatin1String(">> "))) {
+            unread += step.mid(3).toLatin1(); // bytes without a carriage return
+            feed();
+            clock.advance(1);
         } else if (step.startsWith(QLatin1String("> "))) {
             QByteArray request = step.mid(2).toLatin1();
             request.replace("{digest}", pjlinkDigest(random, "secret"));
             request.replace("{wrong}", pjlinkDigest(random, "secreT"));
-            session.receive(request + '\r');
+            unread += request + '\r';
+            feed();
             clock.advance(1);
             QCoreApplication::processEvents(); // the next request of a chunk is taken from the event loop
             clock.advance(1);

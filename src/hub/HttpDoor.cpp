@@ -2,7 +2,6 @@
 
 #include "hub/HttpSession.h"
 
-#include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -14,15 +13,6 @@ namespace {
 
 constexpr quint64 HttpRequesters = Projector::requestersOf(Projector::Door::Http);
 
-QString hostPort(const QTcpSocket& socket)
-{
-    const QHostAddress address = socket.peerAddress();
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-        ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-        : address.toString();
-    return QStringLiteral("http %1:%2").arg(host).arg(socket.peerPort());
-}
-
 } // namespace
 
 HttpDoor::HttpDoor(HttpApi& api, Clock& clock, const HubLog& log, QObject* parent)
@@ -31,7 +21,7 @@ HttpDoor::HttpDoor(HttpApi& api, Clock& clock, const HubLog& log, QObject* paren
     , m_clock(clock)
     , m_log(log)
 {
-    m_api.setConnectionCount([this] { return m_connections; });
+    m_api.setConnectionCount([this] { return connectionCount(); });
 }
 
 HttpDoor::~HttpDoor()
@@ -52,17 +42,16 @@ int HttpDoor::streamCount() const
 void HttpDoor::onNewConnection(QTcpServer& server)
 {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
-        const QString peer = hostPort(*socket);
-        if (m_connections >= MaxConnections) {
-            m_log.warning(
-                QString(), QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections));
+        const QString peer = QStringLiteral("http ") + peerName(*socket);
+        QString refusal;
+        if (!admit(*socket, Bounds{MaxConnections, MaxConnectionsPerAddress}, &refusal)) {
+            m_log.warning(QString(), QStringLiteral("%1: refused: %2").arg(peer, refusal));
             socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
                           "Retry-After: 5\r\n\r\n");
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             closeAfterWriting(socket);
             continue;
         }
-        ++m_connections;
         socket->setReadBufferSize(HttpApi::MaxHead + HttpApi::MaxBody);
         // Each answer goes out in one write; none waits for the peer's
         // acknowledgement of the one before.
@@ -98,10 +87,7 @@ void HttpDoor::onNewConnection(QTcpServer& server)
         };
         session->setReadyForMore(read);
         connect(socket, &QTcpSocket::readyRead, session, read);
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            --m_connections;
-            socket->deleteLater();
-        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
 

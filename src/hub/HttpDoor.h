@@ -14,8 +14,9 @@ namespace orva::hub {
 // sockets and their bounds.
 //
 //  - at most MaxConnections at once, event streams included (at most
-//    MaxStreams of them); one more is answered 503 and closed, with a log
-//    line;
+//    MaxStreams of them), MaxConnectionsPerAddress of them from one address
+//    (behind a reverse proxy every browser has the proxy's); one more is
+//    answered 503 and closed, with a log line;
 //  - a client that leaves more than MaxUnread bytes of answers or events
 //    unread is closed.
 class HttpDoor : public TcpDoor
@@ -23,13 +24,12 @@ class HttpDoor : public TcpDoor
     Q_OBJECT
 public:
     static constexpr int MaxConnections = 64;
+    static constexpr int MaxConnectionsPerAddress = 32;
     static constexpr int MaxStreams = 32;
     static constexpr qint64 MaxUnread = 1024 * 1024;
 
     HttpDoor(HttpApi& api, Clock& clock, const HubLog& log, QObject* parent = nullptr);
     ~HttpDoor() override;
-
-    int connectionCount() const { return m_connections; }
 
 private:
     void onNewConnection(QTcpServer& server) override;
@@ -38,7 +38,6 @@ private:
     HttpApi& m_api;
     Clock& m_clock;
     const HubLog& m_log;
-    int m_connections = 0;
     quint64 m_nextConnection = 1;
 };
 

@@ -12,7 +12,7 @@ HttpSession::HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projecto
     , m_write(std::move(write))
     , m_close(std::move(close))
     , m_parser(HttpLimits{HttpApi::MaxHead, 64, HttpApi::MaxBody})
-    , m_deadline(clock.createTimer(QStringLiteral("http deadline"), IdleMs))
+    , m_deadline(clock.createTimer(QStringLiteral("http deadline"), RequestMs))
     , m_keepAlive(clock.createTimer(QStringLiteral("http keep-alive"), KeepAliveMs))
 {
     m_deadline->setHandler([this] { onDeadline(); });
@@ -90,6 +90,7 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
     }
     m_busy = false;
     m_requestBegun = false;
+    m_askedBefore = true;
     m_deadline->setInterval(IdleMs);
     m_deadline->setEnabled(true);
     // A request may wait in the parser already; it is begun.
@@ -136,7 +137,10 @@ void HttpSession::onDeadline()
         fail(408, QStringLiteral("the request did not arrive within %1 s").arg(RequestMs / 1000));
         return;
     }
-    finish(QStringLiteral("closed: idle for %1 s").arg(IdleMs / 1000), LogLevel::Debug);
+    if (!m_askedBefore)
+        finish(QStringLiteral("closed: nothing asked within %1 s").arg(RequestMs / 1000), LogLevel::Debug);
+    else
+        finish(QStringLiteral("closed: idle for %1 s").arg(IdleMs / 1000), LogLevel::Debug);
 }
 
 void HttpSession::finish(const QString& why, LogLevel level)

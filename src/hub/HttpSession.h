@@ -18,8 +18,11 @@ namespace orva::hub {
 // the order they came (pipelined ones wait in the parser).
 //
 // Time limits, on the hub's clock:
-//  - IdleMs without the first byte of a request: closed quietly;
-//  - RequestMs from a request's first byte to its last: 408, closed;
+//  - RequestMs from a new connection to the first byte of its first
+//    request, or IdleMs between requests: closed quietly;
+//  - RequestMs from a request's first byte to its last: 408, closed (a
+//    client that trickles its request a byte at a time holds its place no
+//    longer);
 //  - an event stream writes a comment every KeepAliveMs, so that proxies
 //    and the browser see it alive.
 // A request that does not read as HTTP gets its status (400, 413, 431,
@@ -29,7 +32,7 @@ class HttpSession : public QObject
     Q_OBJECT
 public:
     static constexpr int IdleMs = 30'000;
-    static constexpr int RequestMs = 10'000;
+    static constexpr int RequestMs = 5000;
     static constexpr int KeepAliveMs = 15'000;
 
     using Write = std::function<void(const QByteArray&)>;
@@ -71,6 +74,7 @@ private:
     std::unique_ptr<IntervalTimer> m_keepAlive;
     bool m_busy = false; // a request is being answered
     bool m_requestBegun = false;
+    bool m_askedBefore = false; // a request was answered on this connection
     bool m_stream = false;
     bool m_closed = false;
 };

@@ -26,6 +26,7 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
         Served& served = m_served.emplace_back();
         served.projector = std::make_unique<Projector>(
             projectorConfig, config.pollIntervalMs, config.replyTimeoutMs, lines(projectorConfig), clock, log);
+        served.projector->setLateReplyMs(config.lateReplyMs);
         if (projectorConfig.sharePort != 0)
             served.share = std::make_unique<ShareDoor>(*served.projector, log);
         if (projectorConfig.pjlinkPort != 0)

@@ -271,6 +271,9 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
         } else if (key == QLatin1String("reply-timeout-ms")) {
             if (const auto ms = integerIn(report, node, key, 10, 60'000, QStringLiteral("10 to 60000")))
                 config.replyTimeoutMs = int(*ms);
+        } else if (key == QLatin1String("late-reply-ms")) {
+            if (const auto ms = integerIn(report, node, key, 0, 60'000, QStringLiteral("0 to 60000")))
+                config.lateReplyMs = int(*ms);
         } else if (key == QLatin1String("http-port")) {
             if (const auto port = tcpPort(report, node, key))
                 config.httpPort = *port;

@@ -27,7 +27,14 @@ struct HubConfig
 {
     QStringList listen{QStringLiteral("127.0.0.1")}; // addresses every door binds
     int pollIntervalMs = 5000;                       // 0: never poll
-    int replyTimeoutMs = 500;                        // per frame
+    // How long a frame waits for its reply. Real projectors answer a query
+    // in tens of milliseconds but stall for most of a second while they
+    // warm up, cool down or switch inputs.
+    int replyTimeoutMs = 1000;
+    // After a frame went unanswered, how long the line must be quiet (or
+    // its late reply must have ended) before the next frame goes out, so
+    // that a late reply is never taken for the next frame's.
+    int lateReplyMs = 1500;
     quint16 httpPort = 0;                            // the HTTP door on every listen address; 0 = none
     std::optional<QString> httpToken;                // bearer token every changing request must carry
     QList<ProjectorConfig> projectors;

@@ -26,15 +26,19 @@ PjlinkParse parsePjlinkRequest(const QByteArray& line)
     PjlinkParse parse;
     QByteArray rest = line;
     QByteArray digest;
-    // A digest is 32 hex digits right before the header; anything else in
-    // front of the header makes the line no PJLink request at all.
-    const qsizetype header = rest.indexOf("%1");
-    if (header == DigestLength && isHexDigits(rest.first(DigestLength))) {
+    // A digest is 32 hex digits right before the header ("%" and the class
+    // digit); anything else in front of the header makes the line no PJLink
+    // request at all.
+    const auto headerAt = [&rest](qsizetype at) {
+        return rest.size() >= at + 2 && rest.at(at) == '%' && rest.at(at + 1) >= '1' && rest.at(at + 1) <= '9';
+    };
+    if (headerAt(DigestLength) && isHexDigits(rest.first(DigestLength))) {
         digest = rest.first(DigestLength).toLower();
         rest = rest.mid(DigestLength);
-    } else if (header != 0) {
+    } else if (!headerAt(0)) {
         return parse;
     }
+    parse.header = rest.first(2);
     rest = rest.mid(2);
     // The body names the command; without one there is nothing to answer under.
     if (rest.size() < 4)
@@ -51,7 +55,7 @@ PjlinkParse parsePjlinkRequest(const QByteArray& line)
     const QByteArray parameter = tail.mid(1).toUpper();
     if (!std::all_of(parameter.begin(), parameter.end(), [](char c) { return c > ' ' && c < 127; }))
         return parse;
-    parse.request = PjlinkRequest{digest, body, parameter};
+    parse.request = PjlinkRequest{digest, body, parameter, parse.header};
     return parse;
 }
 
@@ -80,12 +84,12 @@ QByteArray pjlinkAuthError()
     return QByteArrayLiteral("PJLINK ERRA\r");
 }
 
-QByteArray pjlinkAnswer(const QByteArray& body, const QByteArray& value)
+QByteArray pjlinkAnswer(const QByteArray& body, const QByteArray& value, const QByteArray& header)
 {
-    return QByteArray("%1") + body + '=' + value + '\r';
+    return header + body + '=' + value + '\r';
 }
 
-QByteArray pjlinkAnswer(const QByteArray& body, PjlinkError error)
+QByteArray pjlinkAnswer(const QByteArray& body, PjlinkError error, const QByteArray& header)
 {
     const char* code = "ERR1";
     switch (error) {
@@ -101,7 +105,7 @@ QByteArray pjlinkAnswer(const QByteArray& body, PjlinkError error)
         code = "ERR4";
         break;
     }
-    return pjlinkAnswer(body, QByteArray(code));
+    return pjlinkAnswer(body, QByteArray(code), header);
 }
 
 } // namespace orva::hub

@@ -34,22 +34,25 @@ enum class PjlinkError : quint8 {
 
 struct PjlinkRequest
 {
-    QByteArray digest;    // the 32 hex digits before "%1", when given (lower-cased)
-    QByteArray body;      // four letters, upper-cased
-    QByteArray parameter; // as sent (upper-cased; "?" for a query)
+    QByteArray digest;        // the 32 hex digits before "%1", when given (lower-cased)
+    QByteArray body;          // four letters, upper-cased
+    QByteArray parameter;     // as sent (upper-cased; "?" for a query)
+    QByteArray header = "%1"; // "%" and the class the request is of
 
     bool isQuery() const { return parameter == "?"; }
 };
 
 // What a request line reads as: a request, or the reason it is none. A line
-// without "%1" cannot be answered in PJLink's form (the hub closes the
-// connection); any other malformed line is answered ERR1 under the body it
-// names, when it names one.
+// without a header ("%" and a class digit) cannot be answered in PJLink's
+// form (the hub closes the connection); any other malformed line is
+// answered ERR1 under the header and body it names, when it names one. A
+// request of a class the hub does not speak is answered ERR1 likewise.
 struct PjlinkParse
 {
     std::optional<PjlinkRequest> request;
     bool answerable = false; // when there is no request: whether ERR1 can be sent
     QByteArray body;         // the body to answer under, when answerable
+    QByteArray header = "%1";
 };
 
 // Reads one line, its carriage return already taken off.
@@ -66,8 +69,9 @@ bool digestsMatch(const QByteArray& given, const QByteArray& expected);
 // "PJLINK ERRA" CR: the digest was missing or wrong; the connection closes.
 QByteArray pjlinkAuthError();
 
-// "%1BODY=VALUE" CR, "%1BODY=OK" CR, "%1BODY=ERRn" CR.
-QByteArray pjlinkAnswer(const QByteArray& body, const QByteArray& value);
-QByteArray pjlinkAnswer(const QByteArray& body, PjlinkError error);
+// "%1BODY=VALUE" CR, "%1BODY=OK" CR, "%1BODY=ERRn" CR (or under another
+// class's header).
+QByteArray pjlinkAnswer(const QByteArray& body, const QByteArray& value, const QByteArray& header = "%1");
+QByteArray pjlinkAnswer(const QByteArray& body, PjlinkError error, const QByteArray& header = "%1");
 
 } // namespace orva::hub

@@ -3,7 +3,6 @@
 #include "hub/PjlinkSession.h"
 #include "hub/Projector.h"
 
-#include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -31,16 +30,14 @@ PjlinkDoor::~PjlinkDoor() = default;
 void PjlinkDoor::onNewConnection(QTcpServer& server)
 {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
-        const QString peer
-            = QStringLiteral("pjlink %1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
-        if (m_connections >= MaxConnections) {
-            m_log.warning(m_projector.name(),
-                QStringLiteral("%1: refused: %2 PJLink connections already").arg(peer).arg(MaxConnections));
+        const QString peer = QStringLiteral("pjlink ") + peerName(*socket);
+        QString refusal;
+        if (!admit(*socket, Bounds{MaxConnections, MaxConnectionsPerAddress}, &refusal)) {
+            m_log.warning(m_projector.name(), QStringLiteral("%1: refused: %2").arg(peer, refusal));
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        ++m_connections;
         m_log.debug(m_projector.name(), QStringLiteral("%1: connected").arg(peer));
         // The socket owns its session; both go when the connection ends.
         QPointer<QTcpSocket> guarded(socket);
@@ -56,11 +53,16 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
                 closeAfterWriting(guarded);
             });
         session->setParent(socket);
-        connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            --m_connections;
-            socket->deleteLater();
-        });
+        // Requests sent ahead stay in the socket, and then in the system's
+        // buffers, until the session has room for them.
+        socket->setReadBufferSize(PjlinkSession::MaxBuffered);
+        const auto read = [session, guarded] {
+            if (guarded && session->room() > 0 && guarded->bytesAvailable() > 0)
+                session->receive(guarded->read(session->room()));
+        };
+        session->setReadyForMore(read);
+        connect(socket, &QTcpSocket::readyRead, session, read);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         socket->write(session->greeting());
     }
 }

@@ -18,17 +18,17 @@ class Projector;
 
 // The PJLink class 1 door of one projector (TCP, usually port 4352): accepts
 // controllers' connections and gives each a PjlinkSession. At most
-// MaxConnections at once; one more is closed at once, with a log line.
+// MaxConnections at once, MaxConnectionsPerAddress of them from one address;
+// one more is closed at once, with a log line.
 class PjlinkDoor : public TcpDoor
 {
     Q_OBJECT
 public:
     static constexpr int MaxConnections = 64;
+    static constexpr int MaxConnectionsPerAddress = 16;
 
     PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent = nullptr);
     ~PjlinkDoor() override;
-
-    int connectionCount() const { return m_connections; }
 
 private:
     void onNewConnection(QTcpServer& server) override;
@@ -36,7 +36,6 @@ private:
     Projector& m_projector;
     Clock& m_clock;
     const HubLog& m_log;
-    int m_connections = 0;
     quint64 m_nextConnection = 1;
 };
 

@@ -4,12 +4,11 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
+
 namespace orva::hub {
 
 namespace {
-
-// Lines waiting behind the one being answered, in bytes, at most.
-constexpr qsizetype MaxBuffered = 4 * MaxLineLength;
 
 QByteArray freshRandom()
 {
@@ -51,13 +50,13 @@ PjlinkSession::PjlinkSession(Projector& projector, Clock& clock, const HubLog& l
     , m_peer(std::move(peer))
     , m_write(std::move(onWrite))
     , m_close(std::move(onClose))
-    , m_idle(clock.createTimer(QStringLiteral("pjlink idle"), IdleTimeoutMs))
+    , m_idle(clock.createTimer(QStringLiteral("pjlink idle"), FirstRequestMs))
 {
     const std::optional<QString>& password = m_projector.config().pjlinkPassword;
     if (password && !password->isEmpty())
         m_random = freshRandom();
     m_idle->setHandler([this] {
-        close(QStringLiteral("closed after %1 s without a request").arg(IdleTimeoutMs / 1000), LogLevel::Debug);
+        close(QStringLiteral("closed after %1 s without a request").arg(m_idle->interval() / 1000), LogLevel::Debug);
     });
     m_idle->setEnabled(true);
 }
@@ -78,7 +77,8 @@ void PjlinkSession::receive(const QByteArray& bytes)
     if (m_closed)
         return;
     m_buffer += bytes;
-    m_idle->setInterval(IdleTimeoutMs); // counts again from now
+    // The door gives no more than room() asks for; a caller that does is
+    // not a controller.
     if (m_buffer.size() > MaxBuffered) {
         close(QStringLiteral("closed: requests pile up unanswered"), LogLevel::Warning);
         return;
@@ -86,39 +86,62 @@ void PjlinkSession::receive(const QByteArray& bytes)
     takeLines();
 }
 
+qsizetype PjlinkSession::room() const
+{
+    return m_closed ? 0 : std::max<qsizetype>(0, MaxBuffered - m_buffer.size());
+}
+
 void PjlinkSession::takeLines()
 {
     while (!m_busy && !m_closed) {
+        // A line feed after the carriage return (CR LF) is no part of the
+        // next request.
+        while (m_buffer.startsWith('\n'))
+            m_buffer.remove(0, 1);
         const qsizetype end = m_buffer.indexOf('\r');
         if (end >= MaxLineLength || (end < 0 && m_buffer.size() >= MaxLineLength)) {
             close(QStringLiteral("closed: a request longer than %1 bytes").arg(MaxRequestLength), LogLevel::Warning);
             return;
         }
         if (end < 0)
-            return;
+            break;
         const QByteArray line = m_buffer.first(end);
         m_buffer.remove(0, end + 1);
         handle(line);
     }
+    if (!m_busy && !m_closed && m_readyForMore)
+        m_readyForMore();
 }
 
 void PjlinkSession::handle(const QByteArray& line)
 {
-    const PjlinkParse parse = parsePjlinkRequest(line);
+    // Idle time counts from the answer to this request on.
+    m_idle->setEnabled(false);
+    m_idle->setInterval(IdleTimeoutMs);
+    QByteArray request = line;
     if (m_random) {
+        // The digest is the line's first 32 characters; only a wrong one is
+        // an authentication error, whatever follows it.
         const QByteArray expected = pjlinkDigest(*m_random, m_projector.config().pjlinkPassword->toUtf8());
-        if (!parse.request || !digestsMatch(parse.request->digest, expected)) {
+        if (line.size() < DigestLength || !digestsMatch(line.first(DigestLength).toLower(), expected)) {
             m_write(pjlinkAuthError());
             close(QStringLiteral("authentication failed; closed"), LogLevel::Warning);
             return;
         }
         m_random.reset();
+        request = line.mid(DigestLength);
     }
+    const PjlinkParse parse = parsePjlinkRequest(request);
     if (!parse.request) {
         if (parse.answerable)
-            answer(pjlinkAnswer(parse.body, PjlinkError::Undefined));
+            answer(pjlinkAnswer(parse.body, PjlinkError::Undefined, parse.header));
         else
-            close(QStringLiteral("closed: not a PJLink class 1 request"), LogLevel::Warning);
+            close(QStringLiteral("closed: not a PJLink request"), LogLevel::Warning);
+        return;
+    }
+    // A class 1 device: a request of another class names nothing it knows.
+    if (parse.request->header != "%1") {
+        answer(pjlinkAnswer(parse.request->body, PjlinkError::Undefined, parse.request->header));
         return;
     }
     carryOut(planPjlink(*parse.request, m_projector.name()));
@@ -203,10 +226,11 @@ void PjlinkSession::answer(const QByteArray& text)
 {
     m_write(text);
     m_busy = false;
+    if (!m_closed)
+        m_idle->setEnabled(true);
     // The next request waiting is taken from the event loop, not from
     // inside the projector's handler that answered this one.
-    if (!m_buffer.isEmpty())
-        QMetaObject::invokeMethod(this, &PjlinkSession::takeLines, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &PjlinkSession::takeLines, Qt::QueuedConnection);
 }
 
 void PjlinkSession::close(const QString& why, LogLevel level)

@@ -2,6 +2,7 @@
 
 #include "engine/timing/IntervalTimer.h"
 #include "hub/HubLog.h"
+#include "hub/PjlinkCodec.h"
 #include "hub/PjlinkMapping.h"
 #include "hub/Projector.h"
 
@@ -16,14 +17,22 @@ namespace orva::hub {
 
 // One PJLink controller's connection, apart from its socket: greets, checks
 // the digest of the first request when a password is set, answers requests
-// one at a time through the projector, and closes after 30 s of silence or
-// on a request it cannot take. What it sends and when it closes go through
-// the two callbacks; every answer is one call of write, as PJLink
-// controllers read each chunk as one whole answer.
+// one at a time through the projector, and closes when the first request
+// has not come within FirstRequestMs, IdleTimeoutMs after the answer to the
+// last one, or on a request it cannot take. What it sends and when it
+// closes go through the two callbacks; every answer is one call of write,
+// as PJLink controllers read each chunk as one whole answer.
+//
+// Requests sent ahead wait their turn: the session holds at most
+// MaxBuffered bytes of them, and the door reads no more from the socket
+// than room() says, so that the rest waits in the system's buffers.
 class PjlinkSession : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int FirstRequestMs = 5000;
+    static constexpr qsizetype MaxBuffered = 4 * MaxLineLength;
+
     using Write = std::function<void(const QByteArray&)>;
     using Close = std::function<void(const QString& why, LogLevel level)>;
 
@@ -35,6 +44,10 @@ public:
     QByteArray greeting() const;
     // Bytes from the controller.
     void receive(const QByteArray& bytes);
+    // Bytes the session may take now.
+    qsizetype room() const;
+    // Called when the session has taken what it holds and may take more.
+    void setReadyForMore(std::function<void()> ready) { m_readyForMore = std::move(ready); }
 
     const QString& peer() const { return m_peer; }
 
@@ -54,6 +67,7 @@ private:
     const QString m_peer;
     Write m_write;
     Close m_close;
+    std::function<void()> m_readyForMore;
     std::unique_ptr<IntervalTimer> m_idle;
     QByteArray m_buffer;
     std::optional<QByteArray> m_random; // set while a digest is still due

@@ -76,6 +76,7 @@ Projector::Projector(const ProjectorConfig& config, int pollIntervalMs, int repl
         m_reopenTimer->setEnabled(false);
         openLine();
     });
+    m_exchange->setMaxPerOwner(MaxPerRequester);
     m_pollTimer->setHandler([this] { poll(); });
     m_powerTimer->setHandler([this] { pollPower(); });
     connect(m_line.get(), &SerialLine::deviceLost, this, &Projector::onLineDown);
@@ -155,52 +156,38 @@ void Projector::scheduleReopen()
 quint64 Projector::submit(
     Requester requester, const QString& origin, const ExchangeRequest& request, CommandExchange::Handler done)
 {
-    int& queued = m_queued[requester];
-    if (requester != Poller && queued >= MaxPerRequester) {
-        m_log.warning(m_config.name,
-            QStringLiteral("%1: refused %2: more than %3 frames queued")
-                .arg(origin, request.code)
-                .arg(MaxPerRequester));
-        ExchangeResult refused;
-        refused.outcome = ExchangeOutcome::QueueFull;
-        refused.sentAtMs = refused.endedAtMs = m_clock.nowMs();
-        done(refused);
-        return 0;
-    }
-    ++queued;
     const quint64 id = m_exchange->submit(
-        request, [this, requester, origin, request, done = std::move(done)](const ExchangeResult& result) {
-            m_owners.remove(result.id);
-            if (!result.frame.isEmpty())
+        request,
+        [this, requester, origin, request, done = std::move(done)](const ExchangeResult& result) {
+            if (result.outcome == ExchangeOutcome::QueueFull) {
+                m_log.warning(m_config.name,
+                    QStringLiteral("%1: refused %2: more than %3 frames queued")
+                        .arg(origin, request.code)
+                        .arg(MaxPerRequester));
+            }
+            if (!result.frame.isEmpty()) {
                 ++m_counters.frames[std::size_t(doorOf(requester))];
+                // A late reply is this request's, and so its requester's.
+                m_lastEndedId = result.id;
+                m_lastEndedBy = requester;
+            }
             if (result.outcome == ExchangeOutcome::TimedOut)
                 ++m_counters.replyTimeouts;
-            m_lastEndedId = result.id;
-            m_lastEndedBy = requester;
-            if (int& count = m_queued[requester]; --count <= 0)
-                m_queued.remove(requester);
             learn(request, result);
             m_log.debug(m_config.name,
                 QStringLiteral("%1: %2 -> %3 %4").arg(origin, request.code, outcomeName(result), result.reply));
             if (done)
                 done(result);
-        });
-    if (id != 0) {
-        m_owners.insert(id, requester);
+        },
+        requester);
+    if (id != 0)
         markChangedBy(request.code, id);
-    }
     return id;
 }
 
 void Projector::forget(Requester requester)
 {
-    for (auto it = m_owners.begin(); it != m_owners.end();) {
-        if (it.value() == requester && m_exchange->cancel(it.key()))
-            it = m_owners.erase(it);
-        else
-            ++it;
-    }
-    m_queued.remove(requester);
+    m_exchange->cancelOwner(requester);
 }
 
 const ReplyValue* Projector::freshValue(StatusQuery query) const
@@ -269,6 +256,14 @@ void Projector::poll()
         submit(Poller, QStringLiteral("poll"), ExchangeRequest::of(queryCommand(query), m_replyTimeoutMs),
             [this](const ExchangeResult& result) {
                 --m_pollsOutstanding;
+                // A projector that did not answer one query of the round
+                // is not asked the rest: each would hold the line for its
+                // timeout and the late-reply time, ahead of the doors'
+                // frames.
+                if (result.outcome == ExchangeOutcome::TimedOut) {
+                    m_exchange->cancelOwner(Poller);
+                    m_pollsOutstanding = 0;
+                }
                 const bool answered = result.outcome == ExchangeOutcome::Replied
                     || result.outcome == ExchangeOutcome::ErrorReply || result.outcome == ExchangeOutcome::Acknowledged;
                 if (answered && (!m_lastPollAnswered || m_downTold)) {

@@ -7,7 +7,6 @@
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 
-#include <QHash>
 #include <QObject>
 
 #include <array>
@@ -72,6 +71,11 @@ public:
     const QString& name() const { return m_config.name; }
     const ProjectorConfig& config() const { return m_config; }
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
+    // How long the line must be quiet after a frame went unanswered before
+    // the next goes out (CommandExchange::DefaultLateReplyMs unless set).
+    void setLateReplyMs(int ms) { m_exchange->setLateReplyMs(ms); }
+    // Late characters beyond what one request may be given, dropped.
+    std::int64_t lateCharactersDropped() const { return m_exchange->lateCharactersDropped(); }
 
     // Opens the line and starts polling.
     void start();
@@ -138,8 +142,6 @@ private:
     bool m_wasOpen = false;
     std::int64_t m_lastPollAtMs = -1;
     Counters m_counters;
-    QHash<Requester, int> m_queued;
-    QHash<quint64, Requester> m_owners; // requests not yet ended
     // The request that ended last and its requester, for a late reply.
     quint64 m_lastEndedId = 0;
     Requester m_lastEndedBy = Poller;

@@ -1,141 +1,67 @@
 #include "hub/ShareDoor.h"
 
-#include "engine/protocol/ReplyRules.h"
 #include "hub/Projector.h"
+#include "hub/ShareSession.h"
 
-#include <QHostAddress>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-
-#include <algorithm>
 
 namespace orva::hub {
 
 namespace {
 
-constexpr char NakByte = 21;
-
 // Requesters of the share door are numbered apart from those of other
 // doors: the top bits name the door.
 constexpr quint64 ShareRequesters = Projector::requestersOf(Projector::Door::Share);
 
-QString peerOf(const QTcpSocket& socket)
-{
-    return QStringLiteral("share %1:%2").arg(socket.peerAddress().toString()).arg(socket.peerPort());
-}
-
 } // namespace
-
-struct ShareDoor::Client
-{
-    Projector::Requester id = 0;
-    QString peer;
-    QTcpSocket* socket = nullptr; // owned by its server until dropped
-    ShareFraming framing;
-};
 
 ShareDoor::ShareDoor(Projector& projector, const HubLog& log, QObject* parent)
     : TcpDoor(parent)
     , m_projector(projector)
     , m_log(log)
 {
-    // Late characters belong to whoever sent the last frame.
-    connect(
-        &m_projector, &Projector::lateReply, this, [this](Projector::Requester requester, const QString& characters) {
-            for (const auto& client : m_clients) {
-                if (client->id == requester)
-                    client->socket->write(characters.toLatin1());
-            }
-        });
 }
 
-ShareDoor::~ShareDoor()
-{
-    for (const auto& client : m_clients)
-        m_projector.forget(client->id);
-}
+ShareDoor::~ShareDoor() = default;
 
 void ShareDoor::onNewConnection(QTcpServer& server)
 {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
-        const QString peer = peerOf(*socket);
-        if (int(m_clients.size()) >= MaxClients) {
-            m_log.warning(
-                m_projector.name(), QStringLiteral("%1: refused: %2 share clients already").arg(peer).arg(MaxClients));
+        const QString peer = QStringLiteral("share ") + peerName(*socket);
+        QString refusal;
+        if (!admit(*socket, Bounds{MaxClients, MaxClientsPerAddress}, &refusal)) {
+            m_log.warning(m_projector.name(), QStringLiteral("%1: refused: %2").arg(peer, refusal));
             socket->abort();
             socket->deleteLater();
             continue;
         }
-        auto client = std::make_unique<Client>();
-        client->id = ShareRequesters | m_nextClient++;
-        client->peer = peer;
-        client->socket = socket;
-        Client& added = *client;
-        m_clients.push_back(std::move(client));
+        keepAlive(*socket);
         m_log.info(m_projector.name(), QStringLiteral("%1: connected").arg(peer));
-        connect(socket, &QTcpSocket::readyRead, this, [this, &added] { onReadable(added); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, &added] { drop(added, QStringLiteral("closed")); });
+        // The socket owns its session; both are freed from the event loop,
+        // never inside a call of the session's.
+        const QPointer<QTcpSocket> guarded(socket);
+        auto* session = new ShareSession(
+            m_projector, m_log, ShareRequesters | m_nextClient++, peer,
+            [guarded](const QByteArray& bytes) {
+                if (!guarded)
+                    return false;
+                guarded->write(bytes);
+                return guarded->bytesToWrite() <= MaxUnread;
+            },
+            [this, guarded, peer](const QString& why) {
+                m_log.info(m_projector.name(), QStringLiteral("%1: %2").arg(peer, why));
+                if (!guarded)
+                    return;
+                guarded->disconnect(this);
+                guarded->abort();
+                guarded->deleteLater();
+            },
+            socket);
+        connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
+        connect(socket, &QTcpSocket::disconnected, session, [session] { session->close(QStringLiteral("closed")); });
     }
-}
-
-void ShareDoor::onReadable(Client& client)
-{
-    const QByteArray chunk = client.socket->readAll();
-    for (const ShareFraming::Piece& piece : client.framing.take(chunk)) {
-        if (piece.refused) {
-            m_log.warning(m_projector.name(),
-                QStringLiteral("%1: refused a frame over %2 bytes").arg(client.peer).arg(ShareFraming::MaxFrame));
-            client.socket->write(&NakByte, 1);
-            continue;
-        }
-        sendFrame(client, piece.frame);
-    }
-}
-
-void ShareDoor::sendFrame(Client& client, const QByteArray& frame)
-{
-    const QByteArray code = frame.chopped(1);
-    // The line carries ASCII; a byte beyond it would reach the projector
-    // changed, so the frame is refused instead.
-    if (std::any_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) > 127; })) {
-        m_log.warning(m_projector.name(), QStringLiteral("%1: refused a frame that is not ASCII").arg(client.peer));
-        client.socket->write(&NakByte, 1);
-        return;
-    }
-    QTcpSocket* socket = client.socket;
-    const Projector::Requester id = client.id;
-    m_projector.submit(id, client.peer,
-        ExchangeRequest::ofCode(QString::fromLatin1(code), m_projector.replyTimeoutMs()),
-        [this, socket, id](const ExchangeResult& result) {
-            // The client may have gone since; its requests were forgotten then.
-            const auto it = std::find_if(
-                m_clients.begin(), m_clients.end(), [id](const std::unique_ptr<Client>& c) { return c->id == id; });
-            if (it == m_clients.end() || (*it)->socket != socket)
-                return;
-            if (result.outcome == ExchangeOutcome::QueueFull) {
-                socket->write(&NakByte, 1);
-                return;
-            }
-            if (!result.reply.isEmpty())
-                socket->write(result.reply.toLatin1());
-            if (socket->bytesToWrite() > MaxUnread)
-                drop(**it, QStringLiteral("closed: it does not read its replies"));
-        });
-}
-
-void ShareDoor::drop(Client& client, const QString& why)
-{
-    const auto it = std::find_if(
-        m_clients.begin(), m_clients.end(), [&client](const std::unique_ptr<Client>& c) { return c.get() == &client; });
-    if (it == m_clients.end())
-        return;
-    m_log.info(m_projector.name(), QStringLiteral("%1: %2").arg(client.peer, why));
-    m_projector.forget(client.id);
-    QTcpSocket* socket = client.socket;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
-    m_clients.erase(it);
 }
 
 } // namespace orva::hub

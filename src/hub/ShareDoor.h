@@ -1,35 +1,28 @@
 #pragma once
 
 #include "hub/HubLog.h"
-#include "hub/ShareFraming.h"
-
 #include "hub/TcpDoor.h"
-
-#include <QList>
-
-#include <memory>
-
-class QTcpServer;
-class QTcpSocket;
 
 namespace orva::hub {
 
 class Projector;
 
 // The share door of one projector: a raw TCP port on which the panel and
-// orva-ctl talk to the projector as if it were their own line. A client
-// writes frames (up to a carriage return, at most 256 bytes); each goes
-// through the projector's queue, and the reply comes back to that client
-// exactly as the projector sent it. A frame refused (too long, not ASCII,
-// too many queued) is answered by one NAK byte; a frame the projector does
-// not answer gets no reply, as on a line of one's own.
+// orva-ctl talk to the projector as if it were their own line. Each
+// connection's bytes go to a ShareSession, which owns what the door's
+// protocol means; the door holds the sockets and their bounds:
 //
-// At most MaxClients at once; one more is closed at once, with a log line.
+//  - at most MaxClients at once, MaxClientsPerAddress of them from one
+//    address; one more is closed at once, with a log line;
+//  - a client that leaves more than MaxUnread bytes unread is closed;
+//  - no idle timeout (a panel may sit for hours between presses), but TCP
+//    keep-alive finds a peer that is gone within minutes.
 class ShareDoor : public TcpDoor
 {
     Q_OBJECT
 public:
     static constexpr int MaxClients = 16;
+    static constexpr int MaxClientsPerAddress = 8;
     // Reply bytes a client has not read yet, at most, before it is closed.
     static constexpr qint64 MaxUnread = 64 * 1024;
 
@@ -37,18 +30,13 @@ public:
     ~ShareDoor() override;
 
     // Clients connected now.
-    int clientCount() const { return int(m_clients.size()); }
+    int clientCount() const { return connectionCount(); }
 
 private:
-    struct Client;
     void onNewConnection(QTcpServer& server) override;
-    void onReadable(Client& client);
-    void drop(Client& client, const QString& why);
-    void sendFrame(Client& client, const QByteArray& frame);
 
     Projector& m_projector;
     const HubLog& m_log;
-    std::vector<std::unique_ptr<Client>> m_clients;
     quint64 m_nextClient = 1;
 };
 

@@ -6,7 +6,31 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace orva::hub {
+
+namespace {
+
+// Keep-alive: the first probe after this long without traffic, then one
+// every KeepAliveIntervalS; the peer is given up after KeepAliveProbes
+// unanswered ones (two minutes in all).
+constexpr int KeepAliveIdleS = 60;
+constexpr int KeepAliveIntervalS = 10;
+constexpr int KeepAliveProbes = 6;
+
+// A client's address, IPv4 reached through IPv6 as IPv4.
+QHostAddress clientAddress(const QTcpSocket& socket)
+{
+    const QHostAddress address = socket.peerAddress();
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4) : address;
+}
+
+} // namespace
 
 bool TcpDoor::listen(const QString& address, quint16 port, QString* error)
 {
@@ -21,6 +45,39 @@ bool TcpDoor::listen(const QString& address, quint16 port, QString* error)
     return true;
 }
 
+QString TcpDoor::peerName(const QTcpSocket& socket)
+{
+    const QHostAddress address = clientAddress(socket);
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+        ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
+        : address.toString();
+    return QStringLiteral("%1:%2").arg(host).arg(socket.peerPort());
+}
+
+bool TcpDoor::admit(QTcpSocket& socket, const Bounds& bounds, QString* why)
+{
+    const QString address = clientAddress(socket).toString();
+    int& fromAddress = m_perAddress[address];
+    if (m_total >= bounds.total || fromAddress >= bounds.perAddress) {
+        if (fromAddress == 0)
+            m_perAddress.remove(address);
+        if (why) {
+            *why = m_total >= bounds.total
+                ? QStringLiteral("%1 connections already").arg(bounds.total)
+                : QStringLiteral("%1 connections from %2 already").arg(bounds.perAddress).arg(address);
+        }
+        return false;
+    }
+    ++fromAddress;
+    ++m_total;
+    connect(&socket, &QObject::destroyed, this, [this, address] {
+        --m_total;
+        if (--m_perAddress[address] <= 0)
+            m_perAddress.remove(address);
+    });
+    return true;
+}
+
 void TcpDoor::closeAfterWriting(QTcpSocket* socket)
 {
     if (!socket)
@@ -30,6 +87,17 @@ void TcpDoor::closeAfterWriting(QTcpSocket* socket)
         if (guarded)
             guarded->abort();
     });
+}
+
+void TcpDoor::keepAlive(QTcpSocket& socket)
+{
+    socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const auto fd = int(socket.socketDescriptor());
+    if (fd < 0)
+        return;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &KeepAliveIdleS, sizeof KeepAliveIdleS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &KeepAliveIntervalS, sizeof KeepAliveIntervalS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &KeepAliveProbes, sizeof KeepAliveProbes);
 }
 
 } // namespace orva::hub
