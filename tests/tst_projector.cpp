@@ -1,0 +1,187 @@
+#include "FakeSerialLine.h"
+#include "VirtualClock.h"
+#include "hub/HubConfig.h"
+#include "hub/HubLog.h"
+#include "hub/PjlinkSession.h"
+#include "hub/Projector.h"
+#include "hub/ShareSession.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+using namespace orva;
+using namespace orva::hub;
+
+namespace {
+
+QString shown(QString text)
+{
+    return text.replace(QChar(6), QLatin1String("<ACK>"))
+        .replace(QChar(21), QLatin1String("<NAK>"))
+        .replace(QChar(13), QLatin1String("<CR>"));
+}
+
+QByteArray unescaped(QString text)
+{
+    return text.replace(QLatin1String("<CR>"), QLatin1String("\r")).toLatin1();
+}
+
+QString powerText(const Projector& projector)
+{
+    const ReplyValue& value = projector.cached(StatusQuery::PowerState).value;
+    if (const auto* power = std::get_if<PowerState>(&value))
+        return QString::number(int(*power));
+    return QStringLiteral("-");
+}
+
+// A share client that reads until told to stop, and then holds what is
+// written to it: past Unread bytes its door would close it.
+struct ShareClient
+{
+    static constexpr int Unread = 64;
+    std::unique_ptr<ShareSession> session;
+    QString received;
+    QString closed;
+    bool reading = true;
+    int unread = 0;
+    bool writtenAfterClose = false;
+};
+
+} // namespace
+
+// One projector on a fake line and the virtual clock, with the requesters
+// the hub gives it: share clients A and B, a PJLink controller P and the
+// poller. Steps: "A> TEXT" client A sends TEXT ("<CR>" for a carriage
+// return, "xN*TEXT" for N copies), "A stops reading", "P> LINE" the
+// controller sends LINE and a carriage return, "< CHARS" the projector
+// sends, "+MS" time passes, "poll" the poller starts (every 5 s). The
+// projector's line "down" fails to open. What each client received, why it
+// was closed, the frames written and the cached power state are compared.
+class ProjectorTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void scenario_data();
+    void scenario();
+};
+
+void ProjectorTest::scenario_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("frames");
+    QTest::addColumn<QStringList>("received"); // "A: ...", "B: ...", "P: ..."
+    QTest::addColumn<QStringList>("closed");   // "A: why"
+    QTest::addColumn<QString>("power");        // the cached power state, "-" when none
+
+    QTest::newRow("late reply goes to its asker, never to the next")
+        << QStringList{"A> CR9<CR>", "B> CR0<CR>", "+600", "< TK600\r", "+1", "< 80\r"} << "CR9 CR0"
+        << QStringList{"A: TK600<CR>", "B: 80<CR>", "P:"} << QStringList{} << "1";
+    QTest::newRow("stall, then a share query and a PJLink query")
+        << QStringList{"A> CR7<CR>", "P> %1POWR ?", "+700", "< 00\r", "+1", "< 80\r"} << "CR7 CR0"
+        << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1";
+    QTest::newRow("poller, PJLink and share on a stalling projector")
+        << QStringList{"poll", "A> CR7<CR>", "P> %1POWR ?", "+600", "< 80\r", "+1", "< 00\r", "+1", "< 80\r"}
+        << "CR0 CR7 CR0" << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1";
+    QTest::newRow("line down, a client that does not read its NAKs, then one segment")
+        << QStringList{"down", "A stops reading", "A> x100*\xc2\x80<CR>",
+               "A> CR0<CR>" + QString(300, u'X') + "<CR>\xc2\x80<CR>CR1<CR>"}
+        << "" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-";
+    QTest::newRow("line noise for a client that stopped reading")
+        << QStringList{"A> CR0<CR>", "A stops reading", "+2", "< 8", "+600", "< " + QString(100, u'z'), "+700",
+               "< " + QString(100, u'z')}
+        << "CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-";
+    QTest::newRow("33 frames from one client: the last refused")
+        << QStringList{"A> x33*C00<CR>", "B> C01<CR>", "+1", "< \x06"} << "C00 C00"
+        << QStringList{"A: <NAK><ACK>", "B: ", "P:"} << QStringList{} << "-";
+}
+
+void ProjectorTest::scenario()
+{
+    QFETCH(QStringList, steps);
+
+    VirtualClock clock;
+    const HubLog log;
+    ProjectorConfig config;
+    config.name = QStringLiteral("a101");
+    config.line = QStringLiteral("/dev/projector");
+    auto owned = std::make_unique<FakeSerialLine>();
+    FakeSerialLine& line = *owned;
+    if (steps.contains(QLatin1String("down")))
+        line.failOpening(config.line, QStringLiteral("No such file or directory"));
+    Projector projector(config, steps.contains(QLatin1String("poll")) ? 5000 : 0, 500, std::move(owned), clock, log);
+    projector.start();
+
+    std::map<QString, ShareClient> clients;
+    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B")}) {
+        ShareClient& client = clients[name];
+        client.session = std::make_unique<ShareSession>(
+            projector, log, Projector::requestersOf(Projector::Door::Share) | quint64(name.at(0).unicode()),
+            QStringLiteral("share ") + name,
+            [&client](const QByteArray& bytes) {
+                client.writtenAfterClose |= !client.closed.isEmpty();
+                if (client.reading) {
+                    client.received += QString::fromLatin1(bytes);
+                    return true;
+                }
+                client.unread += int(bytes.size());
+                return client.unread <= ShareClient::Unread;
+            },
+            [&client](const QString& why) { client.closed = why; });
+    }
+    QStringList pjlink;
+    PjlinkSession controller(
+        projector, clock, log, Projector::requestersOf(Projector::Door::Pjlink) | 1, QStringLiteral("pjlink P"),
+        [&pjlink](const QByteArray& bytes) {
+            pjlink.append(shown(QString::fromLatin1(bytes)).remove(QLatin1String("<CR>")));
+        },
+        [](const QString&, LogLevel) {});
+    clock.advance(1);
+
+    for (const QString& step : steps) {
+        if (step.startsWith(u'+')) {
+            clock.advance(step.mid(1).toInt());
+        } else if (step.startsWith(QLatin1String("< "))) {
+            line.receive(step.mid(2).toLatin1());
+            clock.advance(1);
+        } else if (step.endsWith(QLatin1String(" stops reading"))) {
+            clients[step.left(1)].reading = false;
+        } else if (step.startsWith(QLatin1String("P> "))) {
+            controller.receive(step.mid(3).toLatin1() + '\r');
+            clock.advance(1);
+        } else if (step.mid(1, 2) == QLatin1String("> ")) {
+            QString text = step.mid(3);
+            int copies = 1;
+            if (text.startsWith(u'x') && text.contains(u'*')) {
+                copies = text.mid(1, text.indexOf(u'*') - 1).toInt();
+                text = text.mid(text.indexOf(u'*') + 1);
+            }
+            clients[step.left(1)].session->receive(unescaped(text).repeated(copies));
+            clock.advance(1);
+        }
+        QCoreApplication::processEvents();
+    }
+    clock.advance(1);
+
+    QStringList frames;
+    for (const FakeSerialLine::Write& w : line.writes())
+        frames.append(QString::fromLatin1(w.bytes).remove(u'\r'));
+    QTEST(frames.join(u' '), "frames");
+    QStringList received;
+    QStringList closed;
+    for (const auto& [name, client] : clients) {
+        received.append(name + QStringLiteral(": ") + shown(client.received));
+        QVERIFY2(!client.writtenAfterClose, qPrintable(name + QStringLiteral(" written to after it was closed")));
+        if (!client.closed.isEmpty())
+            closed.append(name + QStringLiteral(": ") + client.closed);
+    }
+    received.append((QStringLiteral("P: ") + pjlink.join(u' ')).trimmed());
+    QTEST(received, "received");
+    QTEST(closed, "closed");
+    QTEST(powerText(projector), "power");
+}
+
+QTEST_GUILESS_MAIN(ProjectorTest)
+#include "tst_projector.moc"
