@@ -7,13 +7,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+
+#include <signal.h>
 
 using namespace orva;
 
@@ -191,6 +197,8 @@ private Q_SLOTS:
     void controllers();
     void sharing();
     void reconnects();
+    void slowProjector_data();
+    void slowProjector();
     void webPanel_data();
     void webPanel();
     void monitoring();
@@ -311,6 +319,131 @@ void HubEndToEndTest::reconnects()
     QVERIFY2(sim->start(), qPrintable(sim->error()));
     QTRY_VERIFY_WITH_TIMEOUT(hub.log().contains(QLatin1String("a101: answering again")), Patience);
     QCOMPARE(pjlink(door, QStringLiteral("-"), {QStringLiteral("power")}), QStringList{"power: 0"});
+    QCOMPARE(hub.stop(), 0);
+}
+
+// Share clients that each keep one query on the line at all times, on
+// projectors that answer after the reply timeout or stop now and then:
+// every reply reaches the client whose query it answers, and what the hub
+// caches agrees with the simulator. Client A asks CR9 and CR7 in turn, B
+// CR0 and CR1 (model, lamp mode "00", power "80", input "1"): a reply given
+// to the wrong one shows, and "00" taken for a power code would cache "on".
+void HubEndToEndTest::slowProjector_data()
+{
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<int>("projectors");
+    QTest::addColumn<int>("replyTimeoutMs");
+    QTest::addColumn<int>("stopEveryMs"); // SIGSTOP for 400 ms this often; 0: never
+    QTest::addColumn<int>("frames");      // per client
+
+    QTest::newRow("replies after the timeout") << QStringList{"--delay", "130"} << 4 << 10 << 0 << 75;
+    QTest::newRow("projector stopped while frames are in flight") << QStringList{} << 1 << 100 << 1000 << 500;
+}
+
+void HubEndToEndTest::slowProjector()
+{
+    QFETCH(QStringList, simulator);
+    QFETCH(int, projectors);
+    QFETCH(int, replyTimeoutMs);
+    QFETCH(int, stopEveryMs);
+    QFETCH(int, frames);
+
+    std::vector<std::unique_ptr<SimulatorProcess>> sims;
+    std::vector<quint16> shares;
+    const quint16 httpPort = freePort();
+    QString config = QStringLiteral("poll-interval-ms = 300\nreply-timeout-ms = %1\nhttp-port = %2\n")
+                         .arg(replyTimeoutMs)
+                         .arg(httpPort);
+    for (int i = 0; i < projectors; ++i) {
+        sims.push_back(std::make_unique<SimulatorProcess>(simulator));
+        QVERIFY2(sims.back()->start(), qPrintable(sims.back()->error()));
+        shares.push_back(freePort());
+        config += projectorTable(QStringLiteral("p%1").arg(i), sims.back()->device(), shares.back(), 0);
+    }
+    HubProcess hub;
+    QVERIFY2(hub.start(config), qPrintable(hub.log()));
+
+    const std::map<QByteArray, QByteArray> answers{
+        {"CR9", "TK600\r"}, {"CR7", "00\r"}, {"CR0", "80\r"}, {"CR1", "1\r"}};
+    struct Client
+    {
+        std::unique_ptr<QTcpSocket> socket;
+        QList<QByteArray> codes;
+        int sent = 0;
+        QByteArray reply;
+        QStringList wrong;
+    };
+    std::vector<Client> clients;
+    clients.reserve(shares.size() * 2);
+    for (const quint16 port : shares) {
+        for (const QList<QByteArray>& codes : {QList<QByteArray>{"CR9", "CR7"}, QList<QByteArray>{"CR0", "CR1"}}) {
+            Client& client = clients.emplace_back();
+            client.socket = std::make_unique<QTcpSocket>();
+            client.socket->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(client.socket->waitForConnected(Patience));
+            client.codes = codes;
+        }
+    }
+    const auto sendNext = [](Client& client) {
+        client.socket->write(client.codes.at(client.sent % 2) + '\r');
+        ++client.sent;
+    };
+    for (Client& client : clients) {
+        connect(client.socket.get(), &QTcpSocket::readyRead, this, [&client, &answers, &sendNext, frames] {
+            client.reply += client.socket->readAll();
+            while (client.reply.contains('\r')) {
+                const QByteArray reply = client.reply.first(client.reply.indexOf('\r') + 1);
+                client.reply.remove(0, reply.size());
+                const QByteArray& code = client.codes.at((client.sent - 1) % 2);
+                if (reply != answers.at(code))
+                    client.wrong.append(QString::fromLatin1(code + " -> " + reply));
+                if (client.sent < frames)
+                    sendNext(client);
+            }
+        });
+        sendNext(client);
+    }
+    QTimer stopper;
+    const auto simPid = pid_t(sims.front()->process().processId());
+    // However the test ends, the simulator is not left stopped.
+    const auto resume = qScopeGuard([simPid] { ::kill(simPid, SIGCONT); });
+    if (stopEveryMs > 0) {
+        connect(&stopper, &QTimer::timeout, this, [simPid] {
+            ::kill(simPid, SIGSTOP);
+            QTimer::singleShot(400, [simPid] { ::kill(simPid, SIGCONT); });
+        });
+        stopper.start(stopEveryMs);
+    }
+    const auto finished = [&clients, frames] {
+        return std::all_of(clients.begin(), clients.end(),
+            [frames](const Client& client) { return client.sent == frames && client.reply.isEmpty(); });
+    };
+    const auto misrouted = [&clients] {
+        return std::any_of(
+            clients.begin(), clients.end(), [](const Client& client) { return !client.wrong.isEmpty(); });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(finished() || misrouted(), 4 * Patience);
+    stopper.stop();
+    for (const Client& client : clients)
+        QVERIFY2(client.wrong.isEmpty(), qPrintable(client.wrong.join(u", ")));
+
+    // What the hub caches (only replies that came in time) agrees with the
+    // simulator: standby, lamps off, TK600.
+    const std::map<QString, std::pair<QString, QJsonValue>> expected{
+        {QStringLiteral("power_state"), {QStringLiteral("state"), QStringLiteral("standby")}},
+        {QStringLiteral("lamp_mode"), {QStringLiteral("lit"), false}},
+        {QStringLiteral("model"), {QStringLiteral("value"), QStringLiteral("TK600")}}};
+    for (int i = 0; i < projectors; ++i) {
+        const QJsonObject values
+            = QJsonDocument::fromJson(http(httpPort, "GET", "/api/projectors/p" + QByteArray::number(i)).second)
+                  .object()
+                  .value(QStringLiteral("values"))
+                  .toObject();
+        for (const auto& [name, field] : expected) {
+            if (values.contains(name))
+                QCOMPARE(values.value(name).toObject().value(field.first), field.second);
+        }
+    }
     QCOMPARE(hub.stop(), 0);
 }
 
