@@ -1,5 +1,6 @@
 #include "hub/HttpApi.h"
 
+#include "hub/GuessGuard.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/PjlinkCodec.h"
@@ -110,13 +111,14 @@ bool askedAsLocal(const HttpRequest& request)
 } // namespace
 
 HttpApi::HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
-    const HubLog& log, QObject* parent)
+    const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
     , m_tokenHash(token ? hashOf(*token) : QByteArray())
     , m_clock(clock)
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
+    , m_guard(guard)
 {
     for (const ServedView& view : m_served) {
         Projector* projector = view.projector;
@@ -161,13 +163,52 @@ bool HttpApi::authorized(const HttpRequest& request) const
 {
     if (m_tokenHash.isEmpty())
         return true;
-    const QByteArray given = request.header("authorization");
-    constexpr QByteArrayView Scheme("Bearer ");
-    if (!given.startsWith(Scheme))
+    // "Bearer TOKEN", the scheme's name in any case (RFC 9110, 11.1).
+    const QByteArray given = request.header("authorization").trimmed();
+    const qsizetype space = given.indexOf(' ');
+    if (space < 0 || given.first(space).compare("bearer", Qt::CaseInsensitive) != 0)
         return false;
     // Compared as digests, in time that depends neither on where they
     // differ nor on the token's length.
-    return digestsMatch(hashOf(QString::fromLatin1(given.mid(Scheme.size()).trimmed())), m_tokenHash);
+    return digestsMatch(hashOf(QString::fromLatin1(given.mid(space + 1).trimmed())), m_tokenHash);
+}
+
+bool HttpApi::refusedAccess(const HttpRequest& request, const QString& peer, const Respond& respond)
+{
+    const QString address = addressOfPeer(peer);
+    const QString target = QString::fromLatin1(request.target);
+    const auto refuse = [&](const QString& reason, const QString& text, const HttpResponse& response) {
+        m_log.refused({QString(), QStringLiteral("http ") + address, QStringLiteral("requests"), reason,
+            QStringLiteral("%1: refused %2: %3").arg(peer, target, text)});
+        respond(Answer{response, false});
+        return true;
+    };
+    if (fromAnotherSite(request)) {
+        return refuse(QStringLiteral("sent from another site"),
+            QStringLiteral("sent from another site (%1)").arg(QString::fromLatin1(request.header("origin"))),
+            jsonError(403, QStringLiteral("requests from other sites are refused")));
+    }
+    if (m_tokenHash.isEmpty())
+        return false;
+    if (const std::int64_t leftMs = m_guard.penaltyLeftMs(address); leftMs > 0) {
+        HttpResponse wait = jsonError(429, QStringLiteral("too many wrong tokens from this address; try again later"));
+        wait.headers.append(
+            std::pair<QByteArray, QByteArray>("Retry-After", QByteArray::number((leftMs + 999) / 1000)));
+        return refuse(QStringLiteral("too many wrong tokens"), QStringLiteral("too many wrong tokens"), wait);
+    }
+    if (authorized(request)) {
+        m_guard.succeeded(address);
+        return false;
+    }
+    const bool given = !request.header("authorization").isEmpty();
+    // Only a token given counts as a guess; a client that sends none
+    // learns nothing.
+    if (given)
+        m_guard.failed(address);
+    HttpResponse refused = jsonError(401, QStringLiteral("a valid bearer token is needed"));
+    refused.headers.append(std::pair<QByteArray, QByteArray>("WWW-Authenticate", "Bearer realm=\"orva-hub\""));
+    const QString why = given ? QStringLiteral("wrong token") : QStringLiteral("no token");
+    return refuse(why, why, refused);
 }
 
 QJsonObject HttpApi::projectorJson(const Projector& projector) const
@@ -239,6 +280,15 @@ void HttpApi::forget(Projector::Requester requester)
 void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
 {
     const auto answer = [&respond](const HttpResponse& response) { respond(Answer{response, false}); };
+    if (m_tokenHash.isEmpty() && !askedAsLocal(request)) {
+        m_log.refused({QString(), QStringLiteral("http ") + addressOfPeer(peer), QStringLiteral("requests"),
+            QStringLiteral("no token, and not asked by a loopback name"),
+            QStringLiteral("%1: refused %2: no token, and asked as %3")
+                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("host")))});
+        answer(jsonError(403,
+            QStringLiteral("without http-token the hub answers only when asked as 127.0.0.1, [::1] or localhost")));
+        return;
+    }
     const std::optional<QStringList> path = pathSegments(request.target);
     if (!path) {
         answer(jsonError(400, QStringLiteral("the path does not read")));
@@ -327,33 +377,8 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         answer(methodNotAllowed("POST"));
         return;
     }
-    if (fromAnotherSite(request)) {
-        m_log.warning(QString(),
-            QStringLiteral("%1: refused %2: sent from another site (%3)")
-                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("origin"))));
-        answer(jsonError(403, QStringLiteral("requests from other sites are refused")));
+    if (refusedAccess(request, peer, respond))
         return;
-    }
-    if (m_tokenHash.isEmpty() && !askedAsLocal(request)) {
-        m_log.warning(QString(),
-            QStringLiteral("%1: refused %2: no token, and asked as %3")
-                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("host"))));
-        answer(jsonError(403,
-            QStringLiteral(
-                "without http-token the hub takes actions only when asked as 127.0.0.1, [::1] or localhost")));
-        return;
-    }
-    if (!authorized(request)) {
-        m_log.warning(QString(),
-            QStringLiteral("%1: refused %2: %3")
-                .arg(peer, QString::fromLatin1(request.target),
-                    request.header("authorization").isEmpty() ? QStringLiteral("no token")
-                                                              : QStringLiteral("wrong token")));
-        HttpResponse refused = jsonError(401, QStringLiteral("a valid bearer token is needed"));
-        refused.headers.append(std::pair<QByteArray, QByteArray>("WWW-Authenticate", "Bearer realm=\"orva-hub\""));
-        answer(refused);
-        return;
-    }
     const ServedView* view = find(parts.at(2));
     if (!view) {
         answer(jsonError(404, QStringLiteral("no projector named '%1'").arg(parts.at(2))));
@@ -372,8 +397,12 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
     const QJsonValue code = document.object().value(QStringLiteral("code"));
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    if (error.error != QJsonParseError::NoError) {
         answer(jsonError(400, QStringLiteral("the body is not a JSON object: %1").arg(error.errorString())));
+        return;
+    }
+    if (!document.isObject()) {
+        answer(jsonError(400, QStringLiteral("the body is not a JSON object")));
         return;
     }
     if (!code.isString() || !isSendableCode(code.toString())) {

@@ -15,6 +15,7 @@
 
 namespace orva::hub {
 
+class GuessGuard;
 class PjlinkDoor;
 class ShareDoor;
 
@@ -38,10 +39,14 @@ struct ServedView
 //   GET  /api/events                          Server-Sent Events
 //
 // Reading needs nothing; every POST needs "Authorization: Bearer TOKEN"
-// when the hub has a token (without one, the hub is on loopback alone and
-// takes a POST only when asked by a loopback name), and is refused when a
-// browser says it comes from another site (Origin), so that no web page
-// can press a button through the operator's browser.
+// when the hub has a token, and is refused when a browser says it comes
+// from another site (Origin), so that no web page can press a button
+// through the operator's browser. Without a token the hub is on loopback
+// alone and answers nothing, not even a read, unless asked by a loopback
+// name (Host): a page whose own name resolves to 127.0.0.1 (DNS
+// rebinding) names itself instead. Wrong tokens count against the
+// client's address in guard; while it is in penalty a POST is answered
+// 429 with Retry-After, the token not compared.
 class HttpApi : public QObject
 {
     Q_OBJECT
@@ -66,7 +71,7 @@ public:
     static constexpr qsizetype MaxBody = 4096;
 
     HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
-        const HubLog& log, QObject* parent = nullptr);
+        const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~HttpApi() override;
 
     // Answers a request of a connection (requester, peer name for the log);
@@ -94,6 +99,8 @@ private:
     void run(const ServedView& served, const ExchangeRequest& request, const QString& action,
         Projector::Requester requester, const QString& peer, const Respond& respond);
     bool authorized(const HttpRequest& request) const;
+    // The refusal of a request that may not act, logged; false when it may.
+    bool refusedAccess(const HttpRequest& request, const QString& peer, const Respond& respond);
     QByteArray nextEvent(const char* name, const QJsonObject& data);
     const ServedView* find(const QString& name) const;
 
@@ -102,6 +109,7 @@ private:
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;
+    GuessGuard& m_guard;
     std::function<int()> m_connectionCount;
     quint64 m_nextEventId = 1;
     QByteArray m_metrics; // the last rendering, and when it was made

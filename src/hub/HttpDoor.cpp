@@ -54,10 +54,11 @@ void HttpDoor::onNewConnection(QTcpServer& server)
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         const QString peer = hostPort(*socket);
         if (m_connections >= MaxConnections) {
-            m_log.warning(
-                QString(), QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections));
+            m_log.refused({QString(), QStringLiteral("http ") + socket->peerAddress().toString(),
+                QStringLiteral("connections"), QStringLiteral("%1 HTTP connections already").arg(MaxConnections),
+                QStringLiteral("%1: refused: %2 HTTP connections already").arg(peer).arg(MaxConnections)});
             socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
-                          "Retry-After: 5\r\n\r\n");
+                          "Retry-After: 5\r\nX-Content-Type-Options: nosniff\r\n\r\n");
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             closeAfterWriting(socket);
             continue;

@@ -18,11 +18,12 @@ constexpr quint64 PjlinkRequesters = Projector::requestersOf(Projector::Door::Pj
 
 } // namespace
 
-PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent)
+PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent)
     : TcpDoor(parent)
     , m_projector(projector)
     , m_clock(clock)
     , m_log(log)
+    , m_guard(guard)
 {
 }
 
@@ -34,8 +35,9 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
         const QString peer
             = QStringLiteral("pjlink %1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
         if (m_connections >= MaxConnections) {
-            m_log.warning(m_projector.name(),
-                QStringLiteral("%1: refused: %2 PJLink connections already").arg(peer).arg(MaxConnections));
+            m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + socket->peerAddress().toString(),
+                QStringLiteral("connections"), QStringLiteral("%1 PJLink connections already").arg(MaxConnections),
+                QStringLiteral("%1: refused: %2 PJLink connections already").arg(peer).arg(MaxConnections)});
             socket->abort();
             socket->deleteLater();
             continue;
@@ -45,7 +47,7 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
         // The socket owns its session; both go when the connection ends.
         QPointer<QTcpSocket> guarded(socket);
         auto* session = new PjlinkSession(
-            m_projector, m_clock, m_log, PjlinkRequesters | m_nextConnection++, peer,
+            m_projector, m_clock, m_log, m_guard, PjlinkRequesters | m_nextConnection++, peer,
             [guarded](const QByteArray& bytes) {
                 if (guarded)
                     guarded->write(bytes);

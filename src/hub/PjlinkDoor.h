@@ -13,19 +13,22 @@ class QTcpServer;
 
 namespace orva::hub {
 
+class GuessGuard;
 class PjlinkSession;
 class Projector;
 
 // The PJLink class 1 door of one projector (TCP, usually port 4352): accepts
 // controllers' connections and gives each a PjlinkSession. At most
 // MaxConnections at once; one more is closed at once, with a log line.
+// Wrong passwords count in guard, which the hub shares among its PJLink
+// doors.
 class PjlinkDoor : public TcpDoor
 {
     Q_OBJECT
 public:
     static constexpr int MaxConnections = 64;
 
-    PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~PjlinkDoor() override;
 
     int connectionCount() const { return m_connections; }
@@ -36,6 +39,7 @@ private:
     Projector& m_projector;
     Clock& m_clock;
     const HubLog& m_log;
+    GuessGuard& m_guard;
     int m_connections = 0;
     quint64 m_nextConnection = 1;
 };

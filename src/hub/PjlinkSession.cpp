@@ -1,5 +1,6 @@
 #include "hub/PjlinkSession.h"
 
+#include "hub/GuessGuard.h"
 #include "hub/PjlinkCodec.h"
 
 #include <QRandomGenerator>
@@ -43,10 +44,11 @@ QByteArray answerOf(const QByteArray& body, const std::variant<QByteArray, Pjlin
 
 } // namespace
 
-PjlinkSession::PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, Projector::Requester requester,
-    QString peer, Write onWrite, Close onClose)
+PjlinkSession::PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard,
+    Projector::Requester requester, QString peer, Write onWrite, Close onClose)
     : m_projector(projector)
     , m_log(log)
+    , m_guard(guard)
     , m_requester(requester)
     , m_peer(std::move(peer))
     , m_write(std::move(onWrite))
@@ -106,12 +108,18 @@ void PjlinkSession::handle(const QByteArray& line)
 {
     const PjlinkParse parse = parsePjlinkRequest(line);
     if (m_random) {
-        const QByteArray expected = pjlinkDigest(*m_random, m_projector.config().pjlinkPassword->toUtf8());
-        if (!parse.request || !digestsMatch(parse.request->digest, expected)) {
-            m_write(pjlinkAuthError());
-            close(QStringLiteral("authentication failed; closed"), LogLevel::Warning);
+        const QString address = addressOfPeer(m_peer);
+        if (m_guard.penaltyLeftMs(address) > 0) {
+            refuseLogin(QStringLiteral("too many wrong passwords"));
             return;
         }
+        const QByteArray expected = pjlinkDigest(*m_random, m_projector.config().pjlinkPassword->toUtf8());
+        if (!parse.request || !digestsMatch(parse.request->digest, expected)) {
+            m_guard.failed(address);
+            refuseLogin(QStringLiteral("authentication failed"));
+            return;
+        }
+        m_guard.succeeded(address);
         m_random.reset();
     }
     if (!parse.request) {
@@ -207,6 +215,17 @@ void PjlinkSession::answer(const QByteArray& text)
     // inside the projector's handler that answered this one.
     if (!m_buffer.isEmpty())
         QMetaObject::invokeMethod(this, &PjlinkSession::takeLines, Qt::QueuedConnection);
+}
+
+// Told through the refusal log, per address: a guesser reconnects for
+// every try.
+void PjlinkSession::refuseLogin(const QString& reason)
+{
+    m_write(pjlinkAuthError());
+    const QString why = reason + QStringLiteral("; closed");
+    m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + addressOfPeer(m_peer), QStringLiteral("logins"),
+        reason, QStringLiteral("%1: %2").arg(m_peer, why)});
+    close(why, LogLevel::Debug);
 }
 
 void PjlinkSession::close(const QString& why, LogLevel level)

@@ -14,10 +14,14 @@
 
 namespace orva::hub {
 
+class GuessGuard;
+
 // One PJLink controller's connection, apart from its socket: greets, checks
 // the digest of the first request when a password is set, answers requests
 // one at a time through the projector, and closes after 30 s of silence or
-// on a request it cannot take. What it sends and when it closes go through
+// on a request it cannot take. A wrong digest counts against the
+// controller's address in the door's GuessGuard; while the address is in
+// penalty its first request is answered "PJLINK ERRA" without comparing. What it sends and when it closes go through
 // the two callbacks; every answer is one call of write, as PJLink
 // controllers read each chunk as one whole answer.
 class PjlinkSession : public QObject
@@ -27,8 +31,8 @@ public:
     using Write = std::function<void(const QByteArray&)>;
     using Close = std::function<void(const QString& why, LogLevel level)>;
 
-    PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer,
-        Write onWrite, Close onClose);
+    PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard,
+        Projector::Requester requester, QString peer, Write onWrite, Close onClose);
     ~PjlinkSession() override;
 
     // What the connection is greeted with; call once, first.
@@ -47,9 +51,11 @@ private:
     void readDone(const QByteArray& body);
     void answer(const QByteArray& text);
     void close(const QString& why, LogLevel level);
+    void refuseLogin(const QString& reason);
 
     Projector& m_projector;
     const HubLog& m_log;
+    GuessGuard& m_guard;
     const Projector::Requester m_requester;
     const QString m_peer;
     Write m_write;

@@ -157,10 +157,11 @@ quint64 Projector::submit(
 {
     int& queued = m_queued[requester];
     if (requester != Poller && queued >= MaxPerRequester) {
-        m_log.warning(m_config.name,
+        m_log.refused({m_config.name, origin, QStringLiteral("frames"),
+            QStringLiteral("more than %1 frames queued").arg(MaxPerRequester),
             QStringLiteral("%1: refused %2: more than %3 frames queued")
                 .arg(origin, request.code)
-                .arg(MaxPerRequester));
+                .arg(MaxPerRequester)});
         ExchangeResult refused;
         refused.outcome = ExchangeOutcome::QueueFull;
         refused.sentAtMs = refused.endedAtMs = m_clock.nowMs();

@@ -60,8 +60,9 @@ void ShareDoor::onNewConnection(QTcpServer& server)
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         const QString peer = peerOf(*socket);
         if (int(m_clients.size()) >= MaxClients) {
-            m_log.warning(
-                m_projector.name(), QStringLiteral("%1: refused: %2 share clients already").arg(peer).arg(MaxClients));
+            m_log.refused({m_projector.name(), QStringLiteral("share ") + socket->peerAddress().toString(),
+                QStringLiteral("connections"), QStringLiteral("%1 share clients already").arg(MaxClients),
+                QStringLiteral("%1: refused: %2 share clients already").arg(peer).arg(MaxClients)});
             socket->abort();
             socket->deleteLater();
             continue;
@@ -83,8 +84,9 @@ void ShareDoor::onReadable(Client& client)
     const QByteArray chunk = client.socket->readAll();
     for (const ShareFraming::Piece& piece : client.framing.take(chunk)) {
         if (piece.refused) {
-            m_log.warning(m_projector.name(),
-                QStringLiteral("%1: refused a frame over %2 bytes").arg(client.peer).arg(ShareFraming::MaxFrame));
+            m_log.refused({m_projector.name(), client.peer, QStringLiteral("frames"),
+                QStringLiteral("over %1 bytes").arg(ShareFraming::MaxFrame),
+                QStringLiteral("%1: refused a frame over %2 bytes").arg(client.peer).arg(ShareFraming::MaxFrame)});
             client.socket->write(&NakByte, 1);
             continue;
         }
@@ -98,7 +100,8 @@ void ShareDoor::sendFrame(Client& client, const QByteArray& frame)
     // The line carries ASCII; a byte beyond it would reach the projector
     // changed, so the frame is refused instead.
     if (std::any_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) > 127; })) {
-        m_log.warning(m_projector.name(), QStringLiteral("%1: refused a frame that is not ASCII").arg(client.peer));
+        m_log.refused({m_projector.name(), client.peer, QStringLiteral("frames"), QStringLiteral("not ASCII"),
+            QStringLiteral("%1: refused a frame that is not ASCII").arg(client.peer)});
         client.socket->write(&NakByte, 1);
         return;
     }
