@@ -1,22 +1,17 @@
 #include "hub/HttpApi.h"
 
-#include "hub/GuessGuard.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
-#include "hub/PjlinkCodec.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/ShareDoor.h"
 #include "hub/ValueNames.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -40,11 +35,6 @@ constexpr PageFile PageFiles[] = {
 // The page runs its own script and style only, and talks to the hub alone.
 constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                               "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
-
-QByteArray hashOf(const QString& token)
-{
-    return QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256);
-}
 
 HttpResponse json(int status, const QJsonObject& body)
 {
@@ -80,45 +70,16 @@ bool isSendableCode(const QString& code)
         && std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
 }
 
-// The Origin a browser sends, against the Host it asked: a page of another
-// site may not make the operator's browser press a button.
-bool fromAnotherSite(const HttpRequest& request)
-{
-    const QByteArray origin = request.header("origin");
-    if (origin.isEmpty())
-        return false;
-    const QUrl url(QString::fromLatin1(origin));
-    const QByteArray host = request.header("host");
-    const QString authority = url.port() < 0 ? url.host() : QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
-    return !url.isValid() || host.isEmpty() || authority.compare(QString::fromLatin1(host), Qt::CaseInsensitive) != 0;
-}
-
-// Asked by a loopback address or "localhost" (Host), as a program or
-// browser on the hub's own machine asks it. A web page that has its own
-// name resolve to 127.0.0.1 (DNS rebinding) names itself instead: without a
-// token, that is what keeps it from pressing buttons.
-bool askedAsLocal(const HttpRequest& request)
-{
-    QString host = QString::fromLatin1(request.header("host"));
-    if (host.startsWith(QLatin1Char('['))) {
-        host = host.mid(1, host.indexOf(QLatin1Char(']')) - 1);
-    } else if (host.count(QLatin1Char(':')) == 1) {
-        host.truncate(host.indexOf(QLatin1Char(':')));
-    }
-    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
-}
-
 } // namespace
 
 HttpApi::HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
     const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
-    , m_tokenHash(token ? hashOf(*token) : QByteArray())
+    , m_access(token, guard, log)
     , m_clock(clock)
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
-    , m_guard(guard)
 {
     for (const ServedView& view : m_served) {
         Projector* projector = view.projector;
@@ -157,58 +118,6 @@ const ServedView* HttpApi::find(const QString& name) const
     const auto it = std::find_if(
         m_served.begin(), m_served.end(), [&name](const ServedView& view) { return view.projector->name() == name; });
     return it == m_served.end() ? nullptr : &*it;
-}
-
-bool HttpApi::authorized(const HttpRequest& request) const
-{
-    if (m_tokenHash.isEmpty())
-        return true;
-    // "Bearer TOKEN", the scheme's name in any case (RFC 9110, 11.1).
-    const QByteArray given = request.header("authorization").trimmed();
-    const qsizetype space = given.indexOf(' ');
-    if (space < 0 || given.first(space).compare("bearer", Qt::CaseInsensitive) != 0)
-        return false;
-    // Compared as digests, in time that depends neither on where they
-    // differ nor on the token's length.
-    return digestsMatch(hashOf(QString::fromLatin1(given.mid(space + 1).trimmed())), m_tokenHash);
-}
-
-bool HttpApi::refusedAccess(const HttpRequest& request, const QString& peer, const Respond& respond)
-{
-    const QString address = addressOfPeer(peer);
-    const QString target = QString::fromLatin1(request.target);
-    const auto refuse = [&](const QString& reason, const QString& text, const HttpResponse& response) {
-        m_log.refused({QString(), QStringLiteral("http ") + address, QStringLiteral("requests"), reason,
-            QStringLiteral("%1: refused %2: %3").arg(peer, target, text)});
-        respond(Answer{response, false});
-        return true;
-    };
-    if (fromAnotherSite(request)) {
-        return refuse(QStringLiteral("sent from another site"),
-            QStringLiteral("sent from another site (%1)").arg(QString::fromLatin1(request.header("origin"))),
-            jsonError(403, QStringLiteral("requests from other sites are refused")));
-    }
-    if (m_tokenHash.isEmpty())
-        return false;
-    if (const std::int64_t leftMs = m_guard.penaltyLeftMs(address); leftMs > 0) {
-        HttpResponse wait = jsonError(429, QStringLiteral("too many wrong tokens from this address; try again later"));
-        wait.headers.append(
-            std::pair<QByteArray, QByteArray>("Retry-After", QByteArray::number((leftMs + 999) / 1000)));
-        return refuse(QStringLiteral("too many wrong tokens"), QStringLiteral("too many wrong tokens"), wait);
-    }
-    if (authorized(request)) {
-        m_guard.succeeded(address);
-        return false;
-    }
-    const bool given = !request.header("authorization").isEmpty();
-    // Only a token given counts as a guess; a client that sends none
-    // learns nothing.
-    if (given)
-        m_guard.failed(address);
-    HttpResponse refused = jsonError(401, QStringLiteral("a valid bearer token is needed"));
-    refused.headers.append(std::pair<QByteArray, QByteArray>("WWW-Authenticate", "Bearer realm=\"orva-hub\""));
-    const QString why = given ? QStringLiteral("wrong token") : QStringLiteral("no token");
-    return refuse(why, why, refused);
 }
 
 QJsonObject HttpApi::projectorJson(const Projector& projector) const
@@ -280,13 +189,13 @@ void HttpApi::forget(Projector::Requester requester)
 void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
 {
     const auto answer = [&respond](const HttpResponse& response) { respond(Answer{response, false}); };
-    if (m_tokenHash.isEmpty() && !askedAsLocal(request)) {
-        m_log.refused({QString(), QStringLiteral("http ") + addressOfPeer(peer), QStringLiteral("requests"),
-            QStringLiteral("no token, and not asked by a loopback name"),
-            QStringLiteral("%1: refused %2: no token, and asked as %3")
-                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("host")))});
-        answer(jsonError(403,
-            QStringLiteral("without http-token the hub answers only when asked as 127.0.0.1, [::1] or localhost")));
+    const auto refuse = [&answer](const HttpAccess::Refusal& refusal) {
+        HttpResponse response = jsonError(refusal.status, refusal.error);
+        response.headers += refusal.headers;
+        answer(response);
+    };
+    if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAny(request, peer)) {
+        refuse(*refusal);
         return;
     }
     const std::optional<QStringList> path = pathSegments(request.target);
@@ -377,8 +286,10 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         answer(methodNotAllowed("POST"));
         return;
     }
-    if (refusedAccess(request, peer, respond))
+    if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAction(request, peer)) {
+        refuse(*refusal);
         return;
+    }
     const ServedView* view = find(parts.at(2));
     if (!view) {
         answer(jsonError(404, QStringLiteral("no projector named '%1'").arg(parts.at(2))));

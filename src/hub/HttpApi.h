@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/timing/IntervalTimer.h"
+#include "hub/HttpAccess.h"
 #include "hub/HttpMessage.h"
 #include "hub/HubLog.h"
 #include "hub/Projector.h"
@@ -41,12 +42,9 @@ struct ServedView
 // Reading needs nothing; every POST needs "Authorization: Bearer TOKEN"
 // when the hub has a token, and is refused when a browser says it comes
 // from another site (Origin), so that no web page can press a button
-// through the operator's browser. Without a token the hub is on loopback
-// alone and answers nothing, not even a read, unless asked by a loopback
-// name (Host): a page whose own name resolves to 127.0.0.1 (DNS
-// rebinding) names itself instead. Wrong tokens count against the
-// client's address in guard; while it is in penalty a POST is answered
-// 429 with Retry-After, the token not compared.
+// through the operator's browser. Without a token the hub answers only
+// when asked by a loopback name. HttpAccess decides, with guard holding
+// back an address that guesses the token.
 class HttpApi : public QObject
 {
     Q_OBJECT
@@ -98,18 +96,14 @@ private:
     QByteArray metrics();
     void run(const ServedView& served, const ExchangeRequest& request, const QString& action,
         Projector::Requester requester, const QString& peer, const Respond& respond);
-    bool authorized(const HttpRequest& request) const;
-    // The refusal of a request that may not act, logged; false when it may.
-    bool refusedAccess(const HttpRequest& request, const QString& peer, const Respond& respond);
     QByteArray nextEvent(const char* name, const QJsonObject& data);
     const ServedView* find(const QString& name) const;
 
     std::vector<ServedView> m_served;
-    QByteArray m_tokenHash; // SHA-256 of the token; empty when there is none
+    HttpAccess m_access;
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;
-    GuessGuard& m_guard;
     std::function<int()> m_connectionCount;
     quint64 m_nextEventId = 1;
     QByteArray m_metrics; // the last rendering, and when it was made
