@@ -232,6 +232,13 @@ void PjlinkSession::close(const QString& why, LogLevel level)
 {
     if (m_closed)
         return;
+    // A connection closed for what it sent is a refusal: logged per
+    // address and reason, as a controller may send it again and again.
+    if (level == LogLevel::Warning) {
+        m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + addressOfPeer(m_peer),
+            QStringLiteral("connections"), why, QStringLiteral("%1: %2").arg(m_peer, why)});
+        level = LogLevel::Debug;
+    }
     m_closed = true;
     m_idle->setEnabled(false);
     m_projector.forget(m_requester);
