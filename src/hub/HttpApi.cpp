@@ -72,8 +72,8 @@ bool isSendableCode(const QString& code)
 
 } // namespace
 
-HttpApi::HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
-    const HubLog& log, GuessGuard& guard, QObject* parent)
+HttpApi::HttpApi(std::vector<ServedView> served, const std::optional<QString>& token, Clock& clock,
+    EpochClock epochNowMs, const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
     , m_access(token, guard, log)

@@ -68,7 +68,7 @@ public:
     static constexpr qsizetype MaxHead = 8192;
     static constexpr qsizetype MaxBody = 4096;
 
-    HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
+    HttpApi(std::vector<ServedView> served, const std::optional<QString>& token, Clock& clock, EpochClock epochNowMs,
         const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~HttpApi() override;
 
