@@ -1,6 +1,7 @@
 #include "FakeSerialLine.h"
 #include "PollRound.h"
 #include "VirtualClock.h"
+#include "hub/GuessGuard.h"
 #include "hub/HttpApi.h"
 #include "hub/HttpSession.h"
 #include "hub/HubConfig.h"
@@ -69,6 +70,17 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("wrong token") << QList<QByteArray>{"> "
         + post(powerOn, "Authorization: Bearer 0123456789abcdeF\r\n")}
                                  << "" << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
+    QTest::newRow("scheme in lower case")
+        << QList<QByteArray>{"> " + post(powerOn, "Authorization: bearer " + Token.toLatin1() + "\r\n"), "< \x06"}
+        << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"} << "";
+    const QByteArray wrong = "> " + post(powerOn, "Authorization: Bearer 0123456789abcdeF\r\n");
+    QTest::newRow("five wrong tokens: the right one waits 10 s, uncompared")
+        << QList<QByteArray>{wrong, wrong, wrong, wrong, wrong, "+9980", "> " + withToken(powerOn), "+30",
+               "> " + withToken(powerOn), "< \x06"}
+        << "C00"
+        << QStringList{"401", "401", "401", "401", "401", "HTTP/1.1 429 Too Many Requests", "Retry-After: 1\r\n",
+               "HTTP/1.1 200 OK", "\"ok\":true"}
+        << "";
     QTest::newRow("token in another scheme")
         << QList<QByteArray>{"> " + post(powerOn, "Authorization: Basic " + Token.toLatin1() + "\r\n")} << ""
         << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
@@ -86,6 +98,9 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("no token kept: asked by another name")
         << QList<QByteArray>{"tokenless", "> " + post(powerOn, "")} << ""
         << QStringList{"HTTP/1.1 403 Forbidden", "asked as 127.0.0.1"} << "";
+    QTest::newRow("no token kept: read by another name")
+        << QList<QByteArray>{"tokenless", "> " + get("/api/projectors"), "> " + get("/")} << ""
+        << QStringList{"HTTP/1.1 403 Forbidden", "HTTP/1.1 403 Forbidden", "!\"projectors\"", "!<html"} << "";
     QTest::newRow("unknown action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/power-up")}
                                     << "" << QStringList{"404 Not Found", "no action named 'power-up'"} << "";
     QTest::newRow("unknown projector") << QList<QByteArray>{"> " + withToken("/api/projectors/a999/actions/power-on"),
@@ -106,6 +121,9 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("free command, bad JSON")
         << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":)")} << ""
         << QStringList{"400 Bad Request", "not a JSON object"} << "";
+    QTest::newRow("free command, an array")
+        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"(["CR3"])")} << ""
+        << QStringList{"400 Bad Request", "not a JSON object", "!no error occurred"} << "";
     QTest::newRow("free command with a carriage return")
         << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":"C00\rC01"})")} << ""
         << QStringList{"400 Bad Request", "printable ASCII"} << "";
@@ -166,6 +184,12 @@ void HttpDoorTest::scenario_data()
         << QStringList{"200 OK", "Content-Type: text/html; charset=utf-8",
                "Content-Security-Policy: default-src 'none'; script-src 'self';", "<html"}
         << "";
+    QTest::newRow("no answer sniffed") << QList<QByteArray>{"> " + get("/panel.js"), "> " + get("/nowhere"),
+        "> " + get("/api/events")} << ""
+                                       << QStringList{"200 OK", "X-Content-Type-Options: nosniff", "404 Not Found",
+                                              "X-Content-Type-Options: nosniff", "text/event-stream",
+                                              "X-Content-Type-Options: nosniff"}
+                                       << "";
     QTest::newRow("no files beyond the page")
         << QList<QByteArray>{"> " + get("/../../etc/passwd"), "> " + get("/index.html")} << ""
         << QStringList{"400 Bad Request", "404 Not Found"} << "";
@@ -208,12 +232,13 @@ void HttpDoorTest::scenario()
 
     // "tokenless": the hub keeps no token.
     const std::optional<QString> token = steps.contains("tokenless") ? std::nullopt : std::optional(Token);
+    GuessGuard guard(QStringLiteral("http"), QStringLiteral("token"), clock, log);
     HttpApi api(
-        {ServedView{&projector}}, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log);
+        {ServedView{&projector}}, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(
-        api, clock, log, Projector::requestersOf(Projector::Door::Http) | 1, QStringLiteral("http test"),
+        api, clock, log, Projector::requestersOf(Projector::Door::Http) | 1, QStringLiteral("http 192.0.2.7:4000"),
         [&receivedBytes](const QByteArray& bytes) { receivedBytes += bytes; },
         [&closed](const QString& why, LogLevel) { closed = why; });
 

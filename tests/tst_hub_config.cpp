@@ -3,7 +3,10 @@
 #include "hub/PjlinkCodec.h"
 #include "hub/ShareFraming.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 #include <optional>
 
@@ -96,6 +99,28 @@ void TestHubConfig::files_data()
         << "cfg.toml: holds a password or token but its mode 0604 lets others read it" << QString();
     QTest::newRow("short token") << QByteArray("http-token = \"secret\"\n") + OneProjector << privateMode
                                  << "cfg.toml:1:14: http-token: 16 to 256 printable ASCII characters" << QString();
+    QTest::newRow("token of few characters")
+        << QByteArray("http-token = \"abababababababab1234\"\n") + OneProjector << privateMode
+        << "cfg.toml:1:14: http-token: 16 to 256 printable ASCII characters, no blanks, at least 8 of them different"
+        << QString();
+    const int deep = 40'000;
+    QTest::newRow("dotted key nested too deep")
+        << "a" + QByteArray(".a").repeated(deep) + " = 1\n" + OneProjector << privateMode
+        << "cfg.toml:1:66: nested more than 32 levels deep" << QString();
+    QTest::newRow("table header nested too deep")
+        << OneProjector + "[" + QByteArray("a.").repeated(deep) + "a]\n"
+        << privateMode << "cfg.toml:4:65: nested more than 32 levels deep" << QString();
+    QTest::newRow("inline tables nested too deep")
+        << "x = " + QByteArray("{a=").repeated(deep) + '1' + QByteArray("}").repeated(deep) + '\n' + OneProjector
+        << privateMode << "cfg.toml:1:101: nested more than 32 levels deep" << QString();
+    QTest::newRow("arrays nested too deep")
+        << "x = " + QByteArray("[").repeated(deep) + QByteArray("]").repeated(deep) + '\n' + OneProjector << privateMode
+        << "cfg.toml:1:37: nested more than 32 levels deep" << QString();
+    QTest::newRow("brackets in strings and comments nest nothing")
+        << "x = \"" + QByteArray("[").repeated(deep) + "\" # " + QByteArray("{").repeated(deep) + "\ny = '''\n"
+            + QByteArray("[").repeated(deep) + "'''\n" + OneProjector
+        << privateMode << "cfg.toml:1:1: x: unknown key" << QString();
+    QTest::newRow("a FIFO") << OneProjector << uint(0010640) << ": not a regular file" << QString();
     QTest::newRow("HTTP port taken by a door")
         << QByteArray("http-port = 5101\n") + OneProjector + "share-port = 5101\n"
         << privateMode << "cfg.toml:1:13: http-port: port 5101 is taken by a101 share-port already" << QString();
@@ -108,7 +133,13 @@ void TestHubConfig::files()
     QFETCH(QString, error);
     QFETCH(QString, warning);
 
-    const ConfigResult result = parseHubConfig(text, QStringLiteral("cfg.toml"), mode);
+    // A mode of a kind other than a regular file: the text is read from a
+    // file of that kind, made for the row.
+    QTemporaryDir dir;
+    const QString special = dir.filePath(QStringLiteral("cfg.toml"));
+    QVERIFY(S_ISREG(mode) || (S_ISFIFO(mode) && ::mkfifo(QFile::encodeName(special).constData(), 0600) == 0));
+    const ConfigResult result
+        = S_ISREG(mode) ? parseHubConfig(text, QStringLiteral("cfg.toml"), mode) : readHubConfig(special);
     if (error.isEmpty()) {
         QVERIFY2(result.errors.isEmpty(), qPrintable(result.errors.join(QLatin1Char('\n'))));
         QVERIFY(result.config.has_value());
@@ -315,12 +346,14 @@ void TestHubConfig::httpResponses()
     HttpResponse response{404, {{"Content-Type", "application/json"}, {"X-Evil", "a\r\nSet-Cookie: b"}}, "{}"};
     QCOMPARE(renderResponse(response, false),
         QByteArray("HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\nX-Evil: a  Set-Cookie: b\r\n"
-                   "Content-Length: 2\r\nConnection: close\r\n\r\n{}"));
+                   "X-Content-Type-Options: nosniff\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}"));
     response = {204, {}, {}};
-    QCOMPARE(renderResponse(response, true), QByteArray("HTTP/1.1 204 No Content\r\n\r\n"));
+    QCOMPARE(renderResponse(response, true),
+        QByteArray("HTTP/1.1 204 No Content\r\nX-Content-Type-Options: nosniff\r\n\r\n"));
     response = {200, {{"Content-Type", "text/event-stream"}}, {}};
     QCOMPARE(renderStreamHead(response),
-        QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nConnection: close\r\n\r\n"));
+        QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nX-Content-Type-Options: nosniff\r\n"
+                   "Connection: close\r\n\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHubConfig)

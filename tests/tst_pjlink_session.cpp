@@ -1,6 +1,7 @@
 #include "FakeSerialLine.h"
 #include "PollRound.h"
 #include "VirtualClock.h"
+#include "hub/GuessGuard.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 #include "hub/PjlinkCodec.h"
@@ -32,8 +33,9 @@ QString shown(QString text)
 // without the carriage return, "< CHARS" the projector
 // sends, "+MS" time passes, "lost" the line goes away, "poll" the poller's
 // round is answered (standby, PC1, no mute, 1234 hours, lamp off, three
-// temperatures, TK600). Answers are what the controller receives, the
-// greeting's random shown as RANDOM.
+// temperatures, TK600), "new" the controller connects again from the same
+// address. Answers are what the controller receives, each greeting's
+// random shown as RANDOM; closed is why the last connection closed.
 class PjlinkSessionTest : public QObject
 {
     Q_OBJECT
@@ -119,6 +121,25 @@ void PjlinkSessionTest::scenario_data()
     QTest::newRow("malformed after the right digest")
         << "secret" << 0 << QStringList{"> {digest}%1POWR", "> %1CLSS ?"} << ""
         << QStringList{"PJLINK 1 RANDOM", "%1POWR=ERR1", "%1CLSS=1"} << "";
+    const QStringList fourWrong{
+        "> {wrong}%1POWR 1", "new", "> {wrong}%1POWR 1", "new", "> {wrong}%1POWR 1", "new", "> {wrong}%1POWR 1", "new"};
+    const QStringList fourRefused{"PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM",
+        "PJLINK ERRA", "PJLINK 1 RANDOM", "PJLINK ERRA"};
+    QTest::newRow("four wrong digests, then the right one")
+        << "secret" << 0 << fourWrong + QStringList{"> {digest}%1CLSS ?"} << ""
+        << fourRefused + QStringList{"PJLINK 1 RANDOM", "%1CLSS=1"} << "";
+    QTest::newRow("five wrong digests: the right one is refused for 10 s, uncompared") << "secret" << 0
+                                                                                       << fourWrong
+            + QStringList{"> {wrong}%1POWR 1", "+9990", "new", "> {digest}%1CLSS ?", "+10", "new", "> {digest}%1CLSS ?"}
+                                                                                       << ""
+                                                                                       << fourRefused
+            + QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM",
+                "%1CLSS=1"} << "";
+    QTest::newRow("wrong digests spread over more than a minute")
+        << "secret" << 0 << fourWrong + QStringList{"+60000", "new", "> {wrong}%1POWR 1", "new", "> {digest}%1CLSS ?"}
+        << ""
+        << fourRefused + QStringList{"PJLINK 1 RANDOM", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "%1CLSS=1"}
+        << "";
     QTest::newRow("from the poller's values") << none << 5000 << QStringList{"poll", "+4000", "> %1POWR ?"} << ""
                                               << QStringList{"PJLINK 0", "%1POWR=0"} << "";
     QTest::newRow("a set makes the value it changes stale")
@@ -147,27 +168,37 @@ void PjlinkSessionTest::scenario()
     projector.start();
     clock.advance(1);
 
+    GuessGuard guard(QStringLiteral("pjlink"), QStringLiteral("password"), clock, log);
     QStringList answers;
     QString closed;
-    PjlinkSession session(
-        projector, clock, log, 1, QStringLiteral("pjlink test"),
-        [&answers](const QByteArray& bytes) { answers.append(QString::fromLatin1(bytes)); },
-        [&closed](const QString& why, LogLevel) { closed = why; });
-    const QByteArray greeting = session.greeting();
-    answers.append(QString::fromLatin1(greeting));
-    const QByteArray random = greeting.startsWith("PJLINK 1 ") ? greeting.mid(9, 8) : QByteArray();
+    QByteArrayList randoms;
+    std::unique_ptr<PjlinkSession> session;
     // As the door reads the socket: no more than the session has room for.
     QByteArray unread;
     const auto feed = [&session, &unread] {
-        while (session.room() > 0 && !unread.isEmpty()) {
-            const QByteArray bytes = unread.first(std::min(session.room(), unread.size()));
+        while (session && session->room() > 0 && !unread.isEmpty()) {
+            const QByteArray bytes = unread.first(std::min(session->room(), unread.size()));
             unread.remove(0, bytes.size());
-            session.receive(bytes);
+            session->receive(bytes);
         }
     };
-    session.setReadyForMore(feed);
+    const auto connect = [&] {
+        session.reset();
+        unread.clear();
+        closed.clear();
+        session = std::make_unique<PjlinkSession>(
+            projector, clock, log, guard, 1, QStringLiteral("pjlink 192.0.2.7:4000"),
+            [&answers](const QByteArray& bytes) { answers.append(QString::fromLatin1(bytes)); },
+            [&closed](const QString& why, LogLevel) { closed = why; });
+        const QByteArray greeting = session->greeting();
+        answers.append(QString::fromLatin1(greeting));
+        randoms.append(greeting.startsWith("PJLINK 1 ") ? greeting.mid(9, 8) : QByteArray());
+        session->setReadyForMore(feed);
+    };
+    connect();
 
     for (const QString& step : steps) {
+        const QByteArray random = randoms.last();
         if (step.startsWith(u'+')) {
             clock.advance(step.mid(1).toInt());
         } else if (step.startsWith(QLatin1String("< "))) {
@@ -192,15 +223,21 @@ void PjlinkSessionTest::scenario()
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == QLatin1String("poll")) {
             answerPollRound(line, clock);
+        } else if (step == QLatin1String("new")) {
+            connect();
         }
     }
     QStringList frames;
     for (const FakeSerialLine::Write& w : line.writes())
         frames.append(shown(QString::fromLatin1(w.bytes)));
     QTEST(frames.join(u' '), "frames");
-    for (QString& answer : answers)
-        answer = random.isEmpty() ? shown(answer)
-                                  : shown(answer).replace(QString::fromLatin1(random), QStringLiteral("RANDOM"));
+    for (QString& answer : answers) {
+        answer = shown(answer);
+        for (const QByteArray& random : randoms) {
+            if (!random.isEmpty())
+                answer.replace(QString::fromLatin1(random), QStringLiteral("RANDOM"));
+        }
+    }
     QTEST(answers, "answers");
     QTEST(closed, "closed");
 }

@@ -1,5 +1,6 @@
 #include "FakeSerialLine.h"
 #include "VirtualClock.h"
+#include "hub/GuessGuard.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 #include "hub/PjlinkSession.h"
@@ -132,8 +133,9 @@ void ProjectorTest::scenario()
             [&client](const QString& why) { client.closed = why; });
     }
     QStringList pjlink;
+    GuessGuard guard(QStringLiteral("pjlink"), QStringLiteral("password"), clock, log);
     PjlinkSession controller(
-        projector, clock, log, Projector::requestersOf(Projector::Door::Pjlink) | 1, QStringLiteral("pjlink P"),
+        projector, clock, log, guard, Projector::requestersOf(Projector::Door::Pjlink) | 1, QStringLiteral("pjlink P"),
         [&pjlink](const QByteArray& bytes) {
             pjlink.append(shown(QString::fromLatin1(bytes)).remove(QLatin1String("<CR>")));
         },

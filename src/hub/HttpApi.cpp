@@ -2,20 +2,16 @@
 
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
-#include "hub/PjlinkCodec.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/ShareDoor.h"
 #include "hub/ValueNames.h"
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -39,11 +35,6 @@ constexpr PageFile PageFiles[] = {
 // The page runs its own script and style only, and talks to the hub alone.
 constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                               "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
-
-QByteArray hashOf(const QString& token)
-{
-    return QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256);
-}
 
 HttpResponse json(int status, const QJsonObject& body)
 {
@@ -79,41 +70,13 @@ bool isSendableCode(const QString& code)
         && std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
 }
 
-// The Origin a browser sends, against the Host it asked: a page of another
-// site may not make the operator's browser press a button.
-bool fromAnotherSite(const HttpRequest& request)
-{
-    const QByteArray origin = request.header("origin");
-    if (origin.isEmpty())
-        return false;
-    const QUrl url(QString::fromLatin1(origin));
-    const QByteArray host = request.header("host");
-    const QString authority = url.port() < 0 ? url.host() : QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
-    return !url.isValid() || host.isEmpty() || authority.compare(QString::fromLatin1(host), Qt::CaseInsensitive) != 0;
-}
-
-// Asked by a loopback address or "localhost" (Host), as a program or
-// browser on the hub's own machine asks it. A web page that has its own
-// name resolve to 127.0.0.1 (DNS rebinding) names itself instead: without a
-// token, that is what keeps it from pressing buttons.
-bool askedAsLocal(const HttpRequest& request)
-{
-    QString host = QString::fromLatin1(request.header("host"));
-    if (host.startsWith(QLatin1Char('['))) {
-        host = host.mid(1, host.indexOf(QLatin1Char(']')) - 1);
-    } else if (host.count(QLatin1Char(':')) == 1) {
-        host.truncate(host.indexOf(QLatin1Char(':')));
-    }
-    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
-}
-
 } // namespace
 
-HttpApi::HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
-    const HubLog& log, QObject* parent)
+HttpApi::HttpApi(std::vector<ServedView> served, const std::optional<QString>& token, Clock& clock,
+    EpochClock epochNowMs, const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
-    , m_tokenHash(token ? hashOf(*token) : QByteArray())
+    , m_access(token, guard, log)
     , m_clock(clock)
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
@@ -155,19 +118,6 @@ const ServedView* HttpApi::find(const QString& name) const
     const auto it = std::find_if(
         m_served.begin(), m_served.end(), [&name](const ServedView& view) { return view.projector->name() == name; });
     return it == m_served.end() ? nullptr : &*it;
-}
-
-bool HttpApi::authorized(const HttpRequest& request) const
-{
-    if (m_tokenHash.isEmpty())
-        return true;
-    const QByteArray given = request.header("authorization");
-    constexpr QByteArrayView Scheme("Bearer ");
-    if (!given.startsWith(Scheme))
-        return false;
-    // Compared as digests, in time that depends neither on where they
-    // differ nor on the token's length.
-    return digestsMatch(hashOf(QString::fromLatin1(given.mid(Scheme.size()).trimmed())), m_tokenHash);
 }
 
 QJsonObject HttpApi::projectorJson(const Projector& projector) const
@@ -239,6 +189,15 @@ void HttpApi::forget(Projector::Requester requester)
 void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
 {
     const auto answer = [&respond](const HttpResponse& response) { respond(Answer{response, false}); };
+    const auto refuse = [&answer](const HttpAccess::Refusal& refusal) {
+        HttpResponse response = jsonError(refusal.status, refusal.error);
+        response.headers += refusal.headers;
+        answer(response);
+    };
+    if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAny(request, peer)) {
+        refuse(*refusal);
+        return;
+    }
     const std::optional<QStringList> path = pathSegments(request.target);
     if (!path) {
         answer(jsonError(400, QStringLiteral("the path does not read")));
@@ -327,31 +286,8 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         answer(methodNotAllowed("POST"));
         return;
     }
-    if (fromAnotherSite(request)) {
-        m_log.warning(QString(),
-            QStringLiteral("%1: refused %2: sent from another site (%3)")
-                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("origin"))));
-        answer(jsonError(403, QStringLiteral("requests from other sites are refused")));
-        return;
-    }
-    if (m_tokenHash.isEmpty() && !askedAsLocal(request)) {
-        m_log.warning(QString(),
-            QStringLiteral("%1: refused %2: no token, and asked as %3")
-                .arg(peer, QString::fromLatin1(request.target), QString::fromLatin1(request.header("host"))));
-        answer(jsonError(403,
-            QStringLiteral(
-                "without http-token the hub takes actions only when asked as 127.0.0.1, [::1] or localhost")));
-        return;
-    }
-    if (!authorized(request)) {
-        m_log.warning(QString(),
-            QStringLiteral("%1: refused %2: %3")
-                .arg(peer, QString::fromLatin1(request.target),
-                    request.header("authorization").isEmpty() ? QStringLiteral("no token")
-                                                              : QStringLiteral("wrong token")));
-        HttpResponse refused = jsonError(401, QStringLiteral("a valid bearer token is needed"));
-        refused.headers.append(std::pair<QByteArray, QByteArray>("WWW-Authenticate", "Bearer realm=\"orva-hub\""));
-        answer(refused);
+    if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAction(request, peer)) {
+        refuse(*refusal);
         return;
     }
     const ServedView* view = find(parts.at(2));
@@ -372,8 +308,12 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
     const QJsonValue code = document.object().value(QStringLiteral("code"));
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    if (error.error != QJsonParseError::NoError) {
         answer(jsonError(400, QStringLiteral("the body is not a JSON object: %1").arg(error.errorString())));
+        return;
+    }
+    if (!document.isObject()) {
+        answer(jsonError(400, QStringLiteral("the body is not a JSON object")));
         return;
     }
     if (!code.isString() || !isSendableCode(code.toString())) {

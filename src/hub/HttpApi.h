@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/timing/IntervalTimer.h"
+#include "hub/HttpAccess.h"
 #include "hub/HttpMessage.h"
 #include "hub/HubLog.h"
 #include "hub/Projector.h"
@@ -15,6 +16,7 @@
 
 namespace orva::hub {
 
+class GuessGuard;
 class PjlinkDoor;
 class ShareDoor;
 
@@ -38,10 +40,11 @@ struct ServedView
 //   GET  /api/events                          Server-Sent Events
 //
 // Reading needs nothing; every POST needs "Authorization: Bearer TOKEN"
-// when the hub has a token (without one, the hub is on loopback alone and
-// takes a POST only when asked by a loopback name), and is refused when a
-// browser says it comes from another site (Origin), so that no web page
-// can press a button through the operator's browser.
+// when the hub has a token, and is refused when a browser says it comes
+// from another site (Origin), so that no web page can press a button
+// through the operator's browser. Without a token the hub answers only
+// when asked by a loopback name. HttpAccess decides, with guard holding
+// back an address that guesses the token.
 class HttpApi : public QObject
 {
     Q_OBJECT
@@ -65,8 +68,8 @@ public:
     static constexpr qsizetype MaxHead = 8192;
     static constexpr qsizetype MaxBody = 4096;
 
-    HttpApi(std::vector<ServedView> served, std::optional<QString> token, Clock& clock, EpochClock epochNowMs,
-        const HubLog& log, QObject* parent = nullptr);
+    HttpApi(std::vector<ServedView> served, const std::optional<QString>& token, Clock& clock, EpochClock epochNowMs,
+        const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~HttpApi() override;
 
     // Answers a request of a connection (requester, peer name for the log);
@@ -93,12 +96,11 @@ private:
     QByteArray metrics();
     void run(const ServedView& served, const ExchangeRequest& request, const QString& action,
         Projector::Requester requester, const QString& peer, const Respond& respond);
-    bool authorized(const HttpRequest& request) const;
     QByteArray nextEvent(const char* name, const QJsonObject& data);
     const ServedView* find(const QString& name) const;
 
     std::vector<ServedView> m_served;
-    QByteArray m_tokenHash; // SHA-256 of the token; empty when there is none
+    HttpAccess m_access;
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;

@@ -45,9 +45,10 @@ void HttpDoor::onNewConnection(QTcpServer& server)
         const QString peer = QStringLiteral("http ") + peerName(*socket);
         QString refusal;
         if (!admit(*socket, Bounds{MaxConnections, MaxConnectionsPerAddress}, &refusal)) {
-            m_log.warning(QString(), QStringLiteral("%1: refused: %2").arg(peer, refusal));
+            m_log.refused({QString(), QStringLiteral("http ") + addressName(*socket), QStringLiteral("connections"),
+                refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
             socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
-                          "Retry-After: 5\r\n\r\n");
+                          "Retry-After: 5\r\nX-Content-Type-Options: nosniff\r\n\r\n");
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             closeAfterWriting(socket);
             continue;

@@ -447,18 +447,20 @@ QByteArray reasonPhrase(int status)
 
 namespace {
 
-// The status line and the caller's headers; Content-Length and Connection
-// are the renderer's alone.
+// The status line, the caller's headers and "X-Content-Type-Options:
+// nosniff" (no browser reads an answer as anything but its Content-Type
+// says); Content-Length, Connection and that one are the renderer's alone.
 QByteArray responseHead(const HttpResponse& response)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) + "\r\n";
     for (const auto& [name, value] : response.headers) {
         if (name.compare("content-length", Qt::CaseInsensitive) == 0
-            || name.compare("connection", Qt::CaseInsensitive) == 0)
+            || name.compare("connection", Qt::CaseInsensitive) == 0
+            || name.compare("x-content-type-options", Qt::CaseInsensitive) == 0)
             continue;
         head += headerText(name) + ": " + headerText(value) + "\r\n";
     }
-    return head;
+    return head + "X-Content-Type-Options: nosniff\r\n";
 }
 
 } // namespace

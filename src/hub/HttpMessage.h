@@ -131,9 +131,10 @@ struct HttpResponse
 };
 
 // The response as sent: the status line with its reason phrase, the
-// headers, Content-Length (none for 1xx, 204 and 304, which carry no body),
-// "Connection: close" when the connection ends after it, the empty line and
-// the body unless it answers HEAD. Control bytes in header names or values
+// headers, "X-Content-Type-Options: nosniff", Content-Length (none for 1xx,
+// 204 and 304, which carry no body), "Connection: close" when the
+// connection ends after it, the empty line and the body unless it answers
+// HEAD. Control bytes in header names or values
 // become spaces, so a value can never start a header of its own.
 QByteArray renderResponse(const HttpResponse& response, bool keepAlive, bool headOnly = false);
 // The head of a response whose body is a stream that lasts until the hub

@@ -1,5 +1,7 @@
 #include "hub/HttpSession.h"
 
+#include "hub/GuessGuard.h"
+
 namespace orva::hub {
 
 HttpSession::HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer,
@@ -77,7 +79,9 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
     }
     HttpResponse response = answer.response;
     if (answer.stream) {
-        m_log.warning(QString(), QStringLiteral("%1: refused an event stream: too many open").arg(m_peer));
+        m_log.refused({QString(), QStringLiteral("http ") + addressOfPeer(m_peer), QStringLiteral("requests"),
+            QStringLiteral("too many event streams"),
+            QStringLiteral("%1: refused an event stream: too many open").arg(m_peer)});
         response.status = 503;
         response.headers = {{"Content-Type", "application/json"}, {"Retry-After", "30"}};
         response.body = "{\"error\":\"too many event streams\"}\n";
@@ -126,7 +130,12 @@ void HttpSession::fail(int status, const QString& why)
     response.headers = {{"Content-Type", "text/plain; charset=utf-8"}, {"Cache-Control", "no-store"}};
     response.body = reasonPhrase(status) + '\n';
     m_write(renderResponse(response, false));
-    finish(QStringLiteral("refused: %1 %2").arg(status).arg(why), LogLevel::Warning);
+    // Logged here, per address and reason: a client may send garbage on
+    // connection after connection.
+    const QString text = QStringLiteral("refused: %1 %2").arg(status).arg(why);
+    m_log.refused({QString(), QStringLiteral("http ") + addressOfPeer(m_peer), QStringLiteral("requests"),
+        QStringLiteral("%1 %2").arg(status).arg(why), m_peer + QStringLiteral(": ") + text});
+    finish(text, LogLevel::Debug);
 }
 
 void HttpSession::onDeadline()

@@ -20,6 +20,8 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
     : QObject(parent)
     , m_config(config)
     , m_log(log)
+    , m_pjlinkGuard(QStringLiteral("pjlink"), QStringLiteral("password"), clock, log)
+    , m_httpGuard(QStringLiteral("http"), QStringLiteral("token"), clock, log)
 {
     m_served.reserve(std::size_t(config.projectors.size()));
     for (const ProjectorConfig& projectorConfig : config.projectors) {
@@ -30,7 +32,7 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
         if (projectorConfig.sharePort != 0)
             served.share = std::make_unique<ShareDoor>(*served.projector, log);
         if (projectorConfig.pjlinkPort != 0)
-            served.pjlink = std::make_unique<PjlinkDoor>(*served.projector, clock, log);
+            served.pjlink = std::make_unique<PjlinkDoor>(*served.projector, clock, log, m_pjlinkGuard);
     }
     if (config.httpPort != 0) {
         std::vector<ServedView> views;
@@ -38,7 +40,8 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
             views.push_back(ServedView{served.projector.get(), served.share.get(), served.pjlink.get()});
         if (!epochNowMs)
             epochNowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
-        m_httpApi = std::make_unique<HttpApi>(std::move(views), config.httpToken, clock, std::move(epochNowMs), log);
+        m_httpApi = std::make_unique<HttpApi>(
+            std::move(views), config.httpToken, clock, std::move(epochNowMs), log, m_httpGuard);
         m_http = std::make_unique<HttpDoor>(*m_httpApi, clock, log);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/line/SerialLine.h"
 #include "engine/timing/IntervalTimer.h"
+#include "hub/GuessGuard.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 
@@ -60,6 +61,10 @@ private:
 
     HubConfig m_config;
     const HubLog& m_log;
+    // Wrong secrets per client address: one for every PJLink door, one for
+    // the HTTP door. Before the doors that use them.
+    GuessGuard m_pjlinkGuard;
+    GuessGuard m_httpGuard;
     std::vector<Served> m_served;
     // The HTTP door, for every projector; none when its port is 0. Goes
     // before the projectors it reads.

@@ -1,6 +1,7 @@
 #include "hub/HubConfig.h"
 
 #include "engine/line/LineAddress.h"
+#include "hub/ConfigNesting.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +19,21 @@
 namespace orva::hub {
 
 namespace {
+
+// Levels of tables, dotted keys and arrays a configuration may nest: ours
+// needs 2; the TOML library descends once per level.
+constexpr int MaxNesting = 32;
+
+// A token a guesser cannot shorten: long, and not a few characters
+// repeated ("aaaaaaaaaaaaaaaa" has the length and almost no guesses in it).
+constexpr qsizetype MinTokenLength = 16;
+constexpr qsizetype MaxTokenLength = 256;
+constexpr qsizetype MinTokenDistinct = 8;
+
+qsizetype distinctCharacters(const QString& text)
+{
+    return QSet<QChar>(text.begin(), text.end()).size();
+}
 
 // Where a message points: the file and the place of a key or value in it.
 class Reporter
@@ -246,6 +262,14 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
 {
     ConfigResult result;
     Reporter report(path, result);
+    if (const std::optional<NestingPlace> deep = tooDeeplyNested(bytes, MaxNesting)) {
+        result.errors.append(QStringLiteral("%1:%2:%3: nested more than %4 levels deep (tables, dotted keys, arrays)")
+                                 .arg(path)
+                                 .arg(deep->line)
+                                 .arg(deep->column)
+                                 .arg(MaxNesting));
+        return result;
+    }
     toml::table root;
     try {
         root = toml::parse(std::string_view(bytes.constData(), std::size_t(bytes.size())), path.toStdString());
@@ -279,12 +303,16 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
                 config.httpPort = *port;
         } else if (key == QLatin1String("http-token")) {
             if (const auto token = text(report, node, key)) {
-                // Sent in a header: visible ASCII only, and long enough not
-                // to be guessed over the network.
-                if (token->size() < 16 || token->size() > 256 || !isVisibleAscii(*token))
+                // Sent in a header: visible ASCII only, and long and varied
+                // enough not to be guessed over the network.
+                if (token->size() < MinTokenLength || token->size() > MaxTokenLength || !isVisibleAscii(*token)
+                    || distinctCharacters(*token) < MinTokenDistinct)
                     report.error(node.source(), key,
-                        QStringLiteral("16 to 256 printable ASCII characters, no blanks "
-                                       "(e.g. the output of: openssl rand -hex 24)"));
+                        QStringLiteral("%1 to %2 printable ASCII characters, no blanks, at least %3 of them "
+                                       "different (e.g. the output of: openssl rand -hex 24)")
+                            .arg(MinTokenLength)
+                            .arg(MaxTokenLength)
+                            .arg(MinTokenDistinct));
                 else
                     config.httpToken = *token;
             }
@@ -323,6 +351,16 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
 
 ConfigResult readHubConfig(const QString& path)
 {
+    // Only a regular file: opening a FIFO would wait for a writer forever,
+    // and a device has no end.
+    struct stat kind
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &kind) == 0 && !S_ISREG(kind.st_mode)) {
+        ConfigResult result;
+        result.errors.append(path + QStringLiteral(": not a regular file"));
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         ConfigResult result;

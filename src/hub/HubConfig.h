@@ -35,8 +35,8 @@ struct HubConfig
     // its late reply must have ended) before the next frame goes out, so
     // that a late reply is never taken for the next frame's.
     int lateReplyMs = 1500;
-    quint16 httpPort = 0;                            // the HTTP door on every listen address; 0 = none
-    std::optional<QString> httpToken;                // bearer token every changing request must carry
+    quint16 httpPort = 0;             // the HTTP door on every listen address; 0 = none
+    std::optional<QString> httpToken; // bearer token every changing request must carry
     QList<ProjectorConfig> projectors;
 };
 

@@ -68,7 +68,8 @@ int runHub(int argc, char* argv[])
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
 
-    const HubLog log(parser.isSet(verbose));
+    QtClock clock;
+    const HubLog log(parser.isSet(verbose), &clock);
     const QString path = parser.value(config);
     const ConfigResult read = readHubConfig(path);
     for (const QString& warning : read.warnings)
@@ -82,7 +83,6 @@ int runHub(int argc, char* argv[])
         return 0;
     }
 
-    QtClock clock;
     Hub hub(
         *read.config, [](const ProjectorConfig&) { return makeLine(); }, clock, log);
     QString why;

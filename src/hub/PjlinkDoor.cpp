@@ -17,11 +17,12 @@ constexpr quint64 PjlinkRequesters = Projector::requestersOf(Projector::Door::Pj
 
 } // namespace
 
-PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent)
+PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent)
     : TcpDoor(parent)
     , m_projector(projector)
     , m_clock(clock)
     , m_log(log)
+    , m_guard(guard)
 {
 }
 
@@ -33,7 +34,8 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
         const QString peer = QStringLiteral("pjlink ") + peerName(*socket);
         QString refusal;
         if (!admit(*socket, Bounds{MaxConnections, MaxConnectionsPerAddress}, &refusal)) {
-            m_log.warning(m_projector.name(), QStringLiteral("%1: refused: %2").arg(peer, refusal));
+            m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + addressName(*socket),
+                QStringLiteral("connections"), refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
             socket->abort();
             socket->deleteLater();
             continue;
@@ -42,7 +44,7 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
         // The socket owns its session; both go when the connection ends.
         QPointer<QTcpSocket> guarded(socket);
         auto* session = new PjlinkSession(
-            m_projector, m_clock, m_log, PjlinkRequesters | m_nextConnection++, peer,
+            m_projector, m_clock, m_log, m_guard, PjlinkRequesters | m_nextConnection++, peer,
             [guarded](const QByteArray& bytes) {
                 if (guarded)
                     guarded->write(bytes);

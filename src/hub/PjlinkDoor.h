@@ -13,13 +13,15 @@ class QTcpServer;
 
 namespace orva::hub {
 
+class GuessGuard;
 class PjlinkSession;
 class Projector;
 
 // The PJLink class 1 door of one projector (TCP, usually port 4352): accepts
 // controllers' connections and gives each a PjlinkSession. At most
 // MaxConnections at once, MaxConnectionsPerAddress of them from one address;
-// one more is closed at once, with a log line.
+// one more is closed at once, with a log line. Wrong passwords count in
+// guard, which the hub shares among its PJLink doors.
 class PjlinkDoor : public TcpDoor
 {
     Q_OBJECT
@@ -27,7 +29,7 @@ public:
     static constexpr int MaxConnections = 64;
     static constexpr int MaxConnectionsPerAddress = 16;
 
-    PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, QObject* parent = nullptr);
+    PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~PjlinkDoor() override;
 
 private:
@@ -36,6 +38,7 @@ private:
     Projector& m_projector;
     Clock& m_clock;
     const HubLog& m_log;
+    GuessGuard& m_guard;
     quint64 m_nextConnection = 1;
 };
 

@@ -1,5 +1,6 @@
 #include "hub/PjlinkSession.h"
 
+#include "hub/GuessGuard.h"
 #include "hub/PjlinkCodec.h"
 
 #include <QRandomGenerator>
@@ -42,10 +43,11 @@ QByteArray answerOf(const QByteArray& body, const std::variant<QByteArray, Pjlin
 
 } // namespace
 
-PjlinkSession::PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, Projector::Requester requester,
-    QString peer, Write onWrite, Close onClose)
+PjlinkSession::PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard,
+    Projector::Requester requester, QString peer, Write onWrite, Close onClose)
     : m_projector(projector)
     , m_log(log)
+    , m_guard(guard)
     , m_requester(requester)
     , m_peer(std::move(peer))
     , m_write(std::move(onWrite))
@@ -120,14 +122,20 @@ void PjlinkSession::handle(const QByteArray& line)
     m_idle->setInterval(IdleTimeoutMs);
     QByteArray request = line;
     if (m_random) {
+        const QString address = addressOfPeer(m_peer);
+        if (m_guard.penaltyLeftMs(address) > 0) {
+            refuseLogin(QStringLiteral("too many wrong passwords"));
+            return;
+        }
         // The digest is the line's first 32 characters; only a wrong one is
         // an authentication error, whatever follows it.
         const QByteArray expected = pjlinkDigest(*m_random, m_projector.config().pjlinkPassword->toUtf8());
         if (line.size() < DigestLength || !digestsMatch(line.first(DigestLength).toLower(), expected)) {
-            m_write(pjlinkAuthError());
-            close(QStringLiteral("authentication failed; closed"), LogLevel::Warning);
+            m_guard.failed(address);
+            refuseLogin(QStringLiteral("authentication failed"));
             return;
         }
+        m_guard.succeeded(address);
         m_random.reset();
         request = line.mid(DigestLength);
     }
@@ -233,10 +241,28 @@ void PjlinkSession::answer(const QByteArray& text)
     QMetaObject::invokeMethod(this, &PjlinkSession::takeLines, Qt::QueuedConnection);
 }
 
+// Told through the refusal log, per address: a guesser reconnects for
+// every try.
+void PjlinkSession::refuseLogin(const QString& reason)
+{
+    m_write(pjlinkAuthError());
+    const QString why = reason + QStringLiteral("; closed");
+    m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + addressOfPeer(m_peer), QStringLiteral("logins"),
+        reason, QStringLiteral("%1: %2").arg(m_peer, why)});
+    close(why, LogLevel::Debug);
+}
+
 void PjlinkSession::close(const QString& why, LogLevel level)
 {
     if (m_closed)
         return;
+    // A connection closed for what it sent is a refusal: logged per
+    // address and reason, as a controller may send it again and again.
+    if (level == LogLevel::Warning) {
+        m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + addressOfPeer(m_peer),
+            QStringLiteral("connections"), why, QStringLiteral("%1: %2").arg(m_peer, why)});
+        level = LogLevel::Debug;
+    }
     m_closed = true;
     m_idle->setEnabled(false);
     m_projector.forget(m_requester);

@@ -15,13 +15,18 @@
 
 namespace orva::hub {
 
+class GuessGuard;
+
 // One PJLink controller's connection, apart from its socket: greets, checks
 // the digest of the first request when a password is set, answers requests
 // one at a time through the projector, and closes when the first request
 // has not come within FirstRequestMs, IdleTimeoutMs after the answer to the
-// last one, or on a request it cannot take. What it sends and when it
-// closes go through the two callbacks; every answer is one call of write,
-// as PJLink controllers read each chunk as one whole answer.
+// last one, or on a request it cannot take. A wrong digest counts against
+// the controller's address in the door's GuessGuard; while the address is
+// in penalty its first request is answered "PJLINK ERRA" without
+// comparing. What it sends and when it closes go through the two
+// callbacks; every answer is one call of write, as PJLink controllers read
+// each chunk as one whole answer.
 //
 // Requests sent ahead wait their turn: the session holds at most
 // MaxBuffered bytes of them, and the door reads no more from the socket
@@ -36,8 +41,8 @@ public:
     using Write = std::function<void(const QByteArray&)>;
     using Close = std::function<void(const QString& why, LogLevel level)>;
 
-    PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, Projector::Requester requester, QString peer,
-        Write onWrite, Close onClose);
+    PjlinkSession(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard,
+        Projector::Requester requester, QString peer, Write onWrite, Close onClose);
     ~PjlinkSession() override;
 
     // What the connection is greeted with; call once, first.
@@ -60,9 +65,11 @@ private:
     void readDone(const QByteArray& body);
     void answer(const QByteArray& text);
     void close(const QString& why, LogLevel level);
+    void refuseLogin(const QString& reason);
 
     Projector& m_projector;
     const HubLog& m_log;
+    GuessGuard& m_guard;
     const Projector::Requester m_requester;
     const QString m_peer;
     Write m_write;

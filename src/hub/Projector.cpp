@@ -160,10 +160,11 @@ quint64 Projector::submit(
         request,
         [this, requester, origin, request, done = std::move(done)](const ExchangeResult& result) {
             if (result.outcome == ExchangeOutcome::QueueFull) {
-                m_log.warning(m_config.name,
+                m_log.refused({m_config.name, origin, QStringLiteral("frames"),
+                    QStringLiteral("more than %1 frames queued").arg(MaxPerRequester),
                     QStringLiteral("%1: refused %2: more than %3 frames queued")
                         .arg(origin, request.code)
-                        .arg(MaxPerRequester));
+                        .arg(MaxPerRequester)});
             }
             if (!result.frame.isEmpty()) {
                 ++m_counters.frames[std::size_t(doorOf(requester))];

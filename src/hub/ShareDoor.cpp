@@ -32,7 +32,8 @@ void ShareDoor::onNewConnection(QTcpServer& server)
         const QString peer = QStringLiteral("share ") + peerName(*socket);
         QString refusal;
         if (!admit(*socket, Bounds{MaxClients, MaxClientsPerAddress}, &refusal)) {
-            m_log.warning(m_projector.name(), QStringLiteral("%1: refused: %2").arg(peer, refusal));
+            m_log.refused({m_projector.name(), QStringLiteral("share ") + addressName(*socket),
+                QStringLiteral("connections"), refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
             socket->abort();
             socket->deleteLater();
             continue;

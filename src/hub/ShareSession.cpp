@@ -68,7 +68,10 @@ void ShareSession::send(const QByteArray& frame)
 
 void ShareSession::refuse(const QString& why)
 {
-    m_log.warning(m_projector.name(), QStringLiteral("%1: refused a frame: %2").arg(m_peer, why));
+    // Told through the refusal log: a client may send such frames by the
+    // million.
+    m_log.refused({m_projector.name(), m_peer, QStringLiteral("frames"), why,
+        QStringLiteral("%1: refused a frame: %2").arg(m_peer, why)});
     write(QByteArray(1, char(Nak.unicode())));
 }
 

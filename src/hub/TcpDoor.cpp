@@ -54,6 +54,11 @@ QString TcpDoor::peerName(const QTcpSocket& socket)
     return QStringLiteral("%1:%2").arg(host).arg(socket.peerPort());
 }
 
+QString TcpDoor::addressName(const QTcpSocket& socket)
+{
+    return clientAddress(socket).toString();
+}
+
 bool TcpDoor::admit(QTcpSocket& socket, const Bounds& bounds, QString* why)
 {
     const QString address = clientAddress(socket).toString();

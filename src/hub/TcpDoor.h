@@ -30,6 +30,8 @@ public:
     // "ADDRESS:PORT" of a connection's peer, an IPv6 address in brackets and
     // an IPv4 one reached through IPv6 as IPv4.
     static QString peerName(const QTcpSocket& socket);
+    // The peer's address alone, as the bounds and the refusal log count it.
+    static QString addressName(const QTcpSocket& socket);
 
 protected:
     // How long a closed connection may take to hand over its last bytes.
