@@ -118,20 +118,40 @@ HttpApi::HttpApi(std::vector<ServedView> served, std::optional<QString> token, C
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
 {
+    watch();
+}
+
+void HttpApi::setServed(std::vector<ServedView> served)
+{
+    for (const QMetaObject::Connection& connection : m_watching)
+        disconnect(connection);
+    m_watching.clear();
+    m_served = std::move(served);
+    m_metrics.clear(); // the next scrape shows the projectors served now
+    watch();
+}
+
+void HttpApi::setToken(const std::optional<QString>& token)
+{
+    m_tokenHash = token ? hashOf(*token) : QByteArray();
+}
+
+void HttpApi::watch()
+{
     for (const ServedView& view : m_served) {
         Projector* projector = view.projector;
-        connect(projector, &Projector::valueChanged, this, [this, projector](StatusQuery query) {
+        m_watching.push_back(connect(projector, &Projector::valueChanged, this, [this, projector](StatusQuery query) {
             const Projector::Cached& cached = projector->cached(query);
             QJsonObject data = valueJson(cached.value, epochOf(cached.readAtMs));
             data.insert(QStringLiteral("projector"), projector->name());
             data.insert(QStringLiteral("name"), QString(valueKey(query)));
             Q_EMIT event(nextEvent("value", data));
-        });
-        connect(projector, &Projector::lineChanged, this, [this, projector] {
+        }));
+        m_watching.push_back(connect(projector, &Projector::lineChanged, this, [this, projector] {
             Q_EMIT event(nextEvent("line",
                 QJsonObject{{QStringLiteral("projector"), projector->name()}, {QStringLiteral("up"), projector->isUp()},
                     {QStringLiteral("line_open"), projector->isLineOpen()}}));
-        });
+        }));
     }
 }
 

@@ -69,6 +69,12 @@ public:
         const HubLog& log, QObject* parent = nullptr);
     ~HttpApi() override;
 
+    // The projectors served from now on, after a reload: none of those
+    // served before is read again (a projector no longer served may be gone).
+    void setServed(std::vector<ServedView> served);
+    // The token changing requests must carry from now on; none: no token.
+    void setToken(const std::optional<QString>& token);
+
     // Answers a request of a connection (requester, peer name for the log);
     // respond is called exactly once, unless forget() is called first.
     void handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond);
@@ -96,9 +102,11 @@ private:
     bool authorized(const HttpRequest& request) const;
     QByteArray nextEvent(const char* name, const QJsonObject& data);
     const ServedView* find(const QString& name) const;
+    void watch();
 
     std::vector<ServedView> m_served;
-    QByteArray m_tokenHash; // SHA-256 of the token; empty when there is none
+    std::vector<QMetaObject::Connection> m_watching; // to the served projectors' signals
+    QByteArray m_tokenHash;                          // SHA-256 of the token; empty when there is none
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;

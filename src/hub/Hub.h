@@ -2,6 +2,7 @@
 
 #include "engine/line/SerialLine.h"
 #include "engine/timing/IntervalTimer.h"
+#include "hub/HttpApi.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 
@@ -14,7 +15,6 @@
 
 namespace orva::hub {
 
-class HttpApi;
 class HttpDoor;
 class PjlinkDoor;
 class Projector;
@@ -23,6 +23,14 @@ class ShareDoor;
 // Everything orva-hub serves: a projector for each configured one, each
 // with its doors on every listen address. Lines come from a factory, so
 // that tests run the hub on fake lines.
+//
+// A reload (reconfigure) changes what differs and nothing else: a projector
+// whose settings are the same keeps its line, queue, cached values and
+// clients; one whose line, speed or timing changed is replaced; one no
+// longer configured is closed; a new one starts. A door whose port or
+// addresses changed moves, keeping its connections; when the new place
+// cannot be bound the door stays where it was (logged), and so does
+// everything else.
 class Hub : public QObject
 {
     Q_OBJECT
@@ -45,6 +53,19 @@ public:
     // Closes every line.
     void stop();
 
+    struct ReloadCounts
+    {
+        int added = 0;
+        int removed = 0;
+        int changed = 0; // replaced, or their doors changed
+    };
+    // Serves the configuration from now on, changing only what differs;
+    // logs "reloaded: N projectors (A added, R removed, C changed)".
+    ReloadCounts reconfigure(const HubConfig& config);
+
+    // The projector of that name, served now; null when there is none.
+    Projector* projector(const QString& name) const;
+
 private:
     // A projector and its doors; the doors go first, forgetting their
     // clients' requests on the projector.
@@ -58,8 +79,20 @@ private:
         ~Served();
     };
 
+    Served makeServed(const ProjectorConfig& config);
+    void applyDoors(Served& served, const ProjectorConfig& wanted);
+    void moveDoor(Served& served, bool share, const ProjectorConfig& wanted);
+    void logDoors(const Served& served) const;
+    void reconfigureHttp(const HubConfig& config);
+    void makeHttp();
+    std::vector<ServedView> views() const;
+
     HubConfig m_config;
+    LineFactory m_lines;
+    Clock& m_clock;
     const HubLog& m_log;
+    EpochClock m_epochNowMs;
+    bool m_started = false;
     std::vector<Served> m_served;
     // The HTTP door, for every projector; none when its port is 0. Goes
     // before the projectors it reads.

@@ -71,6 +71,9 @@ public:
 
     const QString& name() const { return m_config.name; }
     const ProjectorConfig& config() const { return m_config; }
+    // Its doors' settings after a reload (ports, addresses, password, who
+    // may connect); its name and line settings are its own for life.
+    void setDoorSettings(const ProjectorConfig& config);
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
 
     // Opens the line and starts polling.

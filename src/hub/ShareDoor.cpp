@@ -59,6 +59,8 @@ void ShareDoor::onNewConnection(QTcpServer& server)
 {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         const QString peer = peerOf(*socket);
+        if (!admit(*socket, peer))
+            continue;
         if (int(m_clients.size()) >= MaxClients) {
             m_log.warning(
                 m_projector.name(), QStringLiteral("%1: refused: %2 share clients already").arg(peer).arg(MaxClients));
@@ -76,6 +78,30 @@ void ShareDoor::onNewConnection(QTcpServer& server)
         connect(socket, &QTcpSocket::readyRead, this, [this, &added] { onReadable(added); });
         connect(socket, &QTcpSocket::disconnected, this, [this, &added] { drop(added, QStringLiteral("closed")); });
     }
+}
+
+void ShareDoor::setAllowed(const AddressRanges& allowed)
+{
+    m_allowed = allowed;
+    std::vector<Client*> outside;
+    for (const auto& client : m_clients) {
+        if (!m_allowed.admits(client->socket->peerAddress()))
+            outside.push_back(client.get());
+    }
+    for (Client* client : outside)
+        drop(*client, QStringLiteral("closed: its network is no longer allowed (share-allow)"));
+}
+
+// The share door has no authentication: who may use it is told by where
+// the connection comes from, before anything of it is read.
+bool ShareDoor::admit(QTcpSocket& socket, const QString& peer)
+{
+    if (m_allowed.admits(socket.peerAddress()))
+        return true;
+    m_log.warning(m_projector.name(), QStringLiteral("%1: refused: not in share-allow").arg(peer));
+    socket.abort();
+    socket.deleteLater();
+    return false;
 }
 
 void ShareDoor::onReadable(Client& client)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hub/AddressRanges.h"
 #include "hub/HubLog.h"
 #include "hub/ShareFraming.h"
 
@@ -25,6 +26,8 @@ class Projector;
 // not answer gets no reply, as on a line of one's own.
 //
 // At most MaxClients at once; one more is closed at once, with a log line.
+// So is a connection from outside the allowed networks (loopback is always
+// allowed), and a client already connected from a network no longer allowed.
 class ShareDoor : public TcpDoor
 {
     Q_OBJECT
@@ -38,6 +41,8 @@ public:
 
     // Clients connected now.
     int clientCount() const { return int(m_clients.size()); }
+    // Who may connect from now on; clients outside the ranges are closed.
+    void setAllowed(const AddressRanges& allowed);
 
 private:
     struct Client;
@@ -45,9 +50,11 @@ private:
     void onReadable(Client& client);
     void drop(Client& client, const QString& why);
     void sendFrame(Client& client, const QByteArray& frame);
+    bool admit(QTcpSocket& socket, const QString& peer);
 
     Projector& m_projector;
     const HubLog& m_log;
+    AddressRanges m_allowed;
     std::vector<std::unique_ptr<Client>> m_clients;
     quint64 m_nextClient = 1;
 };
