@@ -4,11 +4,7 @@ namespace orva::hub {
 
 std::optional<QPair<QHostAddress, int>> AddressRanges::parseRange(const QString& text, QString* why)
 {
-    // A bare address is the one host: /32 or /128, which parseSubnet would
-    // instead widen to the old class A/B/C network for IPv4.
-    const QHostAddress single(text);
-    if (!single.isNull() && !text.contains(QLatin1Char('/')))
-        return QPair<QHostAddress, int>(single, single.protocol() == QAbstractSocket::IPv4Protocol ? 32 : 128);
+    // A whole address without a length is the one host (/32, /128).
     const QPair<QHostAddress, int> range = QHostAddress::parseSubnet(text);
     if (range.first.isNull() || range.second < 0) {
         if (why)
