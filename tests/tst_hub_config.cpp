@@ -138,8 +138,8 @@ void TestHubConfig::files_data()
             + secondProjector + "listen = [\"::\"]\npjlink-port = 4352\npjlink-password = \"\"\n"
         << privateMode << QString() << "pjlink-password: empty";
     QTest::newRow("HTTP door at an address a projector takes whole")
-        << QByteArray("http-port = 8352\n") + OneProjector + "listen = [\"::1\"]\nshare-port = 8352\n"
-            + secondProjector + "listen = [\"0.0.0.0\"]\nshare-allow = [\"10.0.0.0/8\"]\nshare-port = 8352\n"
+        << QByteArray("http-port = 8352\n") + OneProjector + "listen = [\"::1\"]\nshare-port = 8352\n" + secondProjector
+            + "listen = [\"0.0.0.0\"]\nshare-allow = [\"10.0.0.0/8\"]\nshare-port = 8352\n"
         << privateMode << "cfg.toml:1:13: http-port: port 8352 is taken by a102 share-port on 0.0.0.0 already"
         << QString();
 }

@@ -197,11 +197,12 @@ Hub::ReloadCounts Hub::reconfigure(const HubConfig& config)
     m_config.replyTimeoutMs = config.replyTimeoutMs;
 
     // In the order of the file: each kept one with its doors brought up to
-    // date, each new one made and bound.
+    // date, each new one made and bound. A kept one moved to next leaves an
+    // empty place behind.
     std::vector<Served> next;
     for (const ProjectorConfig& wanted : config.projectors) {
         const auto it = std::find_if(m_served.begin(), m_served.end(),
-            [&wanted](const Served& served) { return served.projector->name() == wanted.name; });
+            [&wanted](const Served& served) { return served.projector && served.projector->name() == wanted.name; });
         if (it != m_served.end()) {
             if (!(it->projector->config() == wanted)) {
                 ++counts.changed;
