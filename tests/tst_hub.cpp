@@ -84,6 +84,10 @@ void HubTest::reload_data()
         << projectors(top, {"a"}) << projectors(top, {"ashare-allow = [\"10.1.2.0/24\"]"}) << "a"
         << ""
         << "0 0 1";
+    QTest::newRow("its own address, no doors")
+        << projectors(top, {"a"}) << projectors(top, {"alisten = [\"127.0.0.2\"]"}) << "a"
+        << ""
+        << "0 0 1";
     QTest::newRow("added, removed and changed at once")
         << projectors(top, {"a", "b", "c"}) << projectors(top, {"d", "a", "bspeed = 9600"}) << "a"
         << "d b"
@@ -159,6 +163,12 @@ void HubTest::reload()
     }
     const QStringList expected = kept.contains(u'a') ? QStringList{"01234", "80"} : QStringList();
     QCOMPARE(answers, expected);
+
+    // The same file once more: nothing left to change.
+    opened.clear();
+    const Hub::ReloadCounts again = hub.reconfigure(configOf(after));
+    QCOMPARE(QStringLiteral("%1 %2 %3").arg(again.added).arg(again.removed).arg(again.changed), "0 0 0");
+    QCOMPARE(opened, QStringList());
 }
 
 QTEST_GUILESS_MAIN(HubTest)

@@ -229,8 +229,9 @@ Hub::ReloadCounts Hub::reconfigure(const HubConfig& config)
     m_config.projectors = config.projectors;
     reconfigureHttp(config);
     m_log.info(QString(),
-        QStringLiteral("reloaded: %1 projectors (%2 added, %3 removed, %4 changed)")
-            .arg(m_served.size())
+        QStringLiteral("reloaded: %1 (%2 added, %3 removed, %4 changed)")
+            .arg(m_served.size() == 1 ? QStringLiteral("1 projector")
+                                      : QStringLiteral("%1 projectors").arg(m_served.size()))
             .arg(counts.added)
             .arg(counts.removed)
             .arg(counts.changed));
@@ -258,17 +259,23 @@ void Hub::applyDoors(Served& served, const ProjectorConfig& wanted)
         unbound.pjlinkPort = 0;
         served.projector->setDoorSettings(unbound);
     }
+    bool placed = true;
     if (wanted.sharePort != before.sharePort || wanted.listen != before.listen)
-        moveDoor(served, true, wanted);
+        placed = moveDoor(served, true, wanted) && placed;
     if (wanted.pjlinkPort != served.projector->config().pjlinkPort || wanted.listen != before.listen)
-        moveDoor(served, false, wanted);
+        placed = moveDoor(served, false, wanted) && placed;
+    // Every door where it is wanted: the settings are the file's, so that
+    // the next reload finds nothing to change here.
+    if (placed)
+        served.projector->setDoorSettings(wanted);
     logDoors(served);
 }
 
 // Puts the share (or PJLink) door where wanted says: closed for port 0,
 // made when there was none, moved otherwise. When the new place cannot be
-// bound the door stays as it was, and the projector's settings say so.
-void Hub::moveDoor(Served& served, bool share, const ProjectorConfig& wanted)
+// bound the door stays as it was, and the projector's settings say so
+// (false).
+bool Hub::moveDoor(Served& served, bool share, const ProjectorConfig& wanted)
 {
     ProjectorConfig now = served.projector->config();
     const quint16 port = share ? wanted.sharePort : wanted.pjlinkPort;
@@ -282,7 +289,7 @@ void Hub::moveDoor(Served& served, bool share, const ProjectorConfig& wanted)
             served.pjlink.reset();
         nowPort = 0;
         served.projector->setDoorSettings(now);
-        return;
+        return true;
     }
     std::unique_ptr<TcpDoor> made;
     if (!door) {
@@ -298,7 +305,7 @@ void Hub::moveDoor(Served& served, bool share, const ProjectorConfig& wanted)
     QString why;
     if (!door->moveTo(wanted.listen, port, &why)) {
         m_log.error(wanted.name, QStringLiteral("%1 not moved to port %2: %3").arg(name).arg(port).arg(why));
-        return;
+        return false;
     }
     if (made && share)
         served.share.reset(static_cast<ShareDoor*>(made.release()));
@@ -307,6 +314,7 @@ void Hub::moveDoor(Served& served, bool share, const ProjectorConfig& wanted)
     nowPort = port;
     now.listen = wanted.listen;
     served.projector->setDoorSettings(now);
+    return true;
 }
 
 void Hub::reconfigureHttp(const HubConfig& config)

@@ -81,7 +81,7 @@ private:
 
     Served makeServed(const ProjectorConfig& config);
     void applyDoors(Served& served, const ProjectorConfig& wanted);
-    void moveDoor(Served& served, bool share, const ProjectorConfig& wanted);
+    bool moveDoor(Served& served, bool share, const ProjectorConfig& wanted);
     void logDoors(const Served& served) const;
     void reconfigureHttp(const HubConfig& config);
     void makeHttp();
