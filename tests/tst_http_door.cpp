@@ -41,8 +41,9 @@ QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
 // projector sends, "+MS" time passes, "lost" the line goes away, "poll" the
 // poller's round is answered (standby, PC1, no mute, 1234 hours, lamp off,
 // three temperatures, TK600), "unanswered" the poller runs and nothing
-// answers it. What the client receives is checked for
-// fragments in order; "!FRAGMENT" must not be there at all.
+// answers it, "retoken" a reload gives the hub another token. What the
+// client receives is checked for fragments in order; "!FRAGMENT" must not
+// be there at all.
 class HttpDoorTest : public QObject
 {
     Q_OBJECT
@@ -86,6 +87,10 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("no token kept: asked by another name")
         << QList<QByteArray>{"tokenless", "> " + post(powerOn, "")} << ""
         << QStringList{"HTTP/1.1 403 Forbidden", "asked as 127.0.0.1"} << "";
+    QTest::newRow("the token changed by a reload")
+        << QList<QByteArray>{"retoken", "> " + withToken(powerOn),
+               "> " + post(powerOn, "Authorization: Bearer fedcba9876543210\r\n"), "< \x06"}
+        << "C00" << QStringList{"HTTP/1.1 401 Unauthorized", "HTTP/1.1 200 OK"} << "";
     QTest::newRow("unknown action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/power-up")}
                                     << "" << QStringList{"404 Not Found", "no action named 'power-up'"} << "";
     QTest::newRow("unknown projector") << QList<QByteArray>{"> " + withToken("/api/projectors/a999/actions/power-on"),
@@ -224,6 +229,8 @@ void HttpDoorTest::scenario()
         } else if (step.startsWith("> ")) {
             session.receive(step.mid(2));
             clock.advance(1);
+        } else if (step == "retoken") {
+            api.setToken(QStringLiteral("fedcba9876543210"));
         } else if (step == "lost") {
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == "poll") {
