@@ -129,6 +129,23 @@ void HttpApi::setServed(std::vector<ServedView> served)
     m_served = std::move(served);
     m_metrics.clear(); // the next scrape shows the projectors served now
     watch();
+    // An action on a projector no longer served gets its answer now: the
+    // projector, about to go, would never give one.
+    std::vector<Respond> orphaned;
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
+        Projector* projector = it->second.projector;
+        if (std::any_of(m_served.begin(), m_served.end(),
+                [projector](const ServedView& view) { return view.projector == projector; })) {
+            ++it;
+            continue;
+        }
+        projector->forget(it->first);
+        orphaned.push_back(std::move(it->second.respond));
+        it = m_inFlight.erase(it);
+    }
+    for (const Respond& respond : orphaned)
+        respond(
+            Answer{jsonError(503, QStringLiteral("the projector is no longer served (the hub was reloaded)")), false});
 }
 
 void HttpApi::setToken(const std::optional<QString>& token)
@@ -252,6 +269,7 @@ QByteArray HttpApi::snapshotEvent()
 
 void HttpApi::forget(Projector::Requester requester)
 {
+    m_inFlight.erase(requester);
     for (const ServedView& view : m_served)
         view.projector->forget(requester);
 }
@@ -430,7 +448,11 @@ void HttpApi::run(const ServedView& served, const ExchangeRequest& request, cons
     // Who pressed what, for the operators' record.
     m_log.info(
         name, QStringLiteral("%1: %2").arg(peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
-    projector.submit(requester, peer, request, answer);
+    m_inFlight[requester] = InFlight{&projector, respond};
+    projector.submit(requester, peer, request, [this, requester, answer](const ExchangeResult& result) {
+        m_inFlight.erase(requester);
+        answer(result);
+    });
 }
 
 } // namespace orva::hub

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -70,7 +71,8 @@ public:
     ~HttpApi() override;
 
     // The projectors served from now on, after a reload: none of those
-    // served before is read again (a projector no longer served may be gone).
+    // served before is read again (a projector no longer served may be gone),
+    // and an action waiting on one of those is answered 503 at once.
     void setServed(std::vector<ServedView> served);
     // The token changing requests must carry from now on; none: no token.
     void setToken(const std::optional<QString>& token);
@@ -106,7 +108,14 @@ private:
 
     std::vector<ServedView> m_served;
     std::vector<QMetaObject::Connection> m_watching; // to the served projectors' signals
-    QByteArray m_tokenHash;                          // SHA-256 of the token; empty when there is none
+    // Each connection's action waiting for its projector (one at most).
+    struct InFlight
+    {
+        Projector* projector = nullptr;
+        Respond respond;
+    };
+    std::map<Projector::Requester, InFlight> m_inFlight;
+    QByteArray m_tokenHash; // SHA-256 of the token; empty when there is none
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;
