@@ -156,7 +156,7 @@ private:
         while (!m_buffer.contains('\r') && m_socket.waitForReadyRead(Patience))
             m_buffer += m_socket.readAll();
         const qsizetype end = m_buffer.indexOf('\r');
-        const QByteArray line = m_buffer.left(end);
+        QByteArray line = m_buffer.left(end);
         m_buffer.remove(0, end < 0 ? m_buffer.size() : end + 1);
         return line;
     }
@@ -176,9 +176,10 @@ public:
         const QByteArray name = QFile::encodeName(path);
         std::memcpy(
             address.sun_path, name.constData(), std::min(sizeof address.sun_path - 1, std::size_t(name.size())));
-        ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+        m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
     ~NotifySocket() { ::close(m_fd); }
+    bool isBound() const { return m_bound; }
     // Every message so far, one a line, its own lines joined by ",".
     QString messages()
     {
@@ -191,6 +192,7 @@ public:
 
 private:
     int m_fd;
+    bool m_bound = false;
     QString m_messages;
 };
 
@@ -556,6 +558,7 @@ void HubEndToEndTest::reloads()
     const quint16 port = freePort();
     QTemporaryDir dir;
     NotifySocket systemd(dir.filePath(QStringLiteral("notify")));
+    QVERIFY(systemd.isBound());
     HubProcess hub;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
