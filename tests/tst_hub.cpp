@@ -57,41 +57,20 @@ void HubTest::reload_data()
     QTest::addColumn<QString>("counts"); // added, removed, changed
 
     const QByteArray top = "poll-interval-ms = 5000\n";
-    QTest::newRow("the same file") << projectors(top, {"a", "b"}) << projectors(top, {"a", "b"}) << "a b"
-                                   << ""
-                                   << "0 0 0";
-    QTest::newRow("one added") << projectors(top, {"a"}) << projectors(top, {"a", "b"}) << "a"
-                               << "b"
-                               << "1 0 0";
-    QTest::newRow("one removed") << projectors(top, {"a", "b"}) << projectors(top, {"a"}) << "a"
-                                 << ""
-                                 << "0 1 0";
-    QTest::newRow("the one with a client removed") << projectors(top, {"a", "b"}) << projectors(top, {"b"}) << "b"
-                                                   << ""
-                                                   << "0 1 0";
-    QTest::newRow("a line changed") << projectors(top, {"a", "b"}) << projectors(top, {"a", "bspeed = 9600"}) << "a"
-                                    << "b"
-                                    << "0 0 1";
-    QTest::newRow("the poll interval changed")
-        << projectors(top, {"a", "b"}) << projectors("poll-interval-ms = 6000\n", {"a", "b"}) << ""
-        << "a b"
-        << "0 0 2";
-    QTest::newRow("the reply timeout changed")
-        << projectors(top, {"a"}) << projectors(top + "reply-timeout-ms = 900\n", {"a"}) << ""
-        << "a"
-        << "0 0 1";
-    QTest::newRow("a door's settings alone")
-        << projectors(top, {"a"}) << projectors(top, {"ashare-allow = [\"10.1.2.0/24\"]"}) << "a"
-        << ""
-        << "0 0 1";
-    QTest::newRow("its own address, no doors")
-        << projectors(top, {"a"}) << projectors(top, {"alisten = [\"127.0.0.2\"]"}) << "a"
-        << ""
-        << "0 0 1";
-    QTest::newRow("added, removed and changed at once")
-        << projectors(top, {"a", "b", "c"}) << projectors(top, {"d", "a", "bspeed = 9600"}) << "a"
-        << "d b"
-        << "1 1 1";
+    const auto row = [&top](const char* name, const QList<QByteArray>& before, const QList<QByteArray>& after,
+                         const char* kept, const char* opened, const char* counts, const QByteArray& newTop = {}) {
+        QTest::newRow(name) << projectors(top, before) << projectors(newTop.isEmpty() ? top : newTop, after)
+                            << QString::fromLatin1(kept) << QString::fromLatin1(opened) << QString::fromLatin1(counts);
+    };
+    row("the same file", {"a", "b"}, {"a", "b"}, "a b", "", "0 0 0");
+    row("one added", {"a"}, {"a", "b"}, "a", "b", "1 0 0");
+    row("the one with a client removed", {"a", "b"}, {"b"}, "b", "", "0 1 0");
+    row("a line changed", {"a", "b"}, {"a", "bspeed = 9600"}, "a", "b", "0 0 1");
+    row("the poll interval changed", {"a", "b"}, {"a", "b"}, "", "a b", "0 0 2", "poll-interval-ms = 6000\n");
+    row("the reply timeout changed", {"a"}, {"a"}, "", "a", "0 0 1", top + "reply-timeout-ms = 900\n");
+    row("a door's settings alone", {"a"}, {"ashare-allow = [\"10.1.2.0/24\"]"}, "a", "", "0 0 1");
+    row("its own address, no doors", {"a"}, {"alisten = [\"127.0.0.2\"]"}, "a", "", "0 0 1");
+    row("added, removed and changed at once", {"a", "b", "c"}, {"d", "a", "bspeed = 9600"}, "a", "d b", "1 1 1");
 }
 
 void HubTest::reload()
