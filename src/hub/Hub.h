@@ -44,7 +44,7 @@ public:
         QObject* parent = nullptr);
     ~Hub() override;
 
-    // Binds every door on every listen address. False, with "ADDRESS:PORT
+    // Binds every door on each of its listen addresses. False, with "ADDRESS:PORT
     // (door of PROJECTOR): reason" in *error, at the first that cannot be.
     bool listen(QString* error);
     // Opens every line and starts polling; a line that cannot be opened is

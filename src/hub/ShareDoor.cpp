@@ -30,7 +30,7 @@ struct ShareDoor::Client
 {
     Projector::Requester id = 0;
     QString peer;
-    QTcpSocket* socket = nullptr; // owned by its server until dropped
+    QTcpSocket* socket = nullptr; // owned by its server (or the door, once moved) until dropped
     ShareFraming framing;
 };
 
