@@ -67,17 +67,21 @@ private Q_SLOTS:
             << "A:2";
         QTest::newRow("stalled projector: the next frame waits for the late reply")
             << QStringList{"A CR7 500", "B CR0 500", "+500", "+200", "<00\r", "+1", "<80\r"}
-            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR7<CR>@0 CR0<CR>@701" << "A:3";
+            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR7<CR>@0 CR0<CR>@701"
+            << "A:3";
         QTest::newRow("late reply just inside the late-reply time")
             << QStringList{"A CR9 100", "B CR0 500", "+100", "+1499", "<TK600\r", "+2", "<80\r"}
-            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR9<CR>@0 CR0<CR>@1600" << "A:6";
+            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR9<CR>@0 CR0<CR>@1600"
+            << "A:6";
         QTest::newRow("silent projector: the next frame after the late-reply time")
             << QStringList{"A CR0 100", "+50", "B CR0 500", "+1549", "+1", "<80\r"}
-            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR0<CR>@0 CR0<CR>@1600" << "";
+            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR0<CR>@0 CR0<CR>@1600"
+            << "";
         QTest::newRow("babbling projector: the next frame after four late-reply times, late characters bounded")
             << QStringList{"A CR0 100", "B CR0 100", "+100", "+1000", "<" + QString(600, u'x'), "+1000",
                    "<" + QString(600, u'x'), "+1000", "<x", "+1000", "<x", "+1000", "<x", "+999", "<x", "+1", "<80\r"}
-            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR0<CR>@0 CR0<CR>@6100" << "A:1024";
+            << QStringList{"A timed-out ", "B replied 80<CR> power 1"} << "CR0<CR>@0 CR0<CR>@6100"
+            << "A:1024";
         QTest::newRow("characters after the end are late, never the next one's")
             << QStringList{"A C00 500", "B C01 500", "+1", "<\x06\x06", "+1", "<\x06"}
             << QStringList{"A acknowledged <ACK>", "B acknowledged <ACK>"} << "C00<CR>@0 C01<CR>@2"

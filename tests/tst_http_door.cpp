@@ -42,8 +42,10 @@ QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
 // projector sends, "+MS" time passes, "lost" the line goes away, "poll" the
 // poller's round is answered (standby, PC1, no mute, 1234 hours, lamp off,
 // three temperatures, TK600), "unanswered" the poller runs and nothing
-// answers it. What the client receives is checked for
-// fragments in order; "!FRAGMENT" must not be there at all.
+// answers it, "retoken" a reload gives the hub another token, "removed" a
+// reload serves the projector no longer. What the
+// client receives is checked for fragments in order; "!FRAGMENT" must not
+// be there at all.
 class HttpDoorTest : public QObject
 {
     Q_OBJECT
@@ -101,6 +103,13 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("no token kept: read by another name")
         << QList<QByteArray>{"tokenless", "> " + get("/api/projectors"), "> " + get("/")} << ""
         << QStringList{"HTTP/1.1 403 Forbidden", "HTTP/1.1 403 Forbidden", "!\"projectors\"", "!<html"} << "";
+    QTest::newRow("the token changed by a reload")
+        << QList<QByteArray>{"retoken", "> " + withToken(powerOn),
+               "> " + post(powerOn, "Authorization: Bearer fedcba9876543210\r\n"), "< \x06"}
+        << "C00" << QStringList{"HTTP/1.1 401 Unauthorized", "HTTP/1.1 200 OK"} << "";
+    QTest::newRow("the projector removed by a reload, an action waiting")
+        << QList<QByteArray>{"> " + withToken(powerOn), "removed", "< \x06"} << "C00"
+        << QStringList{"HTTP/1.1 503 Service Unavailable", "no longer served", "!200 OK"} << "";
     QTest::newRow("unknown action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/power-up")}
                                     << "" << QStringList{"404 Not Found", "no action named 'power-up'"} << "";
     QTest::newRow("unknown projector") << QList<QByteArray>{"> " + withToken("/api/projectors/a999/actions/power-on"),
@@ -251,6 +260,10 @@ void HttpDoorTest::scenario()
         } else if (step.startsWith("> ")) {
             session.receive(step.mid(2));
             clock.advance(1);
+        } else if (step == "removed") {
+            api.setServed({});
+        } else if (step == "retoken") {
+            api.setToken(QStringLiteral("fedcba9876543210"));
         } else if (step == "lost") {
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == "poll") {

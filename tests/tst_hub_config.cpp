@@ -3,6 +3,7 @@
 #include "hub/PjlinkCodec.h"
 #include "hub/ShareFraming.h"
 
+#include <QHostAddress>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +23,8 @@ class TestHubConfig : public QObject
 private Q_SLOTS:
     void files_data();
     void files();
+    void shareAllow_data();
+    void shareAllow();
     void requests_data();
     void requests();
     void authentication();
@@ -124,6 +127,46 @@ void TestHubConfig::files_data()
     QTest::newRow("HTTP port taken by a door")
         << QByteArray("http-port = 5101\n") + OneProjector + "share-port = 5101\n"
         << privateMode << "cfg.toml:1:13: http-port: port 5101 is taken by a101 share-port already" << QString();
+    QTest::newRow("share door off loopback, no share-allow")
+        << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "share-port = 5101\n"
+        << privateMode << "cfg.toml:5:14: share-port: a share door on an address other than loopback needs share-allow"
+        << QString();
+    QTest::newRow("share door off loopback, share-allow at the top")
+        << QByteArray("listen = [\"::\"]\nshare-allow = [\"10.1.2.0/24\", \"2001:db8::/64\", \"10.9.9.9\"]\n")
+            + OneProjector + "share-port = 5101\n"
+        << privateMode << QString() << QString();
+    QTest::newRow("share door off loopback by its own listen")
+        << OneProjector + "listen = [\"10.0.0.2\"]\nshare-port = 5101\n"
+        << privateMode << "share-port: a share door on an address other than loopback needs share-allow" << QString();
+    QTest::newRow("share-allow, bad range")
+        << OneProjector + "share-allow = [\"10.1.2.0/33\"]\n"
+        << privateMode << "cfg.toml:4:16: share-allow: \"10.1.2.0/33\" is neither an IP address nor a network"
+        << QString();
+    QTest::newRow("share-allow, empty") << OneProjector + "share-allow = []\n"
+                                        << privateMode << "share-allow: must be a list of networks" << QString();
+    const QByteArray secondProjector = "[[projector]]\nname = \"a102\"\nline = \"/dev/ttyUSB1\"\n";
+    QTest::newRow("PJLink's own port at each projector's own address")
+        << OneProjector + "listen = [\"127.0.0.2\"]\npjlink-port = 4352\n" + secondProjector
+            + "listen = [\"127.0.0.3\"]\npjlink-port = 4352\n"
+        << privateMode << QString() << QString();
+    QTest::newRow("same address and port twice")
+        << OneProjector + "listen = [\"127.0.0.2\"]\npjlink-port = 4352\n" + secondProjector
+            + "listen = [\"127.0.0.3\", \"127.0.0.2\"]\npjlink-port = 4352\n"
+        << privateMode << "cfg.toml:10:15: pjlink-port: port 4352 is taken by a101 pjlink-port already" << QString();
+    QTest::newRow("0.0.0.0 takes the port on every IPv4 address")
+        << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "pjlink-port = 4352\npjlink-password = \"\"\n"
+            + secondProjector + "listen = [\"127.0.0.3\"]\npjlink-port = 4352\n"
+        << privateMode << "pjlink-port: port 4352 is taken by a101 pjlink-port on 0.0.0.0 already"
+        << "pjlink-password: empty";
+    QTest::newRow("0.0.0.0 and :: apart")
+        << QByteArray("listen = [\"0.0.0.0\"]\n") + OneProjector + "pjlink-port = 4352\npjlink-password = \"\"\n"
+            + secondProjector + "listen = [\"::\"]\npjlink-port = 4352\npjlink-password = \"\"\n"
+        << privateMode << QString() << "pjlink-password: empty";
+    QTest::newRow("HTTP door at an address a projector takes whole")
+        << QByteArray("http-port = 8352\n") + OneProjector + "listen = [\"::1\"]\nshare-port = 8352\n" + secondProjector
+            + "listen = [\"0.0.0.0\"]\nshare-allow = [\"10.0.0.0/8\"]\nshare-port = 8352\n"
+        << privateMode << "cfg.toml:1:13: http-port: port 8352 is taken by a102 share-port on 0.0.0.0 already"
+        << QString();
 }
 
 void TestHubConfig::files()
@@ -152,6 +195,36 @@ void TestHubConfig::files()
         QVERIFY(!result.warnings.isEmpty());
         QVERIFY2(result.warnings.first().contains(warning), qPrintable(result.warnings.first()));
     }
+}
+
+// Who the share door lets in, as share-allow reads.
+void TestHubConfig::shareAllow_data()
+{
+    QTest::addColumn<QByteArray>("allow");
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<bool>("admitted");
+
+    QTest::newRow("in the network") << QByteArray("[\"10.1.2.0/24\"]") << "10.1.2.77" << true;
+    QTest::newRow("outside it") << QByteArray("[\"10.1.2.0/24\"]") << "10.1.3.1" << false;
+    QTest::newRow("a bare address is that host") << QByteArray("[\"10.0.0.1\"]") << "10.0.0.1" << true;
+    QTest::newRow("a bare address is that host alone") << QByteArray("[\"10.1.0.0\"]") << "10.1.0.5" << false;
+    QTest::newRow("IPv4 peer on an IPv6 socket") << QByteArray("[\"10.1.2.0/24\"]") << "::ffff:10.1.2.3" << true;
+    QTest::newRow("IPv4 peer on an IPv6 socket, outside")
+        << QByteArray("[\"10.1.2.0/24\"]") << "::ffff:10.9.2.3" << false;
+    QTest::newRow("IPv6 network") << QByteArray("[\"10.1.2.0/24\", \"2001:db8::/64\"]") << "2001:db8::5" << true;
+    QTest::newRow("IPv6, outside") << QByteArray("[\"2001:db8::/64\"]") << "2001:db8:0:1::5" << false;
+    QTest::newRow("loopback, always") << QByteArray("[\"10.1.2.0/24\"]") << "127.0.0.1" << true;
+    QTest::newRow("IPv6 loopback, always") << QByteArray("[\"10.1.2.0/24\"]") << "::1" << true;
+}
+
+void TestHubConfig::shareAllow()
+{
+    QFETCH(QByteArray, allow);
+    QFETCH(QString, peer);
+    const ConfigResult result = parseHubConfig(
+        "listen = [\"::\"]\nshare-allow = " + allow + '\n' + OneProjector + "share-port = 5101\n", "cfg.toml", 0100600);
+    QVERIFY2(result.config, qPrintable(result.errors.join(u'\n')));
+    QTEST(result.config->projectors.first().shareAllow.admits(QHostAddress(peer)), "admitted");
 }
 
 void TestHubConfig::requests_data()

@@ -15,11 +15,17 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <map>
 #include <memory>
 
-#include <signal.h>
+#include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace orva;
 
@@ -66,6 +72,25 @@ public:
         }
         return m_log.contains("serving");
     }
+    // Writes the configuration anew and sends SIGHUP; true once the hub
+    // has said how the reload went.
+    bool reload(const QString& config)
+    {
+        QFile file(m_dir.filePath(QStringLiteral("hub.toml")));
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0)
+            return false;
+        file.close();
+        const qsizetype told = log().count(QLatin1String("reloaded"));
+        ::kill(pid_t(m_process.processId()), SIGHUP);
+        QElapsedTimer waited;
+        waited.start();
+        while (log().count(QLatin1String("reloaded")) == told && waited.elapsed() < Patience) {
+            if (!m_process.waitForReadyRead(1000) && m_process.state() == QProcess::NotRunning)
+                return false;
+        }
+        return log().count(QLatin1String("reloaded")) > told;
+    }
+    void setEnvironment(const QProcessEnvironment& environment) { m_process.setProcessEnvironment(environment); }
     // What the hub logged so far.
     QString log()
     {
@@ -112,6 +137,68 @@ QString projectorTable(
 }
 
 const QString Token = QStringLiteral("e2e-token-0123456789");
+
+// A connection to a door that stays open between questions: the PJLink
+// greeting or nothing read first, then one line back for each line sent.
+class Conversation
+{
+public:
+    bool open(const QString& address, quint16 port, bool greeted)
+    {
+        m_socket.connectToHost(QHostAddress(address), port);
+        return m_socket.waitForConnected(Patience) && (!greeted || !readLine().isEmpty());
+    }
+    QByteArray ask(const QByteArray& line)
+    {
+        m_socket.write(line + '\r');
+        return readLine();
+    }
+
+private:
+    QByteArray readLine()
+    {
+        while (!m_buffer.contains('\r') && m_socket.waitForReadyRead(Patience))
+            m_buffer += m_socket.readAll();
+        const qsizetype end = m_buffer.indexOf('\r');
+        QByteArray line = m_buffer.left(end);
+        m_buffer.remove(0, end < 0 ? m_buffer.size() : end + 1);
+        return line;
+    }
+    QTcpSocket m_socket;
+    QByteArray m_buffer;
+};
+
+// systemd's notification socket, as the test stands in for it.
+class NotifySocket
+{
+public:
+    explicit NotifySocket(const QString& path)
+        : m_fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(
+            address.sun_path, name.constData(), std::min(sizeof address.sun_path - 1, std::size_t(name.size())));
+        m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket() { ::close(m_fd); }
+    bool isBound() const { return m_bound; }
+    // Every message so far, one a line, its own lines joined by ",".
+    QString messages()
+    {
+        char buffer[512];
+        ssize_t size = 0;
+        while ((size = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0)
+            m_messages += QString::fromUtf8(buffer, size).replace(u'\n', u',') + u'\n';
+        return m_messages;
+    }
+
+private:
+    int m_fd;
+    bool m_bound = false;
+    QString m_messages;
+};
 
 // The top of a configuration with an HTTP door on the port, behind Token,
 // polling every second.
@@ -202,6 +289,8 @@ private Q_SLOTS:
     void webPanel_data();
     void webPanel();
     void monitoring();
+    void reloads_data();
+    void reloads();
 };
 
 void HubEndToEndTest::controllers_data()
@@ -569,6 +658,73 @@ void HubEndToEndTest::monitoring()
     promtool.closeWriteChannel();
     QVERIFY(promtool.waitForFinished(Patience));
     QVERIFY2(promtool.exitCode() == 0, promtool.readAll().constData());
+    QCOMPARE(hub.stop(), 0);
+}
+
+// SIGHUP with a file that adds a projector at an address of its own, on the
+// same PJLink port, and moves the first one's share door: a share client
+// and a PJLink controller connected before stay connected and answered,
+// the share door answers at its new port alone, and the new projector
+// answers at once. With a bad file the hub says where and goes on as
+// before. systemd hears of the reload.
+void HubEndToEndTest::reloads_data()
+{
+    QTest::addColumn<QString>("added"); // what the new file adds to the old
+    QTest::addColumn<QString>("told");  // in the log
+
+    QTest::newRow("a projector added: the clients stay")
+        << QString() << "reloaded: 2 projectors (1 added, 0 removed, 1 changed)";
+    QTest::newRow("a bad file: the old one stays") << "speed = 4800\n"
+                                                   << "speed: must be 19200 or 9600";
+}
+
+void HubEndToEndTest::reloads()
+{
+    QFETCH(QString, added);
+    SimulatorProcess first;
+    SimulatorProcess second;
+    QVERIFY2(first.start() && second.start(), qPrintable(first.error() + second.error()));
+    const quint16 share = freePort();
+    const quint16 door = freePort();
+    const quint16 port = freePort();
+    QTemporaryDir dir;
+    NotifySocket systemd(dir.filePath(QStringLiteral("notify")));
+    QVERIFY(systemd.isBound());
+    HubProcess hub;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), dir.filePath(QStringLiteral("notify")));
+    hub.setEnvironment(environment);
+    const QString before = httpDoor(port) + projectorTable(QStringLiteral("a101"), first.device(), share, door);
+    QVERIFY2(hub.start(before), qPrintable(hub.log()));
+    Conversation client;
+    Conversation controller;
+    QVERIFY(client.open(QStringLiteral("127.0.0.1"), share, false));
+    QVERIFY(controller.open(QStringLiteral("127.0.0.1"), door, true));
+    QCOMPARE(client.ask("CR1"), QByteArray("1"));
+    QCOMPARE(controller.ask("%1POWR ?"), QByteArray("%1POWR=0"));
+
+    const quint16 moved = freePort();
+    QVERIFY2(
+        hub.reload(httpDoor(port) + projectorTable(QStringLiteral("a101"), first.device(), moved, door)
+            + projectorTable(QStringLiteral("a102"), second.device(), 0, door) + "listen = [\"127.0.0.2\"]\n" + added),
+        qPrintable(hub.log()));
+    const bool good = added.isEmpty();
+    QFETCH(QString, told);
+    QVERIFY2(hub.log().contains(told), qPrintable(hub.log()));
+    QCOMPARE(client.ask("CR1"), QByteArray("1"));
+    QCOMPARE(controller.ask("%1POWR ?"), QByteArray("%1POWR=0"));
+    Conversation late;
+    QVERIFY(late.open(QStringLiteral("127.0.0.1"), good ? moved : share, false));
+    QCOMPARE(late.ask("CR1"), QByteArray("1"));
+    QVERIFY(!Conversation().open(QStringLiteral("127.0.0.1"), good ? share : moved, false));
+    Conversation newcomer;
+    QCOMPARE(newcomer.open(QStringLiteral("127.0.0.2"), door, true), good);
+    if (good)
+        QCOMPARE(newcomer.ask("%1NAME ?"), QByteArray("%1NAME=a102"));
+    QCOMPARE(http(port, "GET", "/api/projectors").second.contains("\"a102\""), good);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        systemd.messages().section(u'\n', 0, 2).replace(QRegularExpression("USEC=\\d+"), "USEC=N"),
+        QStringLiteral("READY=1\nRELOADING=1,MONOTONIC_USEC=N\nREADY=1"), Patience);
     QCOMPARE(hub.stop(), 0);
 }
 

@@ -53,6 +53,11 @@ HttpAccess::HttpAccess(const std::optional<QString>& token, GuessGuard& guard, c
 {
 }
 
+void HttpAccess::setToken(const std::optional<QString>& token)
+{
+    m_tokenHash = token ? hashOf(*token) : QByteArray();
+}
+
 void HttpAccess::logRefusal(
     const HttpRequest& request, const QString& peer, const QString& reason, const QString& text) const
 {

@@ -37,6 +37,9 @@ public:
 
     HttpAccess(const std::optional<QString>& token, GuessGuard& guard, const HubLog& log);
 
+    // The token from now on (a reload changed it).
+    void setToken(const std::optional<QString>& token);
+
     // Why a request is not answered at all, or nothing when it may be.
     std::optional<Refusal> refuseAny(const HttpRequest& request, const QString& peer) const;
     // Why a request that acts may not, or nothing when it may.

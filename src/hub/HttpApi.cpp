@@ -81,20 +81,57 @@ HttpApi::HttpApi(std::vector<ServedView> served, const std::optional<QString>& t
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
 {
+    watch();
+}
+
+void HttpApi::setServed(std::vector<ServedView> served)
+{
+    for (const QMetaObject::Connection& connection : m_watching)
+        disconnect(connection);
+    m_watching.clear();
+    m_served = std::move(served);
+    m_metrics.clear(); // the next scrape shows the projectors served now
+    watch();
+    // An action on a projector no longer served gets its answer now: the
+    // projector, about to go, would never give one.
+    std::vector<Respond> orphaned;
+    for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
+        Projector* projector = it->second.projector;
+        if (std::any_of(m_served.begin(), m_served.end(),
+                [projector](const ServedView& view) { return view.projector == projector; })) {
+            ++it;
+            continue;
+        }
+        projector->forget(it->first);
+        orphaned.push_back(std::move(it->second.respond));
+        it = m_inFlight.erase(it);
+    }
+    for (const Respond& respond : orphaned)
+        respond(
+            Answer{jsonError(503, QStringLiteral("the projector is no longer served (the hub was reloaded)")), false});
+}
+
+void HttpApi::setToken(const std::optional<QString>& token)
+{
+    m_access.setToken(token);
+}
+
+void HttpApi::watch()
+{
     for (const ServedView& view : m_served) {
         Projector* projector = view.projector;
-        connect(projector, &Projector::valueChanged, this, [this, projector](StatusQuery query) {
+        m_watching.push_back(connect(projector, &Projector::valueChanged, this, [this, projector](StatusQuery query) {
             const Projector::Cached& cached = projector->cached(query);
             QJsonObject data = valueJson(cached.value, epochOf(cached.readAtMs));
             data.insert(QStringLiteral("projector"), projector->name());
             data.insert(QStringLiteral("name"), QString(valueKey(query)));
             Q_EMIT event(nextEvent("value", data));
-        });
-        connect(projector, &Projector::lineChanged, this, [this, projector] {
+        }));
+        m_watching.push_back(connect(projector, &Projector::lineChanged, this, [this, projector] {
             Q_EMIT event(nextEvent("line",
                 QJsonObject{{QStringLiteral("projector"), projector->name()}, {QStringLiteral("up"), projector->isUp()},
                     {QStringLiteral("line_open"), projector->isLineOpen()}}));
-        });
+        }));
     }
 }
 
@@ -182,6 +219,7 @@ QByteArray HttpApi::snapshotEvent()
 
 void HttpApi::forget(Projector::Requester requester)
 {
+    m_inFlight.erase(requester);
     for (const ServedView& view : m_served)
         view.projector->forget(requester);
 }
@@ -350,7 +388,11 @@ void HttpApi::run(const ServedView& served, const ExchangeRequest& request, cons
     // Who pressed what, for the operators' record.
     m_log.info(
         name, QStringLiteral("%1: %2").arg(peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
-    projector.submit(requester, peer, request, answer);
+    m_inFlight[requester] = InFlight{&projector, respond};
+    projector.submit(requester, peer, request, [this, requester, answer](const ExchangeResult& result) {
+        m_inFlight.erase(requester);
+        answer(result);
+    });
 }
 
 } // namespace orva::hub

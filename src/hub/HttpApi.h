@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -72,6 +73,13 @@ public:
         const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~HttpApi() override;
 
+    // The projectors served from now on, after a reload: none of those
+    // served before is read again (a projector no longer served may be gone),
+    // and an action waiting on one of those is answered 503 at once.
+    void setServed(std::vector<ServedView> served);
+    // The token changing requests must carry from now on; none: no token.
+    void setToken(const std::optional<QString>& token);
+
     // Answers a request of a connection (requester, peer name for the log);
     // respond is called exactly once, unless forget() is called first.
     void handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond);
@@ -98,9 +106,18 @@ private:
         Projector::Requester requester, const QString& peer, const Respond& respond);
     QByteArray nextEvent(const char* name, const QJsonObject& data);
     const ServedView* find(const QString& name) const;
+    void watch();
 
     std::vector<ServedView> m_served;
     HttpAccess m_access;
+    std::vector<QMetaObject::Connection> m_watching; // to the served projectors' signals
+    // Each connection's action waiting for its projector (one at most).
+    struct InFlight
+    {
+        Projector* projector = nullptr;
+        Respond respond;
+    };
+    std::map<Projector::Requester, InFlight> m_inFlight;
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;

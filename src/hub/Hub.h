@@ -3,6 +3,7 @@
 #include "engine/line/SerialLine.h"
 #include "engine/timing/IntervalTimer.h"
 #include "hub/GuessGuard.h"
+#include "hub/HttpApi.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 
@@ -15,7 +16,6 @@
 
 namespace orva::hub {
 
-class HttpApi;
 class HttpDoor;
 class PjlinkDoor;
 class Projector;
@@ -24,6 +24,14 @@ class ShareDoor;
 // Everything orva-hub serves: a projector for each configured one, each
 // with its doors on every listen address. Lines come from a factory, so
 // that tests run the hub on fake lines.
+//
+// A reload (reconfigure) changes what differs and nothing else: a projector
+// whose settings are the same keeps its line, queue, cached values and
+// clients; one whose line, speed or timing changed is replaced; one no
+// longer configured is closed; a new one starts. A door whose port or
+// addresses changed moves, keeping its connections; when the new place
+// cannot be bound the door stays where it was (logged), and so does
+// everything else.
 class Hub : public QObject
 {
     Q_OBJECT
@@ -37,7 +45,7 @@ public:
         QObject* parent = nullptr);
     ~Hub() override;
 
-    // Binds every door on every listen address. False, with "ADDRESS:PORT
+    // Binds every door on each of its listen addresses. False, with "ADDRESS:PORT
     // (door of PROJECTOR): reason" in *error, at the first that cannot be.
     bool listen(QString* error);
     // Opens every line and starts polling; a line that cannot be opened is
@@ -45,6 +53,19 @@ public:
     void start();
     // Closes every line.
     void stop();
+
+    struct ReloadCounts
+    {
+        int added = 0;
+        int removed = 0;
+        int changed = 0; // replaced, or their doors changed
+    };
+    // Serves the configuration from now on, changing only what differs;
+    // logs "reloaded: N projectors (A added, R removed, C changed)".
+    ReloadCounts reconfigure(const HubConfig& config);
+
+    // The projector of that name, served now; null when there is none.
+    Projector* projector(const QString& name) const;
 
 private:
     // A projector and its doors; the doors go first, forgetting their
@@ -59,12 +80,24 @@ private:
         ~Served();
     };
 
+    Served makeServed(const ProjectorConfig& config);
+    void applyDoors(Served& served, const ProjectorConfig& wanted);
+    bool moveDoor(Served& served, bool share, const ProjectorConfig& wanted);
+    void logDoors(const Served& served) const;
+    void reconfigureHttp(const HubConfig& config);
+    void makeHttp();
+    std::vector<ServedView> views() const;
+
     HubConfig m_config;
+    LineFactory m_lines;
+    Clock& m_clock;
     const HubLog& m_log;
+    EpochClock m_epochNowMs;
     // Wrong secrets per client address: one for every PJLink door, one for
     // the HTTP door. Before the doors that use them.
     GuessGuard m_pjlinkGuard;
     GuessGuard m_httpGuard;
+    bool m_started = false;
     std::vector<Served> m_served;
     // The HTTP door, for every projector; none when its port is 0. Goes
     // before the projectors it reads.

@@ -2,6 +2,7 @@
 
 #include "engine/line/LineAddress.h"
 #include "hub/ConfigNesting.h"
+#include "hub/DoorBindings.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -110,7 +111,7 @@ bool isVisibleAscii(const QString& text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
 }
 
-void readListen(Reporter& report, const toml::node& node, HubConfig& config)
+void readListen(Reporter& report, const toml::node& node, QStringList& listen)
 {
     const QString key = QStringLiteral("listen");
     const auto* array = node.as_array();
@@ -118,7 +119,7 @@ void readListen(Reporter& report, const toml::node& node, HubConfig& config)
         report.error(node.source(), key, QStringLiteral("must be a list of IP addresses, e.g. [\"127.0.0.1\"]"));
         return;
     }
-    config.listen.clear();
+    listen.clear();
     for (const toml::node& element : *array) {
         const auto address = text(report, element, key);
         if (!address)
@@ -127,11 +128,32 @@ void readListen(Reporter& report, const toml::node& node, HubConfig& config)
             report.error(element.source(), key, QStringLiteral("\"%1\" is not an IP address").arg(*address));
             continue;
         }
-        if (config.listen.contains(*address)) {
+        if (listen.contains(*address)) {
             report.error(element.source(), key, QStringLiteral("\"%1\" is given twice").arg(*address));
             continue;
         }
-        config.listen.append(*address);
+        listen.append(*address);
+    }
+}
+
+void readShareAllow(Reporter& report, const toml::node& node, AddressRanges& allowed)
+{
+    const QString key = QStringLiteral("share-allow");
+    const auto* array = node.as_array();
+    if (!array || array->empty()) {
+        report.error(node.source(), key, QStringLiteral("must be a list of networks, e.g. [\"10.1.2.0/24\"]"));
+        return;
+    }
+    allowed = AddressRanges();
+    for (const toml::node& element : *array) {
+        const auto range = text(report, element, key);
+        if (!range)
+            continue;
+        QString why;
+        if (const auto parsed = AddressRanges::parseRange(*range, &why))
+            allowed.add(*parsed);
+        else
+            report.error(element.source(), key, why);
     }
 }
 
@@ -171,6 +193,10 @@ void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& 
         } else if (key == QLatin1String("pjlink-port")) {
             if (const auto port = tcpPort(report, node, key))
                 projector.pjlinkPort = *port;
+        } else if (key == QLatin1String("listen")) {
+            readListen(report, node, projector.listen);
+        } else if (key == QLatin1String("share-allow")) {
+            readShareAllow(report, node, projector.shareAllow);
         } else if (key == QLatin1String("pjlink-password")) {
             if (const auto password = text(report, node, key)) {
                 if (password->size() > 32 || !isVisibleAscii(*password))
@@ -197,8 +223,17 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
     HubConfig& config = *result.config;
     const toml::array* tables = root["projector"].as_array();
     QSet<QString> names;
-    QHash<quint16, QString> ports;
-    const bool everyLoopback = std::all_of(config.listen.begin(), config.listen.end(), isLoopback);
+    DoorBindings bindings;
+    const auto claim = [&report, &bindings](const QStringList& addresses, quint16 port, const QString& door,
+                           const toml::source_region& where, const QString& key) {
+        for (const QString& address : addresses) {
+            const QString holder = bindings.claim(address, port, door);
+            if (!holder.isEmpty()) {
+                report.error(where, key, QStringLiteral("port %1 is taken by %2 already").arg(port).arg(holder));
+                return;
+            }
+        }
+    };
     bool holdsSecret = false;
     for (qsizetype i = 0; i < config.projectors.size(); ++i) {
         const ProjectorConfig& projector = config.projectors.at(i);
@@ -213,15 +248,17 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
         names.insert(projector.name);
         for (const auto& [key, port] :
             {std::pair{"share-port", projector.sharePort}, std::pair{"pjlink-port", projector.pjlinkPort}}) {
-            if (port == 0)
-                continue;
-            const QString door = projector.name + QLatin1Char(' ') + QLatin1String(key);
-            if (ports.contains(port))
-                report.error(where(key), QLatin1String(key),
-                    QStringLiteral("port %1 is taken by %2 already").arg(port).arg(ports.value(port)));
-            else
-                ports.insert(port, door);
+            if (port != 0)
+                claim(projector.listen, port, projector.name + QLatin1Char(' ') + QLatin1String(key), where(key),
+                    QLatin1String(key));
         }
+        const bool everyLoopback = std::all_of(projector.listen.begin(), projector.listen.end(), isLoopback);
+        // The share door has no authentication of its own: off loopback,
+        // the networks that may use it are named.
+        if (projector.sharePort != 0 && !everyLoopback && projector.shareAllow.isEmpty())
+            report.error(where("share-port"), QStringLiteral("share-port"),
+                QStringLiteral("a share door on an address other than loopback needs share-allow, the networks "
+                               "that may use it (e.g. share-allow = [\"10.1.2.0/24\"])"));
         holdsSecret = holdsSecret || (projector.pjlinkPassword && !projector.pjlinkPassword->isEmpty());
         if (projector.pjlinkPort != 0 && !everyLoopback) {
             if (!projector.pjlinkPassword)
@@ -231,7 +268,7 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
             else if (projector.pjlinkPassword->isEmpty())
                 report.warning(where("pjlink-password"), QStringLiteral("pjlink-password"),
                     QStringLiteral("empty: anybody who reaches %1 may control projector %2")
-                        .arg(config.listen.join(QStringLiteral(", ")), projector.name));
+                        .arg(projector.listen.join(QStringLiteral(", ")), projector.name));
         }
     }
     if (config.httpPort != 0) {
@@ -239,12 +276,9 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
             const toml::node* node = root.get(key);
             return node ? node->source() : root.source();
         };
-        if (ports.contains(config.httpPort))
-            report.error(where("http-port"), QStringLiteral("http-port"),
-                QStringLiteral("port %1 is taken by %2 already")
-                    .arg(config.httpPort)
-                    .arg(ports.value(config.httpPort)));
-        if (!config.httpToken && !everyLoopback)
+        claim(config.listen, config.httpPort, QStringLiteral("the HTTP door"), where("http-port"),
+            QStringLiteral("http-port"));
+        if (!config.httpToken && !std::all_of(config.listen.begin(), config.listen.end(), isLoopback))
             report.error(where("http-port"), QStringLiteral("http-port"),
                 QStringLiteral("an HTTP door on an address other than loopback needs http-token"));
     }
@@ -284,10 +318,13 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
     }
 
     HubConfig config;
+    AddressRanges shareAllow;
     for (const auto& [tomlKey, node] : root) {
         const QString key = qstr(tomlKey.str());
         if (key == QLatin1String("listen")) {
-            readListen(report, node, config);
+            readListen(report, node, config.listen);
+        } else if (key == QLatin1String("share-allow")) {
+            readShareAllow(report, node, shareAllow);
         } else if (key == QLatin1String("poll-interval-ms")) {
             if (const auto ms
                 = integerIn(report, node, key, 0, 86'400'000, QStringLiteral("0 for never, or up to 86400000")))
@@ -341,6 +378,13 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
     if (config.projectors.isEmpty()) {
         report.fileError(QStringLiteral("no [[projector]]: nothing to serve"));
         return result;
+    }
+    // What a projector does not say for itself, the top of the file says for all.
+    for (ProjectorConfig& projector : config.projectors) {
+        if (projector.listen.isEmpty())
+            projector.listen = config.listen;
+        if (projector.shareAllow.isEmpty())
+            projector.shareAllow = shareAllow;
     }
     result.config = config;
     checkAcross(report, root, result, fileMode);

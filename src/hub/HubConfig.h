@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/line/SerialLine.h"
+#include "hub/AddressRanges.h"
 
 #include <QList>
 #include <QString>
@@ -20,12 +21,16 @@ struct ProjectorConfig
     quint16 sharePort = 0;                 // frame door for the panel and orva-ctl; 0 = none
     quint16 pjlinkPort = 0;                // PJLink class 1 door; 0 = none
     std::optional<QString> pjlinkPassword; // absent: no authentication
+    QStringList listen;                    // addresses its doors bind: its own, else the hub's
+    AddressRanges shareAllow;              // who may use the share door: its own, else the hub's
+
+    bool operator==(const ProjectorConfig&) const = default;
 };
 
 // The whole configuration of orva-hub, as read from its TOML file.
 struct HubConfig
 {
-    QStringList listen{QStringLiteral("127.0.0.1")}; // addresses every door binds
+    QStringList listen{QStringLiteral("127.0.0.1")}; // addresses the doors bind, unless a projector names its own
     int pollIntervalMs = 5000;                       // 0: never poll
     // How long a frame waits for its reply. Real projectors answer a query
     // in tens of milliseconds but stall for most of a second while they
@@ -55,7 +60,9 @@ struct ConfigResult
 // on an address other than loopback without a password (unless the password
 // is set to "" explicitly, which is only warned about). The HTTP door
 // likewise: off loopback it needs http-token, and a file holding the token
-// is kept from others.
+// is kept from others. A share door off loopback needs share-allow, the
+// networks that may use it. One address and port serves one door, an
+// unspecified address (0.0.0.0, ::) counting as every address of its kind.
 ConfigResult readHubConfig(const QString& path);
 
 // The same for a text already read; path only names it in messages, and

@@ -6,6 +6,7 @@
 #include "hub/Hub.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
+#include "hub/ReloadSignal.h"
 #include "hub/SystemdNotify.h"
 #include "orva/Version.h"
 
@@ -29,6 +30,24 @@ QString projectorCount(qsizetype count)
 void say(std::FILE* stream, const QString& text)
 {
     std::fputs(text.toUtf8().append('\n').constData(), stream);
+}
+
+// SIGHUP: the file is read aside; a bad one is reported and the hub goes
+// on as it was.
+void reload(const HubLog& log, Hub& hub, const QString& path)
+{
+    notifySystemdReloading();
+    log.info(QString(), QStringLiteral("SIGHUP: reading %1 again").arg(path));
+    const ConfigResult read = readHubConfig(path);
+    for (const QString& warning : read.warnings)
+        log.warning(QString(), warning);
+    for (const QString& error : read.errors)
+        log.error(QString(), error);
+    if (read.config)
+        hub.reconfigure(*read.config);
+    else
+        log.error(QString(), QStringLiteral("not reloaded: still serving the configuration read before"));
+    notifySystemd("READY=1");
 }
 
 } // namespace
@@ -90,7 +109,11 @@ int runHub(int argc, char* argv[])
         log.error(QString(), QStringLiteral("cannot listen on %1").arg(why));
         return CannotListen;
     }
-    StopSignals stopSignals;
+    // A terminal's hang-up ends orva-ctl and the panel; the hub, which has
+    // no terminal, reads its configuration again instead.
+    StopSignals stopSignals({SIGTERM, SIGINT});
+    ReloadSignal reloadSignal;
+    QObject::connect(&reloadSignal, &ReloadSignal::received, &app, [&log, &hub, &path] { reload(log, hub, path); });
     QObject::connect(&stopSignals, &StopSignals::received, &app, [&log](int signalNumber) {
         log.info(QString(), QStringLiteral("%1: closing the lines").arg(StopSignals::name(signalNumber)));
         notifySystemd("STOPPING=1");

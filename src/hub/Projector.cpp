@@ -93,6 +93,12 @@ Projector::~Projector()
     stop();
 }
 
+void Projector::setDoorSettings(const ProjectorConfig& config)
+{
+    Q_ASSERT(config.name == m_config.name && config.line == m_config.line && config.speed == m_config.speed);
+    m_config = config;
+}
+
 void Projector::start()
 {
     m_stopped = false;

@@ -70,6 +70,9 @@ public:
 
     const QString& name() const { return m_config.name; }
     const ProjectorConfig& config() const { return m_config; }
+    // Its doors' settings after a reload (ports, addresses, password, who
+    // may connect); its name and line settings are its own for life.
+    void setDoorSettings(const ProjectorConfig& config);
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
     // How long the line must be quiet after a frame went unanswered before
     // the next goes out (CommandExchange::DefaultLateReplyMs unless set).

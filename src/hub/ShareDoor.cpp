@@ -26,12 +26,26 @@ ShareDoor::ShareDoor(Projector& projector, const HubLog& log, QObject* parent)
 
 ShareDoor::~ShareDoor() = default;
 
+void ShareDoor::setAllowed(const AddressRanges& allowed)
+{
+    m_allowed = allowed;
+    for (ShareSession* session : findChildren<ShareSession*>()) {
+        const auto* socket = qobject_cast<const QTcpSocket*>(session->parent());
+        if (socket && !m_allowed.admits(socket->peerAddress()))
+            session->close(QStringLiteral("closed: its network is no longer allowed (share-allow)"));
+    }
+}
+
 void ShareDoor::onNewConnection(QTcpServer& server)
 {
     while (QTcpSocket* socket = server.nextPendingConnection()) {
         const QString peer = QStringLiteral("share ") + peerName(*socket);
+        // The share door has no authentication: who may use it is told by
+        // where the connection comes from, before anything of it is read.
         QString refusal;
-        if (!admit(*socket, Bounds{MaxClients, MaxClientsPerAddress}, &refusal)) {
+        if (!m_allowed.admits(socket->peerAddress()))
+            refusal = QStringLiteral("not in share-allow");
+        if (!refusal.isEmpty() || !admit(*socket, Bounds{MaxClients, MaxClientsPerAddress}, &refusal)) {
             m_log.refused({m_projector.name(), QStringLiteral("share ") + addressName(*socket),
                 QStringLiteral("connections"), refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
             socket->abort();

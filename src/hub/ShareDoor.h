@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hub/AddressRanges.h"
 #include "hub/HubLog.h"
 #include "hub/TcpDoor.h"
 
@@ -14,6 +15,9 @@ class Projector;
 //
 //  - at most MaxClients at once, MaxClientsPerAddress of them from one
 //    address; one more is closed at once, with a log line;
+//  - so is a connection from outside the allowed networks (loopback is
+//    always allowed), and a client already connected from a network no
+//    longer allowed;
 //  - a client that leaves more than MaxUnread bytes unread is closed;
 //  - no idle timeout (a panel may sit for hours between presses), but TCP
 //    keep-alive finds a peer that is gone within minutes.
@@ -31,12 +35,15 @@ public:
 
     // Clients connected now.
     int clientCount() const { return connectionCount(); }
+    // Who may connect from now on; clients outside the ranges are closed.
+    void setAllowed(const AddressRanges& allowed);
 
 private:
     void onNewConnection(QTcpServer& server) override;
 
     Projector& m_projector;
     const HubLog& m_log;
+    AddressRanges m_allowed;
     quint64 m_nextClient = 1;
 };
 

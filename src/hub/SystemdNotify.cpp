@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 
 namespace orva::hub {
 
@@ -29,6 +30,14 @@ bool notifySystemd(const QByteArray& state)
         == state.size();
     ::close(fd);
     return sent;
+}
+
+bool notifySystemdReloading()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    const qint64 usec = qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+    return notifySystemd("RELOADING=1\nMONOTONIC_USEC=" + QByteArray::number(usec));
 }
 
 } // namespace orva::hub

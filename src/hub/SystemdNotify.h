@@ -9,4 +9,9 @@ namespace orva::hub {
 // without it. Returns whether the message was sent.
 bool notifySystemd(const QByteArray& state);
 
+// "RELOADING=1" with the time it began on the monotonic clock
+// (MONOTONIC_USEC), as systemd 253 and later want it; earlier ones ignore
+// the time. "READY=1" ends the reload.
+bool notifySystemdReloading();
+
 } // namespace orva::hub

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QHostAddress;
 class QTcpServer;
@@ -23,6 +24,10 @@ public:
     // Listens on the address and port, besides any listened on before;
     // false with the system's reason in *error when it cannot.
     bool listen(const QString& address, quint16 port, QString* error);
+    // Listens on the port of every address instead of where it listened
+    // before; the connections it holds stay open. When one cannot be bound
+    // it listens where it did, and says why in *error (with the address).
+    bool moveTo(const QStringList& addresses, quint16 port, QString* error);
 
     // Connections admitted and not yet freed.
     int connectionCount() const { return m_total; }
