@@ -72,6 +72,7 @@ public:
     const QString& name() const { return m_config.name; }
     const ProjectorConfig& config() const { return m_config; }
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
+    int pollIntervalMs() const { return m_pollIntervalMs; }
 
     // Opens the line and starts polling.
     void start();
