@@ -146,7 +146,8 @@ holds orva-panel bin/orva-panel share/applications/$id.desktop share/metainfo/$i
 holds orva-tools bin/orva-ctl bin/orva-hub bin/orva-projector-sim share/man/man1/orva-ctl.1.gz \
   share/man/man8/orva-hub.8.gz lib/systemd/system/orva-hub.service share/doc/orva-tools/examples/hub.toml \
   share/doc/orva-tools/examples/prometheus/orva-hub-alerts.yml share/doc/orva-tools/examples/nginx/orva-hub.conf \
-  share/bash-completion/completions/orva-ctl share/doc/orva-tools/changelog.gz
+  share/bash-completion/completions/orva-ctl share/doc/orva-tools/changelog.gz share/doc/orva-tools/hub-admin.md \
+  lib/sysusers.d/orva-tools.conf
 for dep in libqt6widgets6 qt6-qpa-plugins fonts-ipafont-gothic; do
   grep -qw "$dep" "$scratch/orva-panel.depends" || fail "orva-panel does not depend on $dep"
 done
