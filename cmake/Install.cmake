@@ -14,8 +14,12 @@ set(ORVA_PACKAGE_MAINTAINER "ORVA control panel developers <packaging@orva-contr
 
 # Debian wants manual pages and changelogs compressed with gzip -9n (no name,
 # no time stamp: the same bytes on every build).
+# The output's folder is made first: no generator makes it for a custom
+# command (Ninja does, Unix Makefiles does not).
 function(orva_gzip source output)
+  cmake_path(GET output PARENT_PATH output_dir)
   add_custom_command(OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${output_dir}
     COMMAND sh -c "gzip -9n -c \"$1\" > \"$2\"" sh ${source} ${output}
     DEPENDS ${source} VERBATIM)
   set_property(GLOBAL APPEND PROPERTY ORVA_PACKAGING_FILES ${output})
@@ -93,11 +97,14 @@ panel that shows the traffic and decodes status replies."
 
 # orva-tools
 install(TARGETS orva-ctl orva-hub orva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
-# orva-hub's service (not enabled: it needs a configuration first) and an
-# example of that configuration.
+# orva-hub's service (not enabled: it needs a configuration first), the
+# system user it runs as, an example of its configuration and the
+# administrator's guide.
 install(FILES data/orva-hub.service DESTINATION lib/systemd/system COMPONENT tools)
+install(FILES data/orva-tools.sysusers DESTINATION lib/sysusers.d RENAME orva-tools.conf COMPONENT tools)
 install(FILES data/hub.toml.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples
         RENAME hub.toml COMPONENT tools)
+install(FILES docs/hub-admin.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools COMPONENT tools)
 # What puts the hub's HTTP door into a building's monitoring and behind TLS:
 # a Prometheus scrape job and alert rules, an nginx server block.
 install(FILES data/prometheus/orva-hub-scrape.yml data/prometheus/orva-hub-alerts.yml
@@ -113,7 +120,17 @@ orva_debian_package(tools orva-tools "Command-line tools for ORVA TK500 / TK600 
 from scripts, to one projector or many, over serial lines or network
 serial servers. orva-hub owns each projector's line and shares it between
 the panel, scripts and PJLink room controllers. orva-projector-sim
-simulates a projector on a pseudo-terminal. None needs a window system.")
+simulates a projector on a pseudo-terminal. None needs a window system."
+  DEPENDS adduser)
+# Its maintainer scripts make the hub's user and /etc/orva, restart a
+# running hub after an upgrade, and clean up on purge (data/debian/).
+# CPack names each script after its file: they are copied under the names
+# dpkg knows.
+foreach(script postinst prerm postrm)
+  configure_file(data/debian/orva-tools.${script} ${ORVA_PACKAGING_DIR}/debian/orva-tools/${script} COPYONLY)
+  list(APPEND CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA ${ORVA_PACKAGING_DIR}/debian/orva-tools/${script})
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 get_property(packaging_files GLOBAL PROPERTY ORVA_PACKAGING_FILES)
 add_custom_target(orva_packaging_files ALL DEPENDS ${packaging_files})

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages listed in debian-packages.txt (beside this
-# script), when any of them is missing. Safe to run again; does nothing when all are in.
+# Installs the Debian 12 packages listed in debian-packages.txt (what the
+# build needs) and debian-packages-tests.txt (what the tests add), beside
+# this script, when any of them is missing. Safe to run again; does nothing
+# when all are in.
 set -euo pipefail
 
-mapfile -t packages < <(sed 's/#.*//' "$(dirname "$0")/debian-packages.txt" | tr -s ' \t' '\n' | grep .)
+lists=("$(dirname "$0")"/debian-packages.txt "$(dirname "$0")"/debian-packages-tests.txt)
+mapfile -t packages < <(sed 's/#.*//' "${lists[@]}" | tr -s ' \t' '\n' | grep .)
 
 missing=()
 for p in "${packages[@]}"; do

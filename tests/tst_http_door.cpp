@@ -176,6 +176,17 @@ void HttpDoorTest::scenario_data()
         << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_hub_reply_timeouts_total{projector=\"a101\"} 1",
                "!orva_projector_lamp_seconds_total{", "!orva_projector_power_state{"}
         << "";
+    const QStringList noValues{"!orva_projector_power_state{", "!orva_projector_input{", "!orva_projector_muted{",
+        "!orva_projector_lamp_seconds_total{", "!orva_projector_lamp_on{", "!orva_projector_temperature_celsius{"};
+    QTest::newRow("metrics once the line is down: no values")
+        << QList<QByteArray>{"poll", "lost", "> " + get("/metrics")} << ""
+        << QStringList{"orva_projector_up{projector=\"a101\"} 0",
+               "orva_projector_last_poll_timestamp_seconds{projector=\"a101\"} 1796644800.007"}
+            + noValues
+        << "";
+    QTest::newRow("metrics once polls go unanswered: no values")
+        << QList<QByteArray>{"poll", "> " + get("/favicon.ico"), "+5600", "> " + get("/metrics")} << "CR0"
+        << QStringList{"orva_projector_up{projector=\"a101\"} 0"} + noValues << "";
     QTest::newRow("metrics rendered again a moment later")
         << QList<QByteArray>{"> " + get("/metrics"), "poll", "+250", "> " + get("/metrics")} << ""
         << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_projector_up{projector=\"a101\"} 1",

@@ -190,7 +190,9 @@ QByteArray HttpApi::metrics()
         ProjectorMetrics& metrics = all.emplace_back();
         metrics.name = projector.name();
         metrics.line = projector.config().line;
-        metrics.up = projector.isUp();
+        const bool stale = projector.pollIntervalMs() > 0
+            && now - projector.lastPollAtMs() > std::int64_t(StaleAfterPolls) * projector.pollIntervalMs();
+        metrics.up = projector.isUp() && !stale;
         for (std::size_t i = 0; i < StatusQueryCount; ++i)
             metrics.values[i] = projector.cached(StatusQuery(i)).value;
         if (projector.lastPollAtMs() >= 0)

@@ -73,6 +73,12 @@ template <typename T> const T* valueOf(const ProjectorMetrics& projector, Status
     return std::get_if<T>(&projector.values[std::size_t(query)]);
 }
 
+// A value the projector vouches for now: read, and the projector up.
+template <typename T> const T* currentValueOf(const ProjectorMetrics& projector, StatusQuery query)
+{
+    return projector.up ? valueOf<T>(projector, query) : nullptr;
+}
+
 QByteArray flag(bool on)
 {
     return on ? QByteArray("1") : QByteArray("0");
@@ -103,7 +109,7 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
         "1 for the power state the projector is in: standby, warming, on, cooling, or a fault "
         "(temperature_warning, temperature_shutdown, lamp_failure, power_failure).");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        const auto* state = valueOf<PowerState>(p, StatusQuery::PowerState);
+        const auto* state = currentValueOf<PowerState>(p, StatusQuery::PowerState);
         if (!state)
             return;
         for (std::size_t i = 0; i < PowerClassCount; ++i) {
@@ -114,7 +120,7 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
 
     Family input(out, "orva_projector_input", "gauge", "1 for the input the projector shows.");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        const auto* source = valueOf<InputSource>(p, StatusQuery::InputSource);
+        const auto* source = currentValueOf<InputSource>(p, StatusQuery::InputSource);
         if (!source)
             return;
         for (const InputSource candidate : InputSources)
@@ -123,7 +129,7 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
 
     Family muted(out, "orva_projector_muted", "gauge", "Whether the picture (no show) or the sound is muted.");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        const auto* mute = valueOf<MuteState>(p, StatusQuery::MuteState);
+        const auto* mute = currentValueOf<MuteState>(p, StatusQuery::MuteState);
         const std::optional<Muted> what = mute ? mutedOf(*mute) : std::nullopt;
         if (!what)
             return;
@@ -138,20 +144,20 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
     Family lamp(out, "orva_projector_lamp_seconds_total", "counter",
         "The lamp's time lit, as the projector counts it (in whole hours).");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        if (const auto* hours = valueOf<LampHours>(p, StatusQuery::LampHours))
+        if (const auto* hours = currentValueOf<LampHours>(p, StatusQuery::LampHours))
             lamp.sample({{"projector", name}}, QByteArray::number(hours->hours * 3600));
     });
 
     Family lit(out, "orva_projector_lamp_on", "gauge", "Whether a lamp is lit.");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        if (const auto* mode = valueOf<LampMode>(p, StatusQuery::LampMode))
+        if (const auto* mode = currentValueOf<LampMode>(p, StatusQuery::LampMode))
             lit.sample({{"projector", name}}, flag(lampLit(*mode)));
     });
 
     Family temperature(
         out, "orva_projector_temperature_celsius", "gauge", "The projector's three temperature sensors.");
     each([&](const ProjectorMetrics& p, const QString& name) {
-        const auto* read = valueOf<Temperatures>(p, StatusQuery::Temperatures);
+        const auto* read = currentValueOf<Temperatures>(p, StatusQuery::Temperatures);
         if (!read)
             return;
         for (std::size_t i = 0; i < read->celsius.size(); ++i)

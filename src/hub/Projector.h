@@ -79,6 +79,7 @@ public:
     void setLateReplyMs(int ms) { m_exchange->setLateReplyMs(ms); }
     // Late characters beyond what one request may be given, dropped.
     std::int64_t lateCharactersDropped() const { return m_exchange->lateCharactersDropped(); }
+    int pollIntervalMs() const { return m_pollIntervalMs; }
 
     // Opens the line and starts polling.
     void start();
