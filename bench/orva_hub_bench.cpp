@@ -23,6 +23,7 @@
 // --quick runs each briefly with few clients (a smoke run, figures
 // meaningless).
 #include "BenchSupport.h"
+#include "FreePort.h"
 #include "SimulatorProcess.h"
 #include "engine/CommandExchange.h"
 #include "engine/line/LineAddress.h"
@@ -65,21 +66,6 @@ void fail(const char* what)
 {
     std::fprintf(stderr, "orva-hub-bench: %s\n", what);
     measurementFailed = true;
-}
-
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
 }
 
 // A blocking TCP client on 127.0.0.1: what a controller does, without Qt.
@@ -176,6 +162,11 @@ public:
         QByteArray log;
         while (!log.contains("serving") && m_process.waitForReadyRead(30000))
             log += m_process.readAllStandardError();
+        if (!log.contains("serving")) {
+            // Why, for whoever reads the figures.
+            log += m_process.readAllStandardError();
+            std::fprintf(stderr, "%s", log.constData());
+        }
         return log.contains("serving");
     }
     ~Hub()

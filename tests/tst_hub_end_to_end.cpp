@@ -1,3 +1,4 @@
+#include "FreePort.h"
 #include "SimulatorProcess.h"
 
 #include <QDir>
@@ -33,12 +34,6 @@ namespace {
 
 // The limit of every wait: far beyond what any run needs.
 constexpr int Patience = 60000;
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
 
 // orva-hub as a child process on a configuration of the test's own.
 class HubProcess
@@ -91,6 +86,18 @@ public:
         return log().count(QLatin1String("reloaded")) > told;
     }
     void setEnvironment(const QProcessEnvironment& environment) { m_process.setProcessEnvironment(environment); }
+    // The hub's resident memory, in KiB (VmRSS of /proc/PID/status).
+    qint64 residentKiB() const
+    {
+        QFile file(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+        return -1;
+    }
     // What the hub logged so far.
     QString log()
     {
@@ -286,6 +293,7 @@ private Q_SLOTS:
     void reconnects();
     void slowProjector_data();
     void slowProjector();
+    void noisyLine();
     void webPanel_data();
     void webPanel();
     void monitoring();
@@ -533,6 +541,34 @@ void HubEndToEndTest::slowProjector()
                 QCOMPARE(values.value(name).toObject().value(field.first), field.second);
         }
     }
+    QCOMPARE(hub.stop(), 0);
+}
+
+// A projector that streams characters without end, polled often, and a
+// share client that sent one frame and reads nothing: what the hub holds
+// for it is bounded, so its memory stays flat.
+void HubEndToEndTest::noisyLine()
+{
+    SimulatorProcess sim({QStringLiteral("--stream"), QStringLiteral("200000")});
+    QVERIFY2(sim.start(), qPrintable(sim.error()));
+    const quint16 share = freePort();
+    HubProcess hub;
+    QVERIFY2(hub.start(QStringLiteral("poll-interval-ms = 100\nreply-timeout-ms = 100\nlate-reply-ms = 100\n")
+                 + projectorTable(QStringLiteral("a101"), sim.device(), share, 0)),
+        qPrintable(hub.log()));
+    QTcpSocket client;
+    client.setReadBufferSize(1); // it reads nothing: what the hub sends waits in the system's buffers
+    client.connectToHost(QHostAddress::LocalHost, share);
+    QVERIFY(client.waitForConnected(Patience));
+    client.write("CR0\r");
+    QVERIFY(client.waitForBytesWritten(Patience));
+
+    QTest::qWait(3000); // past the start's allocations
+    const qint64 before = hub.residentKiB();
+    QTest::qWait(15000);
+    const qint64 after = hub.residentKiB();
+    QVERIFY2(before > 0 && after - before < 3 * 1024,
+        qPrintable(QStringLiteral("resident %1 KiB, then %2 KiB 15 s later").arg(before).arg(after)));
     QCOMPARE(hub.stop(), 0);
 }
 

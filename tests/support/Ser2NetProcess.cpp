@@ -1,5 +1,7 @@
 #include "Ser2NetProcess.h"
 
+#include "FreePort.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
@@ -30,8 +32,7 @@ QString Ser2NetProcess::yaml(const QString& device, quint16 rfc2217Port, quint16
 
 quint16 Ser2NetProcess::freePort()
 {
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
+    return orva::freePort();
 }
 
 Ser2NetProcess::Ser2NetProcess(QString device)
