@@ -24,6 +24,8 @@
 
 #include <csignal>
 #include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -294,6 +296,8 @@ private Q_SLOTS:
     void slowProjector_data();
     void slowProjector();
     void noisyLine();
+    void halfClosed_data();
+    void halfClosed();
     void webPanel_data();
     void webPanel();
     void monitoring();
@@ -569,6 +573,67 @@ void HubEndToEndTest::noisyLine()
     const qint64 after = hub.residentKiB();
     QVERIFY2(before > 0 && after - before < 3 * 1024,
         qPrintable(QStringLiteral("resident %1 KiB, then %2 KiB 15 s later").arg(before).arg(after)));
+    QCOMPARE(hub.stop(), 0);
+}
+
+// A client that sends its request and then shuts down its sending side
+// still gets the whole answer before the connection ends, at every door.
+void HubEndToEndTest::halfClosed_data()
+{
+    QTest::addColumn<QString>("door");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer"); // what the answer holds
+
+    QTest::newRow("share") << "share" << QByteArray("CR0\rCR9\r") << QByteArray("80\rTK600\r");
+    QTest::newRow("PJLink") << "pjlink" << QByteArray("%1POWR ?\r%1INF2 ?\r") << QByteArray("%1POWR=0\r%1INF2=TK600\r");
+    QTest::newRow("HTTP GET") << "http" << QByteArray("GET /api/projectors/a101 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+                              << QByteArray("HTTP/1.1 200 OK");
+    QTest::newRow("HTTP POST") << "http"
+                               << QByteArray("POST /api/projectors/a101/actions/model HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                                             "Authorization: Bearer ")
+            + Token.toLatin1() + "\r\nContent-Length: 0\r\n\r\n"
+                               << QByteArray("\"reply\":\"TK600\\r\"");
+}
+
+void HubEndToEndTest::halfClosed()
+{
+    QFETCH(QString, door);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+
+    SimulatorProcess sim;
+    QVERIFY2(sim.start(), qPrintable(sim.error()));
+    const quint16 share = freePort();
+    const quint16 pjlinkPort = freePort();
+    const quint16 httpPort = freePort();
+    HubProcess hub;
+    QVERIFY2(hub.start(httpDoor(httpPort) + projectorTable(QStringLiteral("a101"), sim.device(), share, pjlinkPort), {QStringLiteral("-v")}),
+        qPrintable(hub.log()));
+    const quint16 port = door == QLatin1String("share") ? share
+        : door == QLatin1String("pjlink")               ? pjlinkPort
+                                                        : httpPort;
+    for (int i = 0; i < 10; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QVERIFY(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+        QVERIFY(::write(fd, request.constData(), std::size_t(request.size())) == request.size());
+        ::shutdown(fd, SHUT_WR);
+        QByteArray received;
+        char buffer[4096];
+        pollfd readable{fd, POLLIN, 0};
+        while (::poll(&readable, 1, Patience) == 1) {
+            const ssize_t got = ::read(fd, buffer, sizeof buffer);
+            if (got <= 0)
+                break;
+            received.append(buffer, got);
+        }
+        ::close(fd);
+        QVERIFY2(received.contains(answer),
+            qPrintable(QStringLiteral("try %1: %2\n%3").arg(i).arg(QString::fromLatin1(received), hub.log())));
+    }
     QCOMPARE(hub.stop(), 0);
 }
 

@@ -130,7 +130,7 @@ void ProjectorTest::scenario()
                 client.unread += int(bytes.size());
                 return client.unread <= ShareClient::Unread;
             },
-            [&client](const QString& why) { client.closed = why; });
+            [&client](const QString& why, bool) { client.closed = why; });
     }
     QStringList pjlink;
     GuessGuard guard(QStringLiteral("pjlink"), QStringLiteral("password"), clock, log);

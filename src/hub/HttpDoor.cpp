@@ -1,5 +1,6 @@
 #include "hub/HttpDoor.h"
 
+#include "hub/DoorConnection.h"
 #include "hub/HttpSession.h"
 
 #include <QPointer>
@@ -57,14 +58,12 @@ void HttpDoor::onNewConnection(QTcpServer& server)
         // Each answer goes out in one write; none waits for the peer's
         // acknowledgement of the one before.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        QPointer<QTcpSocket> guarded(socket);
+        auto* connection = new DoorConnection(socket, MaxUnread, this);
+        const QPointer<DoorConnection> guarded(connection);
         auto* session = new HttpSession(
             m_api, m_clock, m_log, HttpRequesters | m_nextConnection++, peer,
             [this, guarded, peer](const QByteArray& bytes) {
-                if (!guarded)
-                    return;
-                guarded->write(bytes);
-                if (guarded->bytesToWrite() > MaxUnread) {
+                if (guarded && !guarded->write(bytes)) {
                     m_log.warning(
                         QString(), QStringLiteral("%1: closed: it does not read what it asked for").arg(peer));
                     guarded->abort();
@@ -73,22 +72,26 @@ void HttpDoor::onNewConnection(QTcpServer& server)
             [this, guarded, peer](const QString& why, LogLevel level) {
                 if (level != LogLevel::Debug || m_log.verbose())
                     m_log.write(level, QString(), QStringLiteral("%1: %2").arg(peer, why));
-                closeAfterWriting(guarded);
-            });
-        session->setParent(this);
-        // The session goes with its socket.
-        connect(socket, &QObject::destroyed, session, &QObject::deleteLater);
+                if (guarded)
+                    guarded->close();
+            },
+            connection);
         session->setStreamAllowed([this] { return streamCount() < MaxStreams; });
         // One request at a time: while one is answered, what the client
         // sends next stays in the socket, at most one request's worth in
-        // Qt's buffer and the rest in the system's.
-        const auto read = [session, socket] {
-            if (!session->isBusy())
-                session->receive(socket->readAll());
+        // Qt's buffer and the rest in the system's. A client that finished
+        // sending still gets the answers to what it sent.
+        const auto read = [session, guarded] {
+            if (!guarded || session->isBusy())
+                return;
+            if (guarded->bytesAvailable() > 0)
+                session->receive(guarded->read());
+            if (guarded->hasPeerFinished() && guarded->bytesAvailable() == 0 && !session->isBusy())
+                session->finishInput();
         };
         session->setReadyForMore(read);
-        connect(socket, &QTcpSocket::readyRead, session, read);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(connection, &DoorConnection::readyRead, session, read);
+        connect(connection, &DoorConnection::peerFinished, session, read);
     }
 }
 

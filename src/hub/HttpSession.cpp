@@ -43,6 +43,12 @@ void HttpSession::receive(QByteArrayView bytes)
         next();
 }
 
+void HttpSession::finishInput()
+{
+    if (!m_busy)
+        finish(QStringLiteral("closed by the client"), LogLevel::Debug);
+}
+
 void HttpSession::next()
 {
     HttpRequest request;

@@ -43,6 +43,9 @@ public:
     ~HttpSession() override;
 
     void receive(QByteArrayView bytes);
+    // The client sent its last byte: the connection closes once what it
+    // asked is answered (an event stream at once).
+    void finishInput();
     bool isStream() const { return m_stream; }
     // A request is being answered: the connection's next bytes may wait
     // where they are (in the system's buffer, which the client then feels).

@@ -1,5 +1,6 @@
 #include "hub/PjlinkDoor.h"
 
+#include "hub/DoorConnection.h"
 #include "hub/PjlinkSession.h"
 #include "hub/Projector.h"
 
@@ -41,31 +42,38 @@ void PjlinkDoor::onNewConnection(QTcpServer& server)
             continue;
         }
         m_log.debug(m_projector.name(), QStringLiteral("%1: connected").arg(peer));
-        // The socket owns its session; both go when the connection ends.
-        QPointer<QTcpSocket> guarded(socket);
+        // The connection owns its session; both go when the connection ends.
+        socket->setReadBufferSize(PjlinkSession::MaxBuffered);
+        auto* connection = new DoorConnection(socket, MaxUnread, this);
+        const QPointer<DoorConnection> guarded(connection);
         auto* session = new PjlinkSession(
             m_projector, m_clock, m_log, m_guard, PjlinkRequesters | m_nextConnection++, peer,
             [guarded](const QByteArray& bytes) {
-                if (guarded)
-                    guarded->write(bytes);
+                if (guarded && !guarded->write(bytes))
+                    guarded->abort(); // a controller that reads nothing of its answers
             },
             [this, guarded, peer](const QString& why, LogLevel level) {
                 if (level != LogLevel::Debug || m_log.verbose())
                     m_log.write(level, m_projector.name(), QStringLiteral("%1: %2").arg(peer, why));
-                closeAfterWriting(guarded);
+                if (guarded)
+                    guarded->close();
             });
-        session->setParent(socket);
+        session->setParent(connection);
         // Requests sent ahead stay in the socket, and then in the system's
-        // buffers, until the session has room for them.
-        socket->setReadBufferSize(PjlinkSession::MaxBuffered);
+        // buffers, until the session has room for them. A controller that
+        // finished sending still gets the answers to what it sent.
         const auto read = [session, guarded] {
-            if (guarded && session->room() > 0 && guarded->bytesAvailable() > 0)
+            if (!guarded)
+                return;
+            if (session->room() > 0 && guarded->bytesAvailable() > 0)
                 session->receive(guarded->read(session->room()));
+            if (guarded->hasPeerFinished() && guarded->bytesAvailable() == 0)
+                session->finishInput();
         };
         session->setReadyForMore(read);
-        connect(socket, &QTcpSocket::readyRead, session, read);
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        socket->write(session->greeting());
+        connect(connection, &DoorConnection::readyRead, session, read);
+        connect(connection, &DoorConnection::peerFinished, session, read);
+        connection->write(session->greeting());
     }
 }
 

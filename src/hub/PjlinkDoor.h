@@ -28,6 +28,8 @@ class PjlinkDoor : public TcpDoor
 public:
     static constexpr int MaxConnections = 64;
     static constexpr int MaxConnectionsPerAddress = 16;
+    // Answers a controller has not read yet, at most, before it is closed.
+    static constexpr qint64 MaxUnread = 64 * 1024;
 
     PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~PjlinkDoor() override;

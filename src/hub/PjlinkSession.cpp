@@ -115,6 +115,14 @@ void PjlinkSession::takeLines()
         m_readyForMore();
 }
 
+void PjlinkSession::finishInput()
+{
+    m_inputDone = true;
+    // What is left without a carriage return is no request.
+    if (!m_busy && !m_buffer.contains('\r'))
+        close(QStringLiteral("closed by the controller"), LogLevel::Debug);
+}
+
 void PjlinkSession::handle(const QByteArray& line)
 {
     // Idle time counts from the answer to this request on.

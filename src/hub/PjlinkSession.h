@@ -51,6 +51,9 @@ public:
     void receive(const QByteArray& bytes);
     // Bytes the session may take now.
     qsizetype room() const;
+    // The controller sent its last byte: the session answers the requests
+    // it holds, then closes.
+    void finishInput();
     // Called when the session has taken what it holds and may take more.
     void setReadyForMore(std::function<void()> ready) { m_readyForMore = std::move(ready); }
 
@@ -79,6 +82,7 @@ private:
     QByteArray m_buffer;
     std::optional<QByteArray> m_random; // set while a digest is still due
     bool m_busy = false;                // a request is being answered
+    bool m_inputDone = false;
     bool m_closed = false;
     // The reads of the query being answered.
     PjlinkValues m_values{};

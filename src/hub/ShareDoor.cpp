@@ -1,5 +1,6 @@
 #include "hub/ShareDoor.h"
 
+#include "hub/DoorConnection.h"
 #include "hub/Projector.h"
 #include "hub/ShareSession.h"
 
@@ -30,9 +31,9 @@ void ShareDoor::setAllowed(const AddressRanges& allowed)
 {
     m_allowed = allowed;
     for (ShareSession* session : findChildren<ShareSession*>()) {
-        const auto* socket = qobject_cast<const QTcpSocket*>(session->parent());
-        if (socket && !m_allowed.admits(socket->peerAddress()))
-            session->close(QStringLiteral("closed: its network is no longer allowed (share-allow)"));
+        auto* connection = qobject_cast<DoorConnection*>(session->parent());
+        if (connection && !m_allowed.admits(connection->socket().peerAddress()))
+            session->close(QStringLiteral("closed: its network is no longer allowed (share-allow)"), false);
     }
 }
 
@@ -54,28 +55,27 @@ void ShareDoor::onNewConnection(QTcpServer& server)
         }
         keepAlive(*socket);
         m_log.info(m_projector.name(), QStringLiteral("%1: connected").arg(peer));
-        // The socket owns its session; both are freed from the event loop,
-        // never inside a call of the session's.
-        const QPointer<QTcpSocket> guarded(socket);
+        // The connection owns its session; both are freed from the event
+        // loop, never inside a call of the session's.
+        auto* connection = new DoorConnection(socket, MaxUnread, this);
+        const QPointer<DoorConnection> guarded(connection);
         auto* session = new ShareSession(
             m_projector, m_log, ShareRequesters | m_nextClient++, peer,
-            [guarded](const QByteArray& bytes) {
-                if (!guarded)
-                    return false;
-                guarded->write(bytes);
-                return guarded->bytesToWrite() <= MaxUnread;
-            },
-            [this, guarded, peer](const QString& why) {
+            [guarded](const QByteArray& bytes) { return !guarded || guarded->write(bytes); },
+            [this, guarded, peer](const QString& why, bool flush) {
                 m_log.info(m_projector.name(), QStringLiteral("%1: %2").arg(peer, why));
-                if (!guarded)
-                    return;
-                guarded->disconnect(this);
-                guarded->abort();
-                guarded->deleteLater();
+                if (guarded && flush)
+                    guarded->close();
+                else if (guarded)
+                    guarded->abort();
             },
-            socket);
-        connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
-        connect(socket, &QTcpSocket::disconnected, session, [session] { session->close(QStringLiteral("closed")); });
+            connection);
+        connect(connection, &DoorConnection::readyRead, session,
+            [session, connection] { session->receive(connection->read()); });
+        connect(connection, &DoorConnection::peerFinished, session, [session, connection] {
+            session->receive(connection->read());
+            session->finishInput();
+        });
     }
 }
 

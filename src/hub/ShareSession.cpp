@@ -63,6 +63,8 @@ void ShareSession::send(const QByteArray& frame)
                 write(QByteArray(1, char(Nak.unicode())));
             else if (!result.reply.isEmpty())
                 write(result.reply.toLatin1());
+            if (m_inputDone && m_outstanding == 0)
+                close(QStringLiteral("closed"));
         });
 }
 
@@ -80,17 +82,24 @@ void ShareSession::write(const QByteArray& bytes)
     if (m_closed || bytes.isEmpty())
         return;
     if (!m_write(bytes))
-        close(QStringLiteral("closed: it does not read its replies"));
+        close(QStringLiteral("closed: it does not read its replies"), false);
 }
 
-void ShareSession::close(const QString& why)
+void ShareSession::finishInput()
+{
+    m_inputDone = true;
+    if (m_outstanding == 0)
+        close(QStringLiteral("closed"));
+}
+
+void ShareSession::close(const QString& why, bool flush)
 {
     if (m_closed)
         return;
     m_closed = true;
     m_projector.forget(m_requester);
     m_outstanding = 0;
-    m_close(why);
+    m_close(why, flush);
 }
 
 } // namespace orva::hub

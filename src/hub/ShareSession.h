@@ -19,17 +19,20 @@ namespace orva::hub {
 // own.
 //
 // Every write goes through write, which says whether the client still
-// reads; when it does not, the session closes. Once closed (by that, by
-// close() or by the peer) it takes no more input and writes nothing more,
-// and its requests are withdrawn; the owner frees it from the event loop,
-// never from inside one of its calls.
+// reads; when it does not, the session closes. A client that finished
+// sending (finishInput) still gets the answers to what it sent, and the
+// session closes once they are written. Once closed it takes no more input
+// and writes nothing more, and its requests are withdrawn; the owner frees
+// it from the event loop, never from inside one of its calls.
 class ShareSession : public QObject
 {
     Q_OBJECT
 public:
     // False: the client leaves too much unread, and is to be closed.
     using Write = std::function<bool(const QByteArray&)>;
-    using Close = std::function<void(const QString& why)>;
+    // flush: whether what was written may still go out (false for a client
+    // closed because it does not read).
+    using Close = std::function<void(const QString& why, bool flush)>;
 
     ShareSession(Projector& projector, const HubLog& log, Projector::Requester requester, QString peer, Write write,
         Close close, QObject* parent = nullptr);
@@ -37,8 +40,11 @@ public:
 
     // Bytes from the client.
     void receive(const QByteArray& bytes);
+    // The client sent its last byte: the session closes once the answers to
+    // what it sent are written.
+    void finishInput();
     // Ends the session: its requests are withdrawn, close is called once.
-    void close(const QString& why);
+    void close(const QString& why, bool flush = true);
     bool isClosed() const { return m_closed; }
     // Requests of this client in the projector's queue or on the line.
     int outstanding() const { return m_outstanding; }
@@ -56,6 +62,7 @@ private:
     Close m_close;
     ShareFraming m_framing;
     int m_outstanding = 0;
+    bool m_inputDone = false;
     bool m_closed = false;
 };
 
