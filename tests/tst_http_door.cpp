@@ -174,7 +174,8 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("metrics before any answer")
         << QList<QByteArray>{"unanswered", "+500", "> " + get("/metrics")} << "CR0"
         << QStringList{"orva_projector_up{projector=\"a101\"} 0", "orva_hub_reply_timeouts_total{projector=\"a101\"} 1",
-               "!orva_projector_lamp_seconds_total{", "!orva_projector_power_state{"}
+               "orva_hub_late_characters_dropped_total{projector=\"a101\"} 0", "!orva_projector_lamp_seconds_total{",
+               "!orva_projector_power_state{"}
         << "";
     const QStringList noValues{"!orva_projector_power_state{", "!orva_projector_input{", "!orva_projector_muted{",
         "!orva_projector_lamp_seconds_total{", "!orva_projector_lamp_on{", "!orva_projector_temperature_celsius{"};

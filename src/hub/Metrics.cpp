@@ -191,6 +191,12 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
         reopens.sample({{"projector", name}}, QByteArray::number(p.counters.lineReopens));
     });
 
+    Family dropped(out, "orva_hub_late_characters_dropped_total", "counter",
+        "Characters that came after a frame's reply timeout beyond what one frame's sender is given.");
+    each([&](const ProjectorMetrics& p, const QString& name) {
+        dropped.sample({{"projector", name}}, QByteArray::number(p.counters.lateDropped));
+    });
+
     Family clients(out, "orva_hub_clients", "gauge", "Clients connected to the projector's doors.");
     each([&](const ProjectorMetrics& p, const QString& name) {
         for (std::size_t i = 0; i < p.clients.size(); ++i) {

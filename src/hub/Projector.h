@@ -55,6 +55,7 @@ public:
         std::array<quint64, DoorCount> frames{}; // frames that went out, by the door that asked
         quint64 replyTimeouts = 0;               // frames the projector did not answer in time
         quint64 lineReopens = 0;                 // the line opened again after it went down
+        quint64 lateDropped = 0;                 // late characters past what one request is given
     };
 
     struct Cached
@@ -102,7 +103,12 @@ public:
     // A value the doors may answer from without asking the projector.
     const ReplyValue* freshValue(StatusQuery query) const;
     const Cached& cached(StatusQuery query) const { return m_cache[std::size_t(query)]; }
-    const Counters& counters() const { return m_counters; }
+    Counters counters() const
+    {
+        Counters counters = m_counters;
+        counters.lateDropped = quint64(m_exchange->lateCharactersDropped());
+        return counters;
+    }
     // When a poll was last answered, on the hub's clock; -1 when none was.
     std::int64_t lastPollAtMs() const { return m_lastPollAtMs; }
 
