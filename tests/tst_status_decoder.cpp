@@ -1,3 +1,4 @@
+#include "engine/protocol/PowerStates.h"
 #include "engine/protocol/ReplyRules.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/StatusDecoder.h"
@@ -20,7 +21,8 @@ QString decode(const QString& code, const QString& reply, qint16& pressureValue)
     return decodeStatus(frame, QString(), renderTraffic(reply), pressureValue).value_or(QString());
 }
 
-// The typed value programs get for the body of a reply, as "kind number".
+// The typed value programs get for the body of a reply, as "kind number"
+// (a power state with its phase and fault).
 QString typed(const QString& code, const QString& reply)
 {
     const QString body = reply.left(replyEndIndex(reply));
@@ -29,6 +31,11 @@ QString typed(const QString& code, const QString& reply)
         return QStringLiteral("celsius %1 %2 %3").arg(t->celsius[0]).arg(t->celsius[1]).arg(t->celsius[2]);
     if (const auto* model = std::get_if<ModelName>(&value))
         return QStringLiteral("model ") + model->text;
+    if (const auto* power = std::get_if<PowerState>(&value)) {
+        return QStringLiteral("1 %1 %2 %3")
+            .arg(int(*power))
+            .arg(powerPhaseName(powerPhase(*power)), powerFaultName(powerFault(*power)));
+    }
     const qint64 number = std::visit(
         [](const auto& v) -> qint64 {
             using V = std::decay_t<decltype(v)>;
@@ -67,11 +74,19 @@ private Q_SLOTS:
               };
         const QString nothing;
 
-        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"), "1 0");
+        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"), "1 0 on none");
         row("CR0 stand by", "CR0", "80\r", QStringLiteral(" Stand by"));
         row("CR0 no key input keeps trailing blank", "CR0", "02\r", QStringLiteral(" NO Key input "));
         row("CR0 text without leading blank", "CR0", "24\r", QStringLiteral("Cooling down  PWR Management"));
-        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"), "1 12");
+        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"),
+            "1 12 standby lamp_failure");
+        row("CR0 cooling down after a temperature fault", "CR0", "28\r",
+            QStringLiteral(" Temperature Warning & cooling down"), "1 8 cooling temperature_error");
+        row("CR0 warning with the lamp lit", "CR0", "88\r", QStringLiteral(" Temperature Warning and recoverd"),
+            "1 10 on temperature_warning");
+        row("CR0 power failure tells no phase", "CR0", "10\r", QStringLiteral(" Power Fail"),
+            "1 4 unknown power_failure");
+        row("CR0 count down is warming", "CR0", "40\r", QStringLiteral(" Count down"), "1 2 warming none");
         row("CR0 unknown key", "CR0", "99\r", nothing, "0 -1");
         row("CR0 key of one character", "CR0", "0", nothing);
         row("CR0 key needs no carriage return", "CR0", "40", QStringLiteral(" Count down"));

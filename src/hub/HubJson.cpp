@@ -3,7 +3,7 @@
 #include "engine/protocol/Frame.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
-#include "hub/ValueNames.h"
+#include "engine/protocol/ValueNames.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -19,6 +19,8 @@ QJsonValue plainValue(const ReplyValue& value, QJsonObject& object)
 {
     if (const auto* power = std::get_if<PowerState>(&value)) {
         object.insert(QStringLiteral("state"), QString(powerClassName(powerClass(*power))));
+        object.insert(QStringLiteral("phase"), QString(powerPhaseName(powerPhase(*power))));
+        object.insert(QStringLiteral("fault"), QString(powerFaultName(powerFault(*power))));
         return QString(powerStateName(*power));
     }
     if (const auto* input = std::get_if<InputSource>(&value))

@@ -1,6 +1,7 @@
 #include "engine/protocol/StatusDecoder.h"
 
 #include "engine/protocol/NumberReading.h"
+#include "engine/protocol/PowerStates.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/TrafficText.h"
 
@@ -39,6 +40,19 @@ constexpr Row<PowerState> PowerStateRows[] = {
     {" 2 1", " Cooling down (All Lamp FAIL)", P::CoolingDownAllLampsFailed},
     {" 8 1", " Cooling down & sutandby (All Lamp FAIL)", P::StandbyAllLampsFailed},
 };
+
+// The keys are the power table's codes, rendered, in its order.
+constexpr bool keysArePowerCodes()
+{
+    for (std::size_t i = 0; i < std::size(PowerStateRows); ++i) {
+        const char* key = PowerStateRows[i].key;
+        const PowerStateFacts& facts = PowerStates[i];
+        if (PowerStateRows[i].value != facts.state || key[1] != facts.code[0] || key[3] != facts.code[1])
+            return false;
+    }
+    return std::size(PowerStateRows) == std::size(PowerStates);
+}
+static_assert(keysArePowerCodes(), "the status line reads the power table's codes");
 
 constexpr Row<InputSource> InputSourceRows[] = {
     {" 1", " Computer 1", InputSource::Computer1},
