@@ -1,5 +1,6 @@
 #include "hub/HubJson.h"
 
+#include "engine/ExchangeVerdict.h"
 #include "engine/protocol/Frame.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
@@ -73,40 +74,25 @@ ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& reque
 {
     ResultJson out;
     QJsonObject& body = out.body;
-    bool ok = false;
-    QString error;
-    std::optional<LineErrorKind> kind;
-    switch (result.outcome) {
-    case ExchangeOutcome::Acknowledged:
-        ok = freeCommand || !request.decoding;
-        if (!ok)
-            error = QStringLiteral("unexpected reply: acknowledged a query");
-        break;
-    case ExchangeOutcome::Replied:
-        ok = freeCommand || (request.decoding && !std::holds_alternative<std::monostate>(result.value));
-        if (!ok)
-            error = QStringLiteral("unexpected reply");
-        break;
-    case ExchangeOutcome::Refused:
-        error = QStringLiteral("refused (NAK)");
-        break;
-    case ExchangeOutcome::ErrorReply:
-        error = QStringLiteral("error reply");
-        break;
-    case ExchangeOutcome::TimedOut:
-        error = result.reply.isEmpty() ? QStringLiteral("no reply within %1 ms").arg(request.timeoutMs)
-                                       : QStringLiteral("incomplete reply within %1 ms").arg(request.timeoutMs);
-        kind = LineErrorKind::NoAnswer;
+    const ExchangeVerdict verdict
+        = judgeExchange(result, request, freeCommand ? CodeOrigin::Free : CodeOrigin::Known);
+    const bool ok = verdict.ok();
+    QString error = verdict.error;
+    if (verdict.reason == VerdictReason::Unexpected && result.outcome == ExchangeOutcome::Acknowledged)
+        error += QStringLiteral(": acknowledged a query");
+    const std::optional<LineErrorKind>& kind = verdict.errorKind;
+    switch (verdict.reason) {
+    case VerdictReason::NoReply:
+    case VerdictReason::IncompleteReply:
         out.status = 504;
         break;
-    case ExchangeOutcome::LineFailed:
-        error = result.error ? result.error->text : QStringLiteral("the line failed");
-        kind = result.error ? result.error->kind : LineErrorKind::Other;
+    case VerdictReason::LineFailed:
         out.status = 503;
         break;
-    case ExchangeOutcome::QueueFull:
-        error = QStringLiteral("too many requests waiting for this projector");
+    case VerdictReason::QueueFull:
         out.status = 429;
+        break;
+    default:
         break;
     }
     qint16 pressure = 0;
