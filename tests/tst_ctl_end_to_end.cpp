@@ -145,11 +145,10 @@ private Q_SLOTS:
         const QJsonObject o = jsonOf(json.out);
         QCOMPARE(o.value(QLatin1String("ok")).toBool(), true);
         QCOMPARE(o.value(QLatin1String("port")).toString(), sim.device());
-        qint16 pressure = 0;
         const QString reply = o.value(QLatin1String("reply")).toString();
         const QString sent = o.value(QLatin1String("sent")).toString();
         QCOMPARE(o.value(QLatin1String("text")).toString(),
-            decodeStatus(sent, QString(), renderTraffic(reply), pressure).value_or(QString()));
+            decodeStatus(sent, QString(), renderTraffic(reply)).value_or(StatusLine()).text);
         QVERIFY(o.value(QLatin1String("ms")).toDouble() > 0);
     }
 

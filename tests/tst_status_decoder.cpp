@@ -15,10 +15,13 @@ namespace {
 // What the decoding step of the receive path sees after the frame of `code`
 // was sent and `reply` has arrived: the rendered reply. A null QString stands
 // for "nothing decoded".
-QString decode(const QString& code, const QString& reply, qint16& pressureValue)
+std::optional<StatusLine> decodeLine(const QString& code, const QString& reply)
 {
-    const QString frame = code + QChar(13);
-    return decodeStatus(frame, QString(), renderTraffic(reply), pressureValue).value_or(QString());
+    return decodeStatus(code + QChar(13), QString(), renderTraffic(reply));
+}
+QString decode(const QString& code, const QString& reply)
+{
+    return decodeLine(code, reply).value_or(StatusLine()).text;
 }
 
 // The typed value programs get for the body of a reply, as "kind number"
@@ -144,8 +147,7 @@ private Q_SLOTS:
         QFETCH(QString, code);
         QFETCH(QString, reply);
         QFETCH(QString, status);
-        qint16 pressureValue = 0;
-        const QString got = decode(code, reply, pressureValue);
+        const QString got = decode(code, reply);
         QCOMPARE(got.isNull(), status.isNull());
         QCOMPARE(got, status);
         QFETCH(QString, value);
@@ -155,32 +157,27 @@ private Q_SLOTS:
 
     void frameMustEndInCarriageReturn()
     {
-        qint16 pressureValue = 0;
-        QVERIFY(!decodeStatus(QStringLiteral("CR0\n"), QString(), QStringLiteral(" 0 0 CR "), pressureValue));
-        QVERIFY(!decodeStatus(QStringLiteral("CR0"), QString(), QStringLiteral(" 0 0 CR "), pressureValue));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0\n"), QString(), QStringLiteral(" 0 0 CR ")));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0"), QString(), QStringLiteral(" 0 0 CR ")));
     }
 
     void prefixIsPartOfTheFrame()
     {
-        qint16 pressureValue = 0;
         const QString prefix = QStringLiteral("@1");
-        QCOMPARE(decodeStatus(QStringLiteral("@1CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue),
-            QStringLiteral(" Power ON"));
-        QVERIFY(!decodeStatus(QStringLiteral("CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue));
-        QVERIFY(!decodeStatus(QStringLiteral("@2CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue));
+        QCOMPARE(decodeStatus(QStringLiteral("@1CR0\r"), prefix, QStringLiteral(" 0 0 CR ")),
+            (StatusLine{QStringLiteral(" Power ON"), std::nullopt}));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0\r"), prefix, QStringLiteral(" 0 0 CR ")));
+        QVERIFY(!decodeStatus(QStringLiteral("@2CR0\r"), prefix, QStringLiteral(" 0 0 CR ")));
     }
 
-    void pressureValueFollowsGoodReadingsOnly()
+    // Only a reading the conversion can handle gives a pressure.
+    void pressureFromGoodReadingsOnly()
     {
-        qint16 pressureValue = 0;
-        decode(QStringLiteral("CR PRESSURE"), QStringLiteral("853\r"), pressureValue);
-        QCOMPARE(pressureValue, qint16(1013));
-        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&H7FFF\r"), pressureValue), PressureOutOfRange);
-        QCOMPARE(pressureValue, qint16(1013));
-        decode(QStringLiteral("CR0"), QStringLiteral("00\r"), pressureValue);
-        QCOMPARE(pressureValue, qint16(1013));
-        decode(QStringLiteral("CR PRESSURE"), QStringLiteral("100\r"), pressureValue);
-        QCOMPARE(pressureValue, qint16(212));
+        QCOMPARE(decodeLine(QStringLiteral("CR PRESSURE"), QStringLiteral("853\r"))->pressure, qint16(1013));
+        const std::optional<StatusLine> wrapped = decodeLine(QStringLiteral("CR PRESSURE"), QStringLiteral("&H7FFF\r"));
+        QCOMPARE(wrapped, (StatusLine{PressureOutOfRange, std::nullopt}));
+        QCOMPARE(decodeLine(QStringLiteral("CR0"), QStringLiteral("00\r"))->pressure, std::nullopt);
+        QCOMPARE(decodeLine(QStringLiteral("CR PRESSURE"), QStringLiteral("100\r"))->pressure, qint16(212));
     }
 
     // Hexadecimal replies read like Val reads them: "&HFFFF" is -1, whose
@@ -189,18 +186,14 @@ private Q_SLOTS:
     // here without its carriage return.
     void hexadecimalPressureReply()
     {
-        qint16 pressureValue = 0;
-        QCOMPARE(
-            decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&HFFFF"), pressureValue), QStringLiteral("104 hPa"));
+        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&HFFFF")), QStringLiteral("104 hPa"));
     }
 
     // A reply of thousands of digits is shown as out of range, not wrapped.
     void longPressureReply()
     {
-        qint16 pressureValue = 7;
         const QString reply = QString(20000, QLatin1Char('9')) + QChar(13);
-        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), reply, pressureValue), PressureOutOfRange);
-        QCOMPARE(pressureValue, qint16(7));
+        QCOMPARE(decodeLine(QStringLiteral("CR PRESSURE"), reply), (StatusLine{PressureOutOfRange, std::nullopt}));
     }
 };
 

@@ -102,8 +102,7 @@ void Session::setReply(const QString& reply)
     m_exchange.received = renderTraffic(reply);
     // The status line keeps its last text; a key a partial reply matched
     // is the key of the whole one, so the whole reply decides.
-    qint16 pressure = 0;
-    m_exchange.status = decodeStatus(m_exchange.sent, CommandPrefix, m_exchange.received, pressure).value_or(QString());
+    m_exchange.status = decodeStatus(m_exchange.sent, CommandPrefix, m_exchange.received).value_or(StatusLine()).text;
 }
 
 void Session::finish()

@@ -74,8 +74,7 @@ ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& reque
 {
     ResultJson out;
     QJsonObject& body = out.body;
-    const ExchangeVerdict verdict
-        = judgeExchange(result, request, freeCommand ? CodeOrigin::Free : CodeOrigin::Known);
+    const ExchangeVerdict verdict = judgeExchange(result, request, freeCommand ? CodeOrigin::Free : CodeOrigin::Known);
     const bool ok = verdict.ok();
     QString error = verdict.error;
     if (verdict.reason == VerdictReason::Unexpected && result.outcome == ExchangeOutcome::Acknowledged)
@@ -95,10 +94,9 @@ ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& reque
     default:
         break;
     }
-    qint16 pressure = 0;
     const QString text = result.frame.isEmpty()
         ? QString()
-        : decodeStatus(result.frame, CommandPrefix, renderTraffic(result.reply), pressure).value_or(QString());
+        : decodeStatus(result.frame, CommandPrefix, renderTraffic(result.reply)).value_or(StatusLine()).text;
     QJsonObject valueObject;
     const QJsonValue value = plainValue(result.value, valueObject);
     body.insert(QStringLiteral("code"), request.code);
