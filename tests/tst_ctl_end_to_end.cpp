@@ -281,7 +281,8 @@ private Q_SLOTS:
         QTest::newRow("model on a noisy line") << "noise" << QStringList{"model"} << 1 << ""
                                                << "unexpected reply";
         QTest::newRow("server refusing Com Port Control")
-            << "refuser" << QStringList{"--json", "status"} << 0 << R"("value":"Stand by","warning":"rfc2217://)"
+            << "refuser" << QStringList{"--json", "status"} << 0
+            << R"("value":"Stand by","verdict":"ok","warning":"rfc2217://)"
             << "warning: the server refused";
         QTest::newRow("code beyond ASCII") << "" << QStringList{"send", "C\u00e90"} << 2 << ""
                                            << "printable ASCII";

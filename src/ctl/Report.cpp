@@ -4,6 +4,7 @@
 #include "engine/protocol/ReplyRules.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/TrafficText.h"
+#include "engine/protocol/ValueJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -118,20 +119,28 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
     Outcome outcome;
     if (!exchange.openError.isEmpty()) {
         outcome.openFailed = true;
+        outcome.reason = VerdictReason::LineFailed;
         outcome.error = exchange.openError;
         outcome.errorKind = exchange.errorKind;
         return outcome;
     }
     if (!exchange.result) {
         // Given up before the exchange ended (a signal, the backstop).
-        outcome.error = exchange.lineError;
-        outcome.errorKind = exchange.errorKind;
+        if (exchange.lineError.isEmpty()) {
+            outcome.error = QStringLiteral("no reply within %1 ms").arg(exchange.timeoutMs);
+            outcome.errorKind = LineErrorKind::NoAnswer;
+        } else {
+            outcome.reason = VerdictReason::LineFailed;
+            outcome.error = exchange.lineError;
+            outcome.errorKind = exchange.errorKind;
+        }
         return outcome;
     }
     const QString shown = shownReply(exchange);
-    const ExchangeVerdict verdict = judgeExchange(*exchange.result, exchange.request,
-        action.kind == ActionKind::Send ? CodeOrigin::Free : CodeOrigin::Known);
+    const ExchangeVerdict verdict = judgeExchange(
+        *exchange.result, exchange.request, action.kind == ActionKind::Send ? CodeOrigin::Free : CodeOrigin::Known);
     outcome.ok = verdict.ok();
+    outcome.reason = verdict.reason;
     if (!outcome.ok) {
         outcome.error = showsReply(verdict.reason) ? verdict.error + QStringLiteral(": ") + shown : verdict.error;
         outcome.errorKind = verdict.errorKind;
@@ -177,6 +186,10 @@ QString jsonLine(const Action& action, const QString& code, const Exchange& exch
         {QStringLiteral("ok"), outcome.ok},
         {QStringLiteral("ms"), outcome.openFailed ? QJsonValue() : QJsonValue(std::round(exchange.ms * 1000) / 1000)},
     };
+    // The fields the HTTP door's result has too, alike in both.
+    const QJsonObject reading = exchange.result ? valueObject(exchange.result->value) : QJsonObject();
+    object.insert(QStringLiteral("reading"), reading.isEmpty() ? QJsonValue() : QJsonValue(reading));
+    object.insert(QStringLiteral("verdict"), QString(verdictName(outcome.reason)));
     if (cut > 0)
         object.insert(QStringLiteral("cut"), double(cut));
     if (!exchange.warning.isEmpty())

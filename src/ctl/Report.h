@@ -2,6 +2,7 @@
 
 #include "ctl/Actions.h"
 #include "ctl/Session.h"
+#include "engine/ExchangeVerdict.h"
 
 #include <QJsonValue>
 #include <QList>
@@ -35,6 +36,10 @@ struct Outcome
     // answer in time); none when the projector answered something wrong.
     std::optional<LineErrorKind> errorKind;
     bool openFailed = false;
+    // The verdict's reason; a port that could not be opened, or whose wait
+    // was given up, failed as a line does (or did not answer, at the
+    // backstop).
+    VerdictReason reason = VerdictReason::NoReply;
 };
 
 inline constexpr qsizetype MaxShownReply = 128;

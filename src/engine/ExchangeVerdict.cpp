@@ -1,10 +1,15 @@
 #include "engine/ExchangeVerdict.h"
 
+#include <iterator>
 #include <variant>
 
 namespace orva {
 
 namespace {
+
+constexpr const char* VerdictNames[]
+    = {"ok", "refused", "error-reply", "unexpected", "no-reply", "incomplete-reply", "line-failed", "queue-full"};
+static_assert(std::size(VerdictNames) == std::size_t(VerdictReason::QueueFull) + 1);
 
 const ExchangeVerdict Passed{VerdictReason::Ok, QString(), std::nullopt};
 
@@ -14,6 +19,11 @@ ExchangeVerdict failed(VerdictReason reason, QString error, std::optional<LineEr
 }
 
 } // namespace
+
+QLatin1String verdictName(VerdictReason reason)
+{
+    return QLatin1String(VerdictNames[std::size_t(reason)]);
+}
 
 ExchangeVerdict judgeExchange(const ExchangeResult& result, const ExchangeRequest& request, CodeOrigin origin)
 {

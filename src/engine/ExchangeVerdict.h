@@ -3,6 +3,7 @@
 #include "engine/CommandExchange.h"
 #include "engine/line/LineError.h"
 
+#include <QLatin1String>
 #include <QString>
 #include <QtGlobal>
 
@@ -47,6 +48,10 @@ enum class CodeOrigin : quint8 {
     Known, // a command of the vocabulary: judged by its kind
     Free,  // any code the caller typed: any answer will do
 };
+
+// The reason's name for programs: ok, refused, error-reply, unexpected,
+// no-reply, incomplete-reply, line-failed, queue-full.
+QLatin1String verdictName(VerdictReason reason);
 
 ExchangeVerdict judgeExchange(const ExchangeResult& result, const ExchangeRequest& request, CodeOrigin origin);
 

@@ -4,56 +4,13 @@
 #include "engine/protocol/Frame.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
-#include "engine/protocol/ValueNames.h"
+#include "engine/protocol/ValueJson.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 
 #include <cmath>
 
 namespace orva::hub {
-
-namespace {
-
-// The typed value alone, and what else its object says.
-QJsonValue plainValue(const ReplyValue& value, QJsonObject& object)
-{
-    if (const auto* power = std::get_if<PowerState>(&value)) {
-        object.insert(QStringLiteral("state"), QString(powerClassName(powerClass(*power))));
-        object.insert(QStringLiteral("phase"), QString(powerPhaseName(powerPhase(*power))));
-        object.insert(QStringLiteral("fault"), QString(powerFaultName(powerFault(*power))));
-        return QString(powerStateName(*power));
-    }
-    if (const auto* input = std::get_if<InputSource>(&value))
-        return QString(inputName(*input));
-    if (const auto* orientation = std::get_if<Orientation>(&value))
-        return QString(orientationName(*orientation));
-    if (const auto* lamp = std::get_if<LampHours>(&value))
-        return double(lamp->hours);
-    if (const auto* temperatures = std::get_if<Temperatures>(&value)) {
-        QJsonArray celsius;
-        for (const double each : temperatures->celsius)
-            celsius.append(each);
-        return celsius;
-    }
-    if (const auto* mute = std::get_if<MuteState>(&value)) {
-        const std::optional<Muted> muted = mutedOf(*mute);
-        object.insert(QStringLiteral("picture"), muted ? QJsonValue(muted->picture) : QJsonValue());
-        object.insert(QStringLiteral("sound"), muted ? QJsonValue(muted->sound) : QJsonValue());
-        return QString(muteName(*mute));
-    }
-    if (const auto* model = std::get_if<ModelName>(&value))
-        return model->text;
-    if (const auto* pressure = std::get_if<AirPressure>(&value))
-        return pressure->hectopascals;
-    if (const auto* mode = std::get_if<LampMode>(&value)) {
-        object.insert(QStringLiteral("lit"), lampLit(*mode));
-        return QString(lampModeName(*mode));
-    }
-    return QJsonValue();
-}
-
-} // namespace
 
 QString isoTime(std::int64_t epochMs)
 {
@@ -62,11 +19,9 @@ QString isoTime(std::int64_t epochMs)
 
 QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs)
 {
-    if (std::holds_alternative<std::monostate>(value))
-        return {};
-    QJsonObject object;
-    object.insert(QStringLiteral("value"), plainValue(value, object));
-    object.insert(QStringLiteral("read_at"), isoTime(readAtEpochMs));
+    QJsonObject object = valueObject(value);
+    if (!object.isEmpty())
+        object.insert(QStringLiteral("read_at"), isoTime(readAtEpochMs));
     return object;
 }
 
@@ -97,13 +52,14 @@ ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& reque
     const QString text = result.frame.isEmpty()
         ? QString()
         : decodeStatus(result.frame, CommandPrefix, renderTraffic(result.reply)).value_or(StatusLine()).text;
-    QJsonObject valueObject;
-    const QJsonValue value = plainValue(result.value, valueObject);
+    const QJsonObject reading = valueObject(result.value);
     body.insert(QStringLiteral("code"), request.code);
     body.insert(QStringLiteral("ok"), ok);
     body.insert(QStringLiteral("reply"), result.reply);
     body.insert(QStringLiteral("text"), text.trimmed());
-    body.insert(QStringLiteral("value"), value);
+    body.insert(QStringLiteral("value"), reading.isEmpty() ? QJsonValue() : reading.value(QStringLiteral("value")));
+    body.insert(QStringLiteral("reading"), reading.isEmpty() ? QJsonValue() : QJsonValue(reading));
+    body.insert(QStringLiteral("verdict"), QString(verdictName(verdict.reason)));
     body.insert(QStringLiteral("error"), ok ? QJsonValue() : QJsonValue(error));
     body.insert(QStringLiteral("error_kind"), kind ? QJsonValue(QString(lineErrorKindName(*kind))) : QJsonValue());
     body.insert(QStringLiteral("ms"),
