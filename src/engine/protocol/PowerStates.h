@@ -65,16 +65,13 @@ namespace detail {
 // A row for every state, in order; a state without a phase tells a fault.
 constexpr bool isWholePowerTable()
 {
-    if (std::size(PowerStates) != std::size_t(PowerState::StandbyAllLampsFailed) + 1)
-        return false;
-    for (std::size_t i = 0; i < std::size(PowerStates); ++i) {
-        const PowerStateFacts& row = PowerStates[i];
-        if (std::size_t(row.state) != i)
-            return false;
-        if (row.phase == PowerPhase::Unknown && row.fault == PowerFault::None)
+    std::size_t next = 0;
+    for (const PowerStateFacts& row : PowerStates) {
+        const bool tells = row.phase != PowerPhase::Unknown || row.fault != PowerFault::None;
+        if (std::size_t(row.state) != next++ || !tells)
             return false;
     }
-    return true;
+    return next == std::size_t(PowerState::StandbyAllLampsFailed) + 1;
 }
 
 } // namespace detail

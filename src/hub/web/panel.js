@@ -189,8 +189,9 @@
     setText(powerEl, powerWords(values));
     const badge = powerEl.parentElement;
     badge.className = 'power';
-    if (hasFault(power)) badge.classList.add('is-fault');
-    else if (power && Object.prototype.hasOwnProperty.call(PHASE_WORDS, power.phase)) {
+    if (hasFault(power)) {
+      badge.classList.add('is-fault');
+    } else if (power && Object.prototype.hasOwnProperty.call(PHASE_WORDS, power.phase)) {
       badge.classList.add(`is-${power.phase}`);
     }
     // The engine's own name of the state, for a technician who hovers.
