@@ -283,8 +283,7 @@ void fullBufferNotification(const Options& o)
             // Reference: the same work without a window (render and decode).
             const TimePoint m0 = SteadyClock::now();
             const QString rendered = renderTraffic(f.replies().reply());
-            qint16 pressure = 0;
-            const auto status = decodeStatus(f.replies().lastFrame(), CommandPrefix, rendered, pressure);
+            const auto status = decodeStatus(f.replies().lastFrame(), CommandPrefix, rendered);
             Q_UNUSED(status);
             model.push_back(msBetween(m0, SteadyClock::now()));
         }

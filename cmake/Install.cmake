@@ -98,13 +98,15 @@ panel that shows the traffic and decodes status replies."
 # orva-tools
 install(TARGETS orva-ctl orva-hub orva-projector-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 # orva-hub's service (not enabled: it needs a configuration first), the
-# system user it runs as, an example of its configuration and the
-# administrator's guide.
+# system user it runs as, an example of its configuration, the
+# administrator's guide and the schema of an exchange's result that
+# orva-ctl and the HTTP door share.
 install(FILES data/orva-hub.service DESTINATION lib/systemd/system COMPONENT tools)
 install(FILES data/orva-tools.sysusers DESTINATION lib/sysusers.d RENAME orva-tools.conf COMPONENT tools)
 install(FILES data/hub.toml.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples
         RENAME hub.toml COMPONENT tools)
-install(FILES docs/hub-admin.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools COMPONENT tools)
+install(FILES docs/hub-admin.md docs/exchange-result.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools
+        COMPONENT tools)
 # What puts the hub's HTTP door into a building's monitoring and behind TLS:
 # a Prometheus scrape job and alert rules, an nginx server block.
 install(FILES data/prometheus/orva-hub-scrape.yml data/prometheus/orva-hub-alerts.yml

@@ -137,6 +137,9 @@ private Q_SLOTS:
         row("pressure", "pressure", {"853\r"}, true, "1013 hPa", 0);
         row("pressure out of range", "pressure", {"9999\r"}, false, "", 1);
         row("send any reply", "send", {"8", "0\r"}, true, "8 0 CR", 0);
+        row("status acknowledged", "status", {"\x06"}, false, "", 1);
+        row("send refused", "send", {"\x15"}, false, "", 1);
+        row("send error reply", "send", {"?\r"}, false, "", 1);
     }
     void judges()
     {

@@ -145,11 +145,10 @@ private Q_SLOTS:
         const QJsonObject o = jsonOf(json.out);
         QCOMPARE(o.value(QLatin1String("ok")).toBool(), true);
         QCOMPARE(o.value(QLatin1String("port")).toString(), sim.device());
-        qint16 pressure = 0;
         const QString reply = o.value(QLatin1String("reply")).toString();
         const QString sent = o.value(QLatin1String("sent")).toString();
         QCOMPARE(o.value(QLatin1String("text")).toString(),
-            decodeStatus(sent, QString(), renderTraffic(reply), pressure).value_or(QString()));
+            decodeStatus(sent, QString(), renderTraffic(reply)).value_or(StatusLine()).text);
         QVERIFY(o.value(QLatin1String("ms")).toDouble() > 0);
     }
 
@@ -282,7 +281,8 @@ private Q_SLOTS:
         QTest::newRow("model on a noisy line") << "noise" << QStringList{"model"} << 1 << ""
                                                << "unexpected reply";
         QTest::newRow("server refusing Com Port Control")
-            << "refuser" << QStringList{"--json", "status"} << 0 << R"("value":"Stand by","warning":"rfc2217://)"
+            << "refuser" << QStringList{"--json", "status"} << 0
+            << R"("value":"Stand by","verdict":"ok","warning":"rfc2217://)"
             << "warning: the server refused";
         QTest::newRow("code beyond ASCII") << "" << QStringList{"send", "C\u00e90"} << 2 << ""
                                            << "printable ASCII";

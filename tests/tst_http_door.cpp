@@ -151,8 +151,16 @@ void HttpDoorTest::scenario_data()
         << QList<QByteArray>{"poll", "> " + get("/api/projectors")} << ""
         << QStringList{"200 OK", "\"line_open\":true", "\"up\":true",
                "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\",\"value\":1234}",
-               "\"power_state\":{\"read_at\":\"2026-12-07T12:00:00.001Z\",\"state\":\"standby\",\"value\":\"standby\"}",
+               "\"power_state\":{\"fault\":\"none\",\"phase\":\"standby\",\"read_at\":\"2026-12-07T12:00:00.001Z\","
+               "\"state\":\"standby\",\"value\":\"standby\"}",
                "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\",\"value\":[25,26,27]}", "!\"orientation\""}
+        << "";
+    QTest::newRow("cooling down after a temperature fault: a phase and a fault")
+        << QList<QByteArray>{"> " + get("/api/projectors/a101"), "poll", "+5000", "< 28\r",
+               "> " + get("/api/projectors/a101")}
+        << "CR0 CR1"
+        << QStringList{"\"power_state\":{\"fault\":\"temperature_error\",\"phase\":\"cooling\",\"read_at\":",
+               "\"state\":\"temperature_shutdown\",\"value\":\"temperature-warning-cooling\"}"}
         << "";
     QTest::newRow("nothing read yet") << QList<QByteArray>{"> " + get("/api/projectors/a101")} << ""
                                       << QStringList{"200 OK", "\"up\":false", "\"values\":{}"} << "";
@@ -196,7 +204,8 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("events: snapshot, then each change")
         << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"} << "CR0 CR0 CR0"
         << QStringList{"Content-Type: text/event-stream", "event: snapshot\ndata: {\"projectors\":[{",
-               "event: value\ndata: {\"name\":\"power_state\",\"projector\":\"a101\"",
+               "event: value\ndata: "
+               "{\"fault\":\"none\",\"name\":\"power_state\",\"phase\":\"standby\",\"projector\":\"a101\"",
                "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
                "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":", ": keep-alive\n\n"}
         << "";

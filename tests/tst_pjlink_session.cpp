@@ -78,6 +78,9 @@ void PjlinkSessionTest::scenario_data()
                "< TK600\r"}
         << "CR0 CR1 CR3 CR7 CR9" << QStringList{"PJLINK 0", "%1POWR=ERR4", "%1INPT=ERR3", "%1LAMP=7 0", "%1INF2=TK600"}
         << "";
+    QTest::newRow("power states by their phase")
+        << none << 0 << QStringList{"> %1POWR ?", "< 28\r", "> %1POWR ?", "< 81\r", "> %1POWR ?", "< 88\r"}
+        << "CR0 CR0 CR0" << QStringList{"PJLINK 0", "%1POWR=2", "%1POWR=0", "%1POWR=1"} << "";
     QTest::newRow("error status") << none << 0 << QStringList{"> %1ERST ?", "< 28\r", "> %1ERST ?", "< 81\r"}
                                   << "CR0 CR0" << QStringList{"PJLINK 0", "%1ERST=002000", "%1ERST=020000"} << "";
     QTest::newRow("answered by the hub") << none << 0

@@ -1,3 +1,4 @@
+#include "engine/protocol/PowerStates.h"
 #include "engine/protocol/ReplyRules.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/StatusDecoder.h"
@@ -14,13 +15,17 @@ namespace {
 // What the decoding step of the receive path sees after the frame of `code`
 // was sent and `reply` has arrived: the rendered reply. A null QString stands
 // for "nothing decoded".
-QString decode(const QString& code, const QString& reply, qint16& pressureValue)
+std::optional<StatusLine> decodeLine(const QString& code, const QString& reply)
 {
-    const QString frame = code + QChar(13);
-    return decodeStatus(frame, QString(), renderTraffic(reply), pressureValue).value_or(QString());
+    return decodeStatus(code + QChar(13), QString(), renderTraffic(reply));
+}
+QString decode(const QString& code, const QString& reply)
+{
+    return decodeLine(code, reply).value_or(StatusLine()).text;
 }
 
-// The typed value programs get for the body of a reply, as "kind number".
+// The typed value programs get for the body of a reply, as "kind number"
+// (a power state with its phase and fault).
 QString typed(const QString& code, const QString& reply)
 {
     const QString body = reply.left(replyEndIndex(reply));
@@ -29,6 +34,11 @@ QString typed(const QString& code, const QString& reply)
         return QStringLiteral("celsius %1 %2 %3").arg(t->celsius[0]).arg(t->celsius[1]).arg(t->celsius[2]);
     if (const auto* model = std::get_if<ModelName>(&value))
         return QStringLiteral("model ") + model->text;
+    if (const auto* power = std::get_if<PowerState>(&value)) {
+        return QStringLiteral("1 %1 %2 %3")
+            .arg(int(*power))
+            .arg(powerPhaseName(powerPhase(*power)), powerFaultName(powerFault(*power)));
+    }
     const qint64 number = std::visit(
         [](const auto& v) -> qint64 {
             using V = std::decay_t<decltype(v)>;
@@ -67,11 +77,19 @@ private Q_SLOTS:
               };
         const QString nothing;
 
-        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"), "1 0");
+        row("CR0 power on", "CR0", "00\r", QStringLiteral(" Power ON"), "1 0 on none");
         row("CR0 stand by", "CR0", "80\r", QStringLiteral(" Stand by"));
         row("CR0 no key input keeps trailing blank", "CR0", "02\r", QStringLiteral(" NO Key input "));
         row("CR0 text without leading blank", "CR0", "24\r", QStringLiteral("Cooling down  PWR Management"));
-        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"), "1 12");
+        row("CR0 last row", "CR0", "81\r", QStringLiteral(" Cooling down & sutandby (All Lamp FAIL)"),
+            "1 12 standby lamp_failure");
+        row("CR0 cooling down after a temperature fault", "CR0", "28\r",
+            QStringLiteral(" Temperature Warning & cooling down"), "1 8 cooling temperature_error");
+        row("CR0 warning with the lamp lit", "CR0", "88\r", QStringLiteral(" Temperature Warning and recoverd"),
+            "1 10 on temperature_warning");
+        row("CR0 power failure tells no phase", "CR0", "10\r", QStringLiteral(" Power Fail"),
+            "1 4 unknown power_failure");
+        row("CR0 count down is warming", "CR0", "40\r", QStringLiteral(" Count down"), "1 2 warming none");
         row("CR0 unknown key", "CR0", "99\r", nothing, "0 -1");
         row("CR0 key of one character", "CR0", "0", nothing);
         row("CR0 key needs no carriage return", "CR0", "40", QStringLiteral(" Count down"));
@@ -129,8 +147,7 @@ private Q_SLOTS:
         QFETCH(QString, code);
         QFETCH(QString, reply);
         QFETCH(QString, status);
-        qint16 pressureValue = 0;
-        const QString got = decode(code, reply, pressureValue);
+        const QString got = decode(code, reply);
         QCOMPARE(got.isNull(), status.isNull());
         QCOMPARE(got, status);
         QFETCH(QString, value);
@@ -140,32 +157,27 @@ private Q_SLOTS:
 
     void frameMustEndInCarriageReturn()
     {
-        qint16 pressureValue = 0;
-        QVERIFY(!decodeStatus(QStringLiteral("CR0\n"), QString(), QStringLiteral(" 0 0 CR "), pressureValue));
-        QVERIFY(!decodeStatus(QStringLiteral("CR0"), QString(), QStringLiteral(" 0 0 CR "), pressureValue));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0\n"), QString(), QStringLiteral(" 0 0 CR ")));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0"), QString(), QStringLiteral(" 0 0 CR ")));
     }
 
     void prefixIsPartOfTheFrame()
     {
-        qint16 pressureValue = 0;
         const QString prefix = QStringLiteral("@1");
-        QCOMPARE(decodeStatus(QStringLiteral("@1CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue),
-            QStringLiteral(" Power ON"));
-        QVERIFY(!decodeStatus(QStringLiteral("CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue));
-        QVERIFY(!decodeStatus(QStringLiteral("@2CR0\r"), prefix, QStringLiteral(" 0 0 CR "), pressureValue));
+        QCOMPARE(decodeStatus(QStringLiteral("@1CR0\r"), prefix, QStringLiteral(" 0 0 CR ")),
+            (StatusLine{QStringLiteral(" Power ON"), std::nullopt}));
+        QVERIFY(!decodeStatus(QStringLiteral("CR0\r"), prefix, QStringLiteral(" 0 0 CR ")));
+        QVERIFY(!decodeStatus(QStringLiteral("@2CR0\r"), prefix, QStringLiteral(" 0 0 CR ")));
     }
 
-    void pressureValueFollowsGoodReadingsOnly()
+    // Only a reading the conversion can handle gives a pressure.
+    void pressureFromGoodReadingsOnly()
     {
-        qint16 pressureValue = 0;
-        decode(QStringLiteral("CR PRESSURE"), QStringLiteral("853\r"), pressureValue);
-        QCOMPARE(pressureValue, qint16(1013));
-        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&H7FFF\r"), pressureValue), PressureOutOfRange);
-        QCOMPARE(pressureValue, qint16(1013));
-        decode(QStringLiteral("CR0"), QStringLiteral("00\r"), pressureValue);
-        QCOMPARE(pressureValue, qint16(1013));
-        decode(QStringLiteral("CR PRESSURE"), QStringLiteral("100\r"), pressureValue);
-        QCOMPARE(pressureValue, qint16(212));
+        QCOMPARE(decodeLine(QStringLiteral("CR PRESSURE"), QStringLiteral("853\r"))->pressure, qint16(1013));
+        const std::optional<StatusLine> wrapped = decodeLine(QStringLiteral("CR PRESSURE"), QStringLiteral("&H7FFF\r"));
+        QCOMPARE(wrapped, (StatusLine{PressureOutOfRange, std::nullopt}));
+        QCOMPARE(decodeLine(QStringLiteral("CR0"), QStringLiteral("00\r"))->pressure, std::nullopt);
+        QCOMPARE(decodeLine(QStringLiteral("CR PRESSURE"), QStringLiteral("100\r"))->pressure, qint16(212));
     }
 
     // Hexadecimal replies read like Val reads them: "&HFFFF" is -1, whose
@@ -174,18 +186,14 @@ private Q_SLOTS:
     // here without its carriage return.
     void hexadecimalPressureReply()
     {
-        qint16 pressureValue = 0;
-        QCOMPARE(
-            decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&HFFFF"), pressureValue), QStringLiteral("104 hPa"));
+        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), QStringLiteral("&HFFFF")), QStringLiteral("104 hPa"));
     }
 
     // A reply of thousands of digits is shown as out of range, not wrapped.
     void longPressureReply()
     {
-        qint16 pressureValue = 7;
         const QString reply = QString(20000, QLatin1Char('9')) + QChar(13);
-        QCOMPARE(decode(QStringLiteral("CR PRESSURE"), reply, pressureValue), PressureOutOfRange);
-        QCOMPARE(pressureValue, qint16(7));
+        QCOMPARE(decodeLine(QStringLiteral("CR PRESSURE"), reply), (StatusLine{PressureOutOfRange, std::nullopt}));
     }
 };
 

@@ -8,27 +8,6 @@ namespace orva::ctl {
 
 namespace {
 
-ValueKind valueOf(StatusQuery decoding)
-{
-    switch (decoding) {
-    case StatusQuery::LampHours:
-        return ValueKind::Number;
-    case StatusQuery::Temperatures:
-        return ValueKind::Numbers;
-    case StatusQuery::ModelName:
-        return ValueKind::ReplyText;
-    case StatusQuery::AirPressure:
-        return ValueKind::Hectopascals;
-    case StatusQuery::PowerState:
-    case StatusQuery::InputSource:
-    case StatusQuery::Orientation:
-    case StatusQuery::MuteState:
-    case StatusQuery::LampMode:
-        break;
-    }
-    return ValueKind::StatusText;
-}
-
 std::vector<Action> buildTable()
 {
     std::vector<Action> table;
@@ -36,8 +15,7 @@ std::vector<Action> buildTable()
         if (!entry.action)
             continue;
         if (entry.decoding)
-            table.push_back({entry.action, entry.argument, ActionKind::Query, entry.command, entry.decoding,
-                valueOf(*entry.decoding)});
+            table.push_back({entry.action, entry.argument, ActionKind::Query, entry.command, entry.decoding});
         else
             table.push_back({entry.action, entry.argument, ActionKind::Operation, entry.command});
     }

@@ -18,16 +18,6 @@ enum class ActionKind : quint8 {
     List,      // no line at all: the table of actions
 };
 
-// Where the plain value of a query comes from.
-enum class ValueKind : quint8 {
-    None,         // operations, send, list
-    StatusText,   // the status line without its leading blank
-    Number,       // the reply's digits (lamp hours)
-    Numbers,      // the reply's comma-separated numbers (temperatures)
-    ReplyText,    // the reply before its carriage return (model name)
-    Hectopascals, // the number of the status line, "1013 hPa"
-};
-
 // One action of orva-ctl: a command of the vocabulary that names an action,
 // or send or list. The name, the argument and the code are the vocabulary's.
 struct Action
@@ -36,8 +26,7 @@ struct Action
     const char* argument; // the lower-case argument, or nullptr
     ActionKind kind;
     std::optional<Command> command = std::nullopt;
-    std::optional<StatusQuery> query = std::nullopt;
-    ValueKind value = ValueKind::None;
+    std::optional<StatusQuery> query = std::nullopt; // how a query's reply decodes (its value is the exchange's)
 };
 
 // Every action, in the order of the vocabulary (operations, then queries),

@@ -4,6 +4,7 @@
 #include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
+#include "engine/protocol/Frame.h"
 
 #include <QCommandLineParser>
 
@@ -20,15 +21,6 @@ Request usage(const QString& message)
     request.mode = Request::Mode::Usage;
     request.message = message;
     return request;
-}
-
-// A code goes out as one frame on one line, one byte a character: a
-// carriage return or any other control character in it would make it
-// something else, and a character beyond ASCII has no byte of its own (the
-// line would put '?' in its place).
-bool isSendable(const QString& code)
-{
-    return std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
 }
 
 // Whole milliseconds in digits alone: no sign, no blanks, no other base.
@@ -151,7 +143,7 @@ Request parseArguments(const QStringList& arguments)
         // "send CR PRESSURE" unquoted is the code "CR PRESSURE".
         request.code = words.join(QLatin1Char(' '));
         words.clear();
-        if (!isSendable(request.code))
+        if (!isSendableCode(request.code))
             return usage(QStringLiteral("the code holds a character that is not printable ASCII"));
     } else if (!choices.isEmpty()) {
         if (words.isEmpty())

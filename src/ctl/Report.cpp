@@ -1,8 +1,10 @@
 #include "ctl/Report.h"
 
+#include "engine/ExchangeVerdict.h"
+#include "engine/protocol/ReplyRules.h"
 #include "engine/protocol/ReplyValues.h"
-#include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
+#include "engine/protocol/ValueJson.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -45,26 +47,17 @@ QString withoutPort(const QString& port, const QString& message)
     return message.startsWith(prefix) ? message.mid(prefix.size()) : message;
 }
 
-// The query's value from its reply body, by the protocol's reply rules;
-// false when the body does not read as one.
-bool readValue(const Action& action, const QString& body, const Exchange& exchange, Outcome& outcome)
+// A query's plain value from the typed value the exchange read: the keyed
+// states as the status line words them, numbers as numbers, temperatures as
+// the projector wrote them ("24.0", not "24").
+void showValue(const ReplyValue& value, const Exchange& exchange, Outcome& outcome)
 {
-    if (action.value == ValueKind::StatusText) {
-        // The decoder leaves the status line empty for a key it does not know.
-        if (exchange.status.isEmpty())
-            return false;
-        outcome.plain = exchange.status.startsWith(QLatin1Char(' ')) ? exchange.status.mid(1) : exchange.status;
-        outcome.value = outcome.plain;
-        return true;
-    }
-    if (!action.query)
-        return false;
-    const ReplyValue value = decodeReply(*action.query, body);
+    const QString& status = exchange.status;
     if (const auto* lamp = std::get_if<LampHours>(&value)) {
         outcome.plain = QString::number(lamp->hours);
         outcome.value = double(lamp->hours);
     } else if (const auto* temperatures = std::get_if<Temperatures>(&value)) {
-        // Shown as the projector wrote them ("24.0", not "24").
+        const QString body = exchange.reply.left(replyEndIndex(exchange.reply));
         QStringList texts;
         for (const QString& field : body.split(QLatin1Char(',')))
             texts.append(field.trimmed());
@@ -78,12 +71,20 @@ bool readValue(const Action& action, const QString& body, const Exchange& exchan
         outcome.value = model->text;
     } else if (const auto* pressure = std::get_if<AirPressure>(&value)) {
         // The status line's "1013 hPa".
-        outcome.plain = exchange.status;
+        outcome.plain = status;
         outcome.value = pressure->hectopascals;
     } else {
-        return false;
+        outcome.plain = status.startsWith(QLatin1Char(' ')) ? status.mid(1) : status;
+        outcome.value = outcome.plain;
     }
-    return true;
+}
+
+// What the verdict's words are followed by: the reply as shown, when there
+// is one to show.
+bool showsReply(VerdictReason reason)
+{
+    return reason == VerdictReason::Refused || reason == VerdictReason::ErrorReply
+        || reason == VerdictReason::Unexpected || reason == VerdictReason::IncompleteReply;
 }
 
 } // namespace
@@ -118,54 +119,38 @@ Outcome evaluate(const Action& action, const Exchange& exchange)
     Outcome outcome;
     if (!exchange.openError.isEmpty()) {
         outcome.openFailed = true;
+        outcome.reason = VerdictReason::LineFailed;
         outcome.error = exchange.openError;
         outcome.errorKind = exchange.errorKind;
         return outcome;
     }
-    const QString shown = shownReply(exchange);
-    if (!exchange.complete) {
-        outcome.errorKind = exchange.lineError.isEmpty() ? LineErrorKind::NoAnswer : exchange.errorKind;
-        if (!exchange.lineError.isEmpty())
-            outcome.error = exchange.lineError;
-        else if (exchange.reply.isEmpty())
+    if (!exchange.result) {
+        // Given up before the exchange ended (a signal, the backstop).
+        if (exchange.lineError.isEmpty()) {
             outcome.error = QStringLiteral("no reply within %1 ms").arg(exchange.timeoutMs);
-        else
-            outcome.error = QStringLiteral("incomplete reply within %1 ms: %2").arg(exchange.timeoutMs).arg(shown);
+            outcome.errorKind = LineErrorKind::NoAnswer;
+        } else {
+            outcome.reason = VerdictReason::LineFailed;
+            outcome.error = exchange.lineError;
+            outcome.errorKind = exchange.errorKind;
+        }
         return outcome;
     }
-
-    const auto end = replyEnd(exchange.reply);
-    const QChar last = *end; // complete: there is one
-    const QString body = exchange.reply.first(end - exchange.reply.begin());
-    if (last == Nak) {
-        outcome.error = QStringLiteral("refused (NAK): %1").arg(shown);
-        return outcome;
-    }
-    if (body == QLatin1String("?")) {
-        outcome.error = QStringLiteral("error reply: %1").arg(shown);
-        return outcome;
-    }
-
-    switch (action.kind) {
-    case ActionKind::Operation:
-        outcome.ok = last == Ack;
-        outcome.plain = shown;
-        outcome.value = shown;
-        break;
-    case ActionKind::Query:
-        outcome.ok = last == CarriageReturn && readValue(action, body, exchange, outcome);
-        break;
-    case ActionKind::Send:
-    case ActionKind::List:
-        outcome.ok = true;
-        outcome.plain = shown;
-        outcome.value = shown;
-        break;
-    }
+    const QString shown = shownReply(exchange);
+    const ExchangeVerdict verdict = judgeExchange(
+        *exchange.result, exchange.request, action.kind == ActionKind::Send ? CodeOrigin::Free : CodeOrigin::Known);
+    outcome.ok = verdict.ok();
+    outcome.reason = verdict.reason;
     if (!outcome.ok) {
-        outcome.error = QStringLiteral("unexpected reply: %1").arg(shown);
-        outcome.plain.clear();
-        outcome.value = QJsonValue();
+        outcome.error = showsReply(verdict.reason) ? verdict.error + QStringLiteral(": ") + shown : verdict.error;
+        outcome.errorKind = verdict.errorKind;
+        return outcome;
+    }
+    if (action.kind == ActionKind::Query) {
+        showValue(exchange.result->value, exchange, outcome);
+    } else {
+        outcome.plain = shown;
+        outcome.value = shown;
     }
     return outcome;
 }
@@ -201,6 +186,10 @@ QString jsonLine(const Action& action, const QString& code, const Exchange& exch
         {QStringLiteral("ok"), outcome.ok},
         {QStringLiteral("ms"), outcome.openFailed ? QJsonValue() : QJsonValue(std::round(exchange.ms * 1000) / 1000)},
     };
+    // The fields the HTTP door's result has too, alike in both.
+    const QJsonObject reading = exchange.result ? valueObject(exchange.result->value) : QJsonObject();
+    object.insert(QStringLiteral("reading"), reading.isEmpty() ? QJsonValue() : QJsonValue(reading));
+    object.insert(QStringLiteral("verdict"), QString(verdictName(outcome.reason)));
     if (cut > 0)
         object.insert(QStringLiteral("cut"), double(cut));
     if (!exchange.warning.isEmpty())

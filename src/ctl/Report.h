@@ -2,6 +2,7 @@
 
 #include "ctl/Actions.h"
 #include "ctl/Session.h"
+#include "engine/ExchangeVerdict.h"
 
 #include <QJsonValue>
 #include <QList>
@@ -11,18 +12,14 @@
 
 namespace orva::ctl {
 
-// The verdict on one port's exchange.
-//
-// A reply ends at the first ACK, NAK or carriage return; what comes before
-// that character is its body. An exchange is ok when the port was opened,
-// the reply ended within the timeout, it is neither a NAK nor the error
-// reply "?", and:
-//  - operation: it ended in ACK (noise before the ACK is tolerated);
-//  - query: it ended in a carriage return and its body reads as the query's
-//    value by the protocol's reply rules (decodeReply); a status query's
-//    is shown as the status line's text;
-//  - send: any reply.
-// A refusal of the line settings (warning) does not change the verdict.
+// The verdict on one port's exchange: the exchange layer's
+// (judgeExchange): an operation is ok on ACK, a query when its reply reads
+// as the query's value, send on any reply that is neither NAK nor "?". A
+// port that could not be opened, or whose wait was given up, is not ok. A
+// refusal of the line settings (warning) does not change the verdict. A
+// query's plain value is its typed value: a keyed state as the status line
+// words it, lamp hours and air pressure as numbers, temperatures as
+// written, the model name as it stands.
 //
 // What is shown of a reply, in plain text and in JSON, is at most its first
 // MaxShownReply characters, with the number of those left out; plain text
@@ -39,6 +36,10 @@ struct Outcome
     // answer in time); none when the projector answered something wrong.
     std::optional<LineErrorKind> errorKind;
     bool openFailed = false;
+    // The verdict's reason; a port that could not be opened, or whose wait
+    // was given up, failed as a line does (or did not answer, at the
+    // backstop).
+    VerdictReason reason = VerdictReason::NoReply;
 };
 
 inline constexpr qsizetype MaxShownReply = 128;

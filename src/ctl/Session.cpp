@@ -53,10 +53,10 @@ void Session::send(const QString& code, int timeoutMs, std::function<void()> don
     m_done = std::move(done);
     m_exchange.timeoutMs = timeoutMs;
     m_exchange.sent = SerialLine::fromLineBytes(SerialLine::toLineBytes(frameOf(code)));
+    m_exchange.request = ExchangeRequest::ofCode(code, timeoutMs);
     m_waiting = true;
     m_elapsed.start();
-    m_request = m_requests->submit(
-        ExchangeRequest::ofCode(code, timeoutMs), [this](const ExchangeResult& result) { onResult(result); });
+    m_request = m_requests->submit(m_exchange.request, [this](const ExchangeResult& result) { onResult(result); });
 }
 
 void Session::abandon(const QString& reason)
@@ -70,10 +70,7 @@ void Session::onResult(const ExchangeResult& result)
 {
     if (result.frame.isEmpty() && m_exchange.openError.isEmpty())
         m_exchange.sent.clear(); // the line took none of it
-    if (result.outcome == ExchangeOutcome::LineFailed && result.error) {
-        m_exchange.lineError = result.error->text;
-        m_exchange.errorKind = result.error->kind;
-    }
+    m_exchange.result = result;
     setReply(result.reply);
     const bool ended = result.outcome != ExchangeOutcome::TimedOut && result.outcome != ExchangeOutcome::LineFailed
         && result.outcome != ExchangeOutcome::QueueFull;
@@ -81,7 +78,7 @@ void Session::onResult(const ExchangeResult& result)
     m_takingTrailing = ended;
     QMetaObject::invokeMethod(
         &m_context, [this] { m_takingTrailing = false; }, Qt::QueuedConnection);
-    finish(ended);
+    finish();
 }
 
 void Session::onLateReply(quint64 id, const QString& characters)
@@ -96,7 +93,7 @@ void Session::stopWaiting()
     if (!m_waiting)
         return;
     m_requests->cancel(m_request);
-    finish(false);
+    finish();
 }
 
 void Session::setReply(const QString& reply)
@@ -105,17 +102,15 @@ void Session::setReply(const QString& reply)
     m_exchange.received = renderTraffic(reply);
     // The status line keeps its last text; a key a partial reply matched
     // is the key of the whole one, so the whole reply decides.
-    qint16 pressure = 0;
-    m_exchange.status = decodeStatus(m_exchange.sent, CommandPrefix, m_exchange.received, pressure).value_or(QString());
+    m_exchange.status = decodeStatus(m_exchange.sent, CommandPrefix, m_exchange.received).value_or(StatusLine()).text;
 }
 
-void Session::finish(bool complete)
+void Session::finish()
 {
     if (!m_waiting)
         return;
     m_waiting = false;
     m_exchange.ms = double(m_elapsed.nsecsElapsed()) / 1e6;
-    m_exchange.complete = complete;
     if (m_done)
         m_done();
 }

@@ -10,23 +10,25 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace orva::ctl {
 
-// What happened on one port: the frame written, the reply, and the receive
-// and status lines as the panel shows them for it.
+// What happened on one port: the frame written, the exchange layer's
+// result, and the receive and status lines as the panel shows them for it.
 struct Exchange
 {
     QString port;
     QString openError;                              // the port could not be opened: the description
-    QString lineError;                              // the line failed while the reply was awaited
+    QString lineError;                              // the wait was given up (a signal, the backstop): why
     LineErrorKind errorKind = LineErrorKind::Other; // of openError or lineError
     QString warning;                                // the line carries on, but not as asked (settings refused)
     QString sent;                                   // the bytes of the frame as written; empty when nothing was sent
     QString reply;                                  // the characters received, as they came
     QString received;                               // the receive line
     QString status;                                 // the status line
-    bool complete = false;                          // the reply reached its end (ACK, NAK or CR)
+    ExchangeRequest request;                        // what was asked
+    std::optional<ExchangeResult> result;           // how it ended; none when nothing was sent or the wait was given up
     double ms = 0;                                  // from the write to the end of the reply or the wait
     int timeoutMs = 0;
 };
@@ -64,7 +66,7 @@ private:
     void onLateReply(quint64 id, const QString& characters);
     void stopWaiting();
     void setReply(const QString& reply);
-    void finish(bool complete);
+    void finish();
 
     std::unique_ptr<SerialLine> m_line;
     QObject m_context; // receiver of the line's signals, before the exchange's

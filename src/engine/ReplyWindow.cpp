@@ -88,8 +88,11 @@ void ReplyWindow::showReply()
 {
     // The decoding reads the rendered line, not the raw reply.
     setLine(TrafficLine::Receive, renderTraffic(m_reply));
-    if (const auto status = decodeStatus(m_lastFrame, CommandPrefix, text(TrafficLine::Receive), m_pressure))
-        setLine(TrafficLine::Status, *status);
+    if (const auto status = decodeStatus(m_lastFrame, CommandPrefix, text(TrafficLine::Receive))) {
+        if (status->pressure)
+            m_pressure = *status->pressure;
+        setLine(TrafficLine::Status, status->text);
+    }
 }
 
 void ReplyWindow::onReplyTimeout()

@@ -1,10 +1,10 @@
 #include "hub/HttpApi.h"
 
+#include "engine/protocol/ValueNames.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/ShareDoor.h"
-#include "hub/ValueNames.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,56 +1,16 @@
 #include "hub/HubJson.h"
 
+#include "engine/ExchangeVerdict.h"
 #include "engine/protocol/Frame.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
-#include "hub/ValueNames.h"
+#include "engine/protocol/ValueJson.h"
 
 #include <QDateTime>
-#include <QJsonArray>
 
 #include <cmath>
 
 namespace orva::hub {
-
-namespace {
-
-// The typed value alone, and what else its object says.
-QJsonValue plainValue(const ReplyValue& value, QJsonObject& object)
-{
-    if (const auto* power = std::get_if<PowerState>(&value)) {
-        object.insert(QStringLiteral("state"), QString(powerClassName(powerClass(*power))));
-        return QString(powerStateName(*power));
-    }
-    if (const auto* input = std::get_if<InputSource>(&value))
-        return QString(inputName(*input));
-    if (const auto* orientation = std::get_if<Orientation>(&value))
-        return QString(orientationName(*orientation));
-    if (const auto* lamp = std::get_if<LampHours>(&value))
-        return double(lamp->hours);
-    if (const auto* temperatures = std::get_if<Temperatures>(&value)) {
-        QJsonArray celsius;
-        for (const double each : temperatures->celsius)
-            celsius.append(each);
-        return celsius;
-    }
-    if (const auto* mute = std::get_if<MuteState>(&value)) {
-        const std::optional<Muted> muted = mutedOf(*mute);
-        object.insert(QStringLiteral("picture"), muted ? QJsonValue(muted->picture) : QJsonValue());
-        object.insert(QStringLiteral("sound"), muted ? QJsonValue(muted->sound) : QJsonValue());
-        return QString(muteName(*mute));
-    }
-    if (const auto* model = std::get_if<ModelName>(&value))
-        return model->text;
-    if (const auto* pressure = std::get_if<AirPressure>(&value))
-        return pressure->hectopascals;
-    if (const auto* mode = std::get_if<LampMode>(&value)) {
-        object.insert(QStringLiteral("lit"), lampLit(*mode));
-        return QString(lampModeName(*mode));
-    }
-    return QJsonValue();
-}
-
-} // namespace
 
 QString isoTime(std::int64_t epochMs)
 {
@@ -59,11 +19,9 @@ QString isoTime(std::int64_t epochMs)
 
 QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs)
 {
-    if (std::holds_alternative<std::monostate>(value))
-        return {};
-    QJsonObject object;
-    object.insert(QStringLiteral("value"), plainValue(value, object));
-    object.insert(QStringLiteral("read_at"), isoTime(readAtEpochMs));
+    QJsonObject object = valueObject(value);
+    if (!object.isEmpty())
+        object.insert(QStringLiteral("read_at"), isoTime(readAtEpochMs));
     return object;
 }
 
@@ -71,53 +29,37 @@ ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& reque
 {
     ResultJson out;
     QJsonObject& body = out.body;
-    bool ok = false;
-    QString error;
-    std::optional<LineErrorKind> kind;
-    switch (result.outcome) {
-    case ExchangeOutcome::Acknowledged:
-        ok = freeCommand || !request.decoding;
-        if (!ok)
-            error = QStringLiteral("unexpected reply: acknowledged a query");
-        break;
-    case ExchangeOutcome::Replied:
-        ok = freeCommand || (request.decoding && !std::holds_alternative<std::monostate>(result.value));
-        if (!ok)
-            error = QStringLiteral("unexpected reply");
-        break;
-    case ExchangeOutcome::Refused:
-        error = QStringLiteral("refused (NAK)");
-        break;
-    case ExchangeOutcome::ErrorReply:
-        error = QStringLiteral("error reply");
-        break;
-    case ExchangeOutcome::TimedOut:
-        error = result.reply.isEmpty() ? QStringLiteral("no reply within %1 ms").arg(request.timeoutMs)
-                                       : QStringLiteral("incomplete reply within %1 ms").arg(request.timeoutMs);
-        kind = LineErrorKind::NoAnswer;
+    const ExchangeVerdict verdict = judgeExchange(result, request, freeCommand ? CodeOrigin::Free : CodeOrigin::Known);
+    const bool ok = verdict.ok();
+    QString error = verdict.error;
+    if (verdict.reason == VerdictReason::Unexpected && result.outcome == ExchangeOutcome::Acknowledged)
+        error += QStringLiteral(": acknowledged a query");
+    const std::optional<LineErrorKind>& kind = verdict.errorKind;
+    switch (verdict.reason) {
+    case VerdictReason::NoReply:
+    case VerdictReason::IncompleteReply:
         out.status = 504;
         break;
-    case ExchangeOutcome::LineFailed:
-        error = result.error ? result.error->text : QStringLiteral("the line failed");
-        kind = result.error ? result.error->kind : LineErrorKind::Other;
+    case VerdictReason::LineFailed:
         out.status = 503;
         break;
-    case ExchangeOutcome::QueueFull:
-        error = QStringLiteral("too many requests waiting for this projector");
+    case VerdictReason::QueueFull:
         out.status = 429;
         break;
+    default:
+        break;
     }
-    qint16 pressure = 0;
     const QString text = result.frame.isEmpty()
         ? QString()
-        : decodeStatus(result.frame, CommandPrefix, renderTraffic(result.reply), pressure).value_or(QString());
-    QJsonObject valueObject;
-    const QJsonValue value = plainValue(result.value, valueObject);
+        : decodeStatus(result.frame, CommandPrefix, renderTraffic(result.reply)).value_or(StatusLine()).text;
+    const QJsonObject reading = valueObject(result.value);
     body.insert(QStringLiteral("code"), request.code);
     body.insert(QStringLiteral("ok"), ok);
     body.insert(QStringLiteral("reply"), result.reply);
     body.insert(QStringLiteral("text"), text.trimmed());
-    body.insert(QStringLiteral("value"), value);
+    body.insert(QStringLiteral("value"), reading.isEmpty() ? QJsonValue() : reading.value(QStringLiteral("value")));
+    body.insert(QStringLiteral("reading"), reading.isEmpty() ? QJsonValue() : QJsonValue(reading));
+    body.insert(QStringLiteral("verdict"), QString(verdictName(verdict.reason)));
     body.insert(QStringLiteral("error"), ok ? QJsonValue() : QJsonValue(error));
     body.insert(QStringLiteral("error_kind"), kind ? QJsonValue(QString(lineErrorKindName(*kind))) : QJsonValue());
     body.insert(QStringLiteral("ms"),

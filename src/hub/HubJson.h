@@ -15,8 +15,9 @@ namespace orva::hub {
 // hub's names spell them (ValueNames), each with the time it was read.
 
 // A value read from the projector: {"value": ..., "read_at": ISO 8601 UTC,
-// and for some values more: power_state's "state", mute's "picture" and
-// "sound", lamp_mode's "lit"}. Empty when the value is none.
+// and for some values more: power_state's "state" (one word: the fault, or
+// the phase when there is none), "phase" and "fault" (PowerStates.h), mute's
+// "picture" and "sound", lamp_mode's "lit"}. Empty when the value is none.
 QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs);
 
 // How an action or a free command ended, for its caller:

@@ -1,6 +1,6 @@
 #include "hub/Metrics.h"
 
-#include "hub/ValueNames.h"
+#include "engine/protocol/ValueNames.h"
 
 #include <QLocale>
 

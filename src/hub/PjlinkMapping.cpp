@@ -1,6 +1,7 @@
 #include "hub/PjlinkMapping.h"
 
-#include "hub/ValueNames.h"
+#include "engine/protocol/PowerStates.h"
+#include "engine/protocol/ValueNames.h"
 
 #include "orva/Version.h"
 
@@ -60,58 +61,47 @@ const std::vector<QueryRow>& queryRows()
     return rows;
 }
 
-// POWR ?: what PJLink's four power states are closest to. A projector that
-// keeps its lamp lit through a warning is on; one that went dark to protect
-// itself is cooling or in standby.
+// POWR ?: PJLink's four power states are the phases; a projector that
+// keeps its lamp lit through a warning is on, one that went dark to protect
+// itself cooling or in standby. A phase the projector does not tell has no
+// PJLink form.
 std::optional<QByteArray> powerDigit(PowerState state)
 {
-    switch (state) {
-    case PowerState::On:
-    case PowerState::TemperatureWarning:
-    case PowerState::NoKeyInput:
-    case PowerState::TemperatureWarningRecovered:
-        return QByteArray("1");
-    case PowerState::Standby:
-    case PowerState::LampOffByPowerManagement:
-    case PowerState::StandbyAllLampsFailed:
+    switch (powerPhase(state)) {
+    case PowerPhase::Standby:
         return QByteArray("0");
-    case PowerState::CoolingDown:
-    case PowerState::TemperatureWarningCooling:
-    case PowerState::CoolingDownPowerManagement:
-    case PowerState::CoolingDownAllLampsFailed:
+    case PowerPhase::On:
+        return QByteArray("1");
+    case PowerPhase::Cooling:
         return QByteArray("2");
-    case PowerState::CountDown:
+    case PowerPhase::Warming:
         return QByteArray("3");
-    case PowerState::PowerFailure:
+    case PowerPhase::Unknown:
         break;
     }
     return std::nullopt;
 }
 
 // ERST ?: six digits, fan, lamp, temperature, cover, filter, other; 0 fine,
-// 1 a warning, 2 an error. Only the power state tells of faults: a
-// temperature warning while running is a warning, one that made the
-// projector cool down an error; failed lamps are a lamp error; a failed
-// power supply is "other".
+// 1 a warning, 2 an error. Only the power state tells of faults, one at a
+// time; a failed power supply is "other".
 QByteArray errorDigits(PowerState state)
 {
     QByteArray digits("000000");
-    switch (state) {
-    case PowerState::TemperatureWarning:
-    case PowerState::TemperatureWarningRecovered:
+    switch (powerFault(state)) {
+    case PowerFault::None:
+        break;
+    case PowerFault::TemperatureWarning:
         digits[2] = '1';
         break;
-    case PowerState::TemperatureWarningCooling:
+    case PowerFault::TemperatureError:
         digits[2] = '2';
         break;
-    case PowerState::CoolingDownAllLampsFailed:
-    case PowerState::StandbyAllLampsFailed:
+    case PowerFault::LampFailure:
         digits[1] = '2';
         break;
-    case PowerState::PowerFailure:
+    case PowerFault::PowerFailure:
         digits[5] = '2';
-        break;
-    default:
         break;
     }
     return digits;
@@ -215,34 +205,6 @@ std::variant<QByteArray, PjlinkError> answerPjlinkQuery(const QByteArray& body, 
         return valueOf<ModelName>(values, StatusQuery::ModelName).text.left(32).toLatin1();
     }
     return PjlinkError::Undefined;
-}
-
-std::vector<StatusQuery> valuesChangedBy(Command command)
-{
-    switch (command) {
-    case Command::PowerOn:
-    case Command::PowerOff:
-        return {StatusQuery::PowerState, StatusQuery::LampMode, StatusQuery::MuteState, StatusQuery::Temperatures};
-    case Command::InputPc1:
-    case Command::InputPc2:
-    case Command::InputVideo:
-    case Command::SourcePc1Rgb:
-    case Command::SourcePc1Scart:
-    case Command::SourcePc1Component:
-    case Command::SourcePc2Rgb:
-    case Command::SourcePc2DviPc:
-    case Command::SourcePc2DviAv:
-    case Command::SourceVideo:
-    case Command::SourceSVideo:
-        return {StatusQuery::InputSource, StatusQuery::MuteState};
-    case Command::SoundMuteOn:
-    case Command::SoundMuteOff:
-    case Command::NoShowOn:
-    case Command::NoShowOff:
-        return {StatusQuery::MuteState};
-    default:
-        return {};
-    }
 }
 
 } // namespace orva::hub

@@ -60,8 +60,4 @@ using PjlinkValues = std::array<ReplyValue, StatusQueryCount>;
 // (a failed power supply is ERR4; mute state in standby ERR3).
 std::variant<QByteArray, PjlinkError> answerPjlinkQuery(const QByteArray& body, const PjlinkValues& values);
 
-// The values a command may change: reading them from a cache after the
-// command was sent would answer with what was true before it.
-std::vector<StatusQuery> valuesChangedBy(Command command);
-
 } // namespace orva::hub

@@ -2,7 +2,8 @@
 
 #include "engine/line/LineAddress.h"
 #include "engine/protocol/Commands.h"
-#include "hub/PjlinkMapping.h"
+#include "engine/protocol/PowerStates.h"
+#include "engine/protocol/ValuesChanged.h"
 
 #include <algorithm>
 
@@ -18,21 +19,11 @@ constexpr int MaxWaiting = 1024;
 constexpr StatusQuery PolledValues[] = {StatusQuery::PowerState, StatusQuery::InputSource, StatusQuery::MuteState,
     StatusQuery::LampHours, StatusQuery::LampMode, StatusQuery::Temperatures};
 
+// Warming up or cooling down: polled more often until it ends.
 bool isTransition(const ReplyValue& value)
 {
     const auto* state = std::get_if<PowerState>(&value);
-    if (!state)
-        return false;
-    switch (*state) {
-    case PowerState::CountDown:
-    case PowerState::CoolingDown:
-    case PowerState::TemperatureWarningCooling:
-    case PowerState::CoolingDownPowerManagement:
-    case PowerState::CoolingDownAllLampsFailed:
-        return true;
-    default:
-        return false;
-    }
+    return state && isPowerTransition(*state);
 }
 
 QString outcomeName(const ExchangeResult& result)

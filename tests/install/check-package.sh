@@ -147,7 +147,7 @@ holds orva-tools bin/orva-ctl bin/orva-hub bin/orva-projector-sim share/man/man1
   share/man/man8/orva-hub.8.gz lib/systemd/system/orva-hub.service share/doc/orva-tools/examples/hub.toml \
   share/doc/orva-tools/examples/prometheus/orva-hub-alerts.yml share/doc/orva-tools/examples/nginx/orva-hub.conf \
   share/bash-completion/completions/orva-ctl share/doc/orva-tools/changelog.gz share/doc/orva-tools/hub-admin.md \
-  lib/sysusers.d/orva-tools.conf
+  share/doc/orva-tools/exchange-result.md lib/sysusers.d/orva-tools.conf
 for dep in libqt6widgets6 qt6-qpa-plugins fonts-ipafont-gothic; do
   grep -qw "$dep" "$scratch/orva-panel.depends" || fail "orva-panel does not depend on $dep"
 done

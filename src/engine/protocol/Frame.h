@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+
+#include <algorithm>
 
 namespace orva {
 
@@ -13,6 +16,16 @@ inline constexpr QChar FrameEnd = QChar(13);
 inline QString frameOf(const QString& code)
 {
     return CommandPrefix + code + FrameEnd;
+}
+
+// Whether a code can go out as one frame, one byte a character: every
+// character printable ASCII. A carriage return or any other control
+// character in it would make it another frame or something else, and a
+// character beyond ASCII has no byte of its own (the line would put '?' in
+// its place). How long a code may be is each front end's bound.
+inline bool isSendableCode(QStringView code)
+{
+    return std::all_of(code.begin(), code.end(), [](QChar c) { return c.unicode() >= 32 && c.unicode() < 127; });
 }
 
 } // namespace orva

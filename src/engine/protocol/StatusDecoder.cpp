@@ -1,6 +1,7 @@
 #include "engine/protocol/StatusDecoder.h"
 
 #include "engine/protocol/NumberReading.h"
+#include "engine/protocol/PowerStates.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/protocol/TrafficText.h"
 
@@ -39,6 +40,19 @@ constexpr Row<PowerState> PowerStateRows[] = {
     {" 2 1", " Cooling down (All Lamp FAIL)", P::CoolingDownAllLampsFailed},
     {" 8 1", " Cooling down & sutandby (All Lamp FAIL)", P::StandbyAllLampsFailed},
 };
+
+// The keys are the power table's codes, rendered, in its order.
+constexpr bool keysArePowerCodes()
+{
+    for (std::size_t i = 0; i < std::size(PowerStateRows); ++i) {
+        const char* key = PowerStateRows[i].key;
+        const PowerStateFacts& facts = PowerStates[i];
+        if (PowerStateRows[i].value != facts.state || key[1] != facts.code[0] || key[3] != facts.code[1])
+            return false;
+    }
+    return std::size(PowerStateRows) == std::size(PowerStates);
+}
+static_assert(keysArePowerCodes(), "the status line reads the power table's codes");
 
 constexpr Row<InputSource> InputSourceRows[] = {
     {" 1", " Computer 1", InputSource::Computer1},
@@ -164,16 +178,15 @@ QString temperatures(const QString& r)
 
 // A reading outside what the conversion can handle (a value that does not
 // fit, a huge exponent, a rounded reading beyond -6553..6553) shows
-// PressureOutOfRange and leaves pressureValue at the last good reading, so
-// the status line never shows a wrapped-around number.
-QString pressure(const QString& r, qint16& pressureValue)
+// PressureOutOfRange and gives no pressure, so the status line never shows
+// a wrapped-around number.
+StatusLine pressure(const QString& r)
 {
     const std::optional<double> reading = readNumber(r);
     const std::optional<qint16> hpa = reading ? pressureHpa(*reading) : std::nullopt;
     if (!hpa)
-        return PressureOutOfRange;
-    pressureValue = *hpa;
-    return QString::number(pressureValue) + QStringLiteral(" hPa");
+        return {PressureOutOfRange, std::nullopt};
+    return {QString::number(*hpa) + QStringLiteral(" hPa"), hpa};
 }
 
 template <auto& Rows> ReplyValue tableValue(const Query& query, QStringView body)
@@ -236,8 +249,7 @@ QLatin1String statusQueryCode(StatusQuery query)
     return commandCode(queryCommand(query));
 }
 
-std::optional<QString> decodeStatus(
-    const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue)
+std::optional<StatusLine> decodeStatus(const QString& outgoing, const QString& prefix, const QString& rendered)
 {
     for (const Query& query : Queries) {
         if (!isFrameOf(outgoing, prefix, statusQueryCode(query.query)))
@@ -247,16 +259,16 @@ std::optional<QString> decodeStatus(
             const qsizetype row = rowOf(query.table, rendered);
             if (row < 0)
                 return std::nullopt;
-            return QString::fromLatin1(query.table.text(row));
+            return StatusLine{QString::fromLatin1(query.table.text(row)), std::nullopt};
         }
         case Decoding::LampHours:
-            return first(rendered, 38) + QStringLiteral(" Hour Use");
+            return StatusLine{first(rendered, 38) + QStringLiteral(" Hour Use"), std::nullopt};
         case Decoding::Temperatures:
-            return temperatures(rendered);
+            return StatusLine{temperatures(rendered), std::nullopt};
         case Decoding::WholeLine:
-            return rendered;
+            return StatusLine{rendered, std::nullopt};
         case Decoding::Pressure:
-            return pressure(rendered, pressureValue);
+            return pressure(rendered);
         }
     }
     return std::nullopt;

@@ -19,12 +19,17 @@ namespace orva {
 //   CR0 power state, CR1 input source, CR4 picture orientation,
 //   CR3 lamp hours, CR6 temperatures, CRA mute state, CR9 whole reply,
 //   CR PRESSURE air pressure, CR7 lamp mode.
-// Returns the status text, or nothing when the frame is no status query or
+// Returns the status line, or nothing when the frame is no status query or
 // the reply matches no row (the status line then keeps what it showed).
-// pressureValue is the last air-pressure reading in hPa, written only by the
-// "CR PRESSURE" query.
-std::optional<QString> decodeStatus(
-    const QString& outgoing, const QString& prefix, const QString& rendered, qint16& pressureValue);
+struct StatusLine
+{
+    QString text;
+    // The air pressure in hPa, for a "CR PRESSURE" reply whose reading the
+    // conversion can handle; none for any other (PressureOutOfRange shows).
+    std::optional<qint16> pressure;
+    bool operator==(const StatusLine&) const = default;
+};
+std::optional<StatusLine> decodeStatus(const QString& outgoing, const QString& prefix, const QString& rendered);
 
 // The command code of a status query, as the decoder recognises its frame.
 QLatin1String statusQueryCode(StatusQuery query);

@@ -14,17 +14,14 @@
   const ACTION_TIMEOUT_MS = 30000;
   const RECONNECT_MS = 5000;
 
-  const POWER_WORDS = {
-    standby: 'Standby',
-    warming: 'Warming',
-    on: 'On',
-    cooling: 'Cooling',
-    temperature_warning: 'Temperature warning',
-    temperature_shutdown: 'Temperature shutdown',
-    lamp_failure: 'Lamp failure',
-    power_failure: 'Power failure',
+  // The hub tells each power state's phase and fault; the page only words them.
+  const PHASE_WORDS = {standby: 'Standby', warming: 'Warming', on: 'On', cooling: 'Cooling', unknown: 'Unknown'};
+  const FAULT_WORDS = {
+    temperature_warning: 'temperature warning',
+    temperature_error: 'temperature error',
+    lamp_failure: 'lamp failure',
+    power_failure: 'power failure',
   };
-  const FAULT_STATES = new Set(['temperature_warning', 'temperature_shutdown', 'lamp_failure', 'power_failure']);
   const INPUT_WORDS = {pc1: 'PC1', pc2: 'PC2', video: 'Video', mode4: 'Mode 4'};
   const MUTE_WORDS = {
     'off': 'Off',
@@ -142,9 +139,16 @@
     window.setTimeout(() => (el.textContent = text), 50);
   };
 
+  const hasFault = (power) => Boolean(power && power.fault && power.fault !== 'none');
+  // "Cooling", "Cooling, temperature error", "Power failure" (no phase told).
   const powerWords = (values) => {
     const power = known(values, 'power_state');
-    return power ? wordFor(POWER_WORDS, power.state) : 'Unknown';
+    if (!power) return 'Unknown';
+    const phase = wordFor(PHASE_WORDS, power.phase);
+    if (!hasFault(power)) return phase;
+    const fault = wordFor(FAULT_WORDS, power.fault);
+    if (power.phase === 'unknown') return `${fault[0].toUpperCase()}${fault.slice(1)}`;
+    return `${phase}, ${fault}`;
   };
   const lineWords = (data) => {
     if (data.up) return 'Up';
@@ -185,8 +189,10 @@
     setText(powerEl, powerWords(values));
     const badge = powerEl.parentElement;
     badge.className = 'power';
-    if (power && Object.prototype.hasOwnProperty.call(POWER_WORDS, power.state)) {
-      badge.classList.add(`is-${FAULT_STATES.has(power.state) ? 'fault' : power.state}`);
+    if (hasFault(power)) {
+      badge.classList.add('is-fault');
+    } else if (power && Object.prototype.hasOwnProperty.call(PHASE_WORDS, power.phase)) {
+      badge.classList.add(`is-${power.phase}`);
     }
     // The engine's own name of the state, for a technician who hovers.
     if (power && power.value) badge.setAttribute('title', String(power.value));
@@ -231,9 +237,9 @@
       setText(time, 'never');
     }
 
-    const on = power && (power.state === 'on' || power.state === 'warming' || power.state === 'temperature_warning');
-    markCurrent(card, 'power-on', Boolean(on));
-    markCurrent(card, 'power-off', Boolean(power && (power.state === 'standby' || power.state === 'cooling')));
+    const phase = power ? power.phase : 'unknown';
+    markCurrent(card, 'power-on', phase === 'on' || phase === 'warming');
+    markCurrent(card, 'power-off', phase === 'standby' || phase === 'cooling');
     for (const name of ['pc1', 'pc2', 'video']) markCurrent(card, `input-${name}`, Boolean(input && input.value === name));
     markCurrent(card, 'sound-mute-on', Boolean(mute && mute.sound));
     markCurrent(card, 'sound-mute-off', Boolean(mute && !mute.sound));

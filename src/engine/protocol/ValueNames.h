@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/protocol/Commands.h"
+#include "engine/protocol/PowerStates.h"
 #include "engine/protocol/ReplyValues.h"
 
 #include <QLatin1String>
@@ -10,16 +11,17 @@
 #include <array>
 #include <optional>
 
-namespace orva::hub {
+namespace orva {
 
-// The names the hub's HTTP door gives the engine's values, in JSON, in
-// events and in metric labels: stable, lower-case, for programs.
+// The names programs give the values of replies, in JSON, in events and in
+// metric labels: stable, lower-case. One table per enumeration; the power
+// states' names and facts are PowerStates.h's.
 
-// Where a power state stands, for monitoring: the projector's four steps
-// (standby, warming, on, cooling) and the faults it reports, one at a time.
-// A temperature warning while the lamp burns is temperature_warning; a
-// cool-down forced by the temperature temperature_shutdown; failed lamps
-// lamp_failure; a failed power supply power_failure.
+// A power state in one word, for monitoring and for readers of the "state"
+// field: its fault when it has one (a temperature warning while the lamp
+// burns is temperature_warning; a cool-down forced by the temperature
+// temperature_shutdown; failed lamps lamp_failure; a failed power supply
+// power_failure), its phase otherwise.
 enum class PowerClass : quint8 {
     Standby,
     Warming,
@@ -34,8 +36,6 @@ inline constexpr std::size_t PowerClassCount = std::size_t(PowerClass::PowerFail
 
 PowerClass powerClass(PowerState state);
 QLatin1String powerClassName(PowerClass powerClass);
-// The engine's own state, kebab-case ("count-down").
-QLatin1String powerStateName(PowerState state);
 
 inline constexpr std::array<InputSource, 4> InputSources{
     InputSource::Computer1, InputSource::Computer2, InputSource::Video, InputSource::InputMode4};
@@ -65,4 +65,4 @@ QLatin1String valueKey(StatusQuery query);
 QString httpActionName(Command command);
 std::optional<Command> commandOfHttpAction(QStringView name);
 
-} // namespace orva::hub
+} // namespace orva

@@ -1,35 +1,23 @@
-#include "hub/ValueNames.h"
+#include "engine/protocol/ValueNames.h"
 
 #include <cstddef>
 
-namespace orva::hub {
+namespace orva {
 
 namespace {
 
 // One row a value, in the order of its enumeration; the static_asserts
 // keep each table whole.
-struct PowerRow
-{
-    PowerState state;
-    const char* name;
-    PowerClass powerClass;
-};
-
 // clang-format off
-constexpr PowerRow PowerRows[] = {
-    {PowerState::On,                          "on",                              PowerClass::On},
-    {PowerState::Standby,                     "standby",                         PowerClass::Standby},
-    {PowerState::CountDown,                   "count-down",                      PowerClass::Warming},
-    {PowerState::CoolingDown,                 "cooling-down",                    PowerClass::Cooling},
-    {PowerState::PowerFailure,                "power-failure",                   PowerClass::PowerFailure},
-    {PowerState::TemperatureWarning,          "temperature-warning",             PowerClass::TemperatureWarning},
-    {PowerState::NoKeyInput,                  "no-key-input",                    PowerClass::On},
-    {PowerState::LampOffByPowerManagement,    "lamp-off-by-power-management",    PowerClass::Standby},
-    {PowerState::TemperatureWarningCooling,   "temperature-warning-cooling",     PowerClass::TemperatureShutdown},
-    {PowerState::CoolingDownPowerManagement,  "cooling-down-power-management",   PowerClass::Cooling},
-    {PowerState::TemperatureWarningRecovered, "temperature-warning-recovered",   PowerClass::TemperatureWarning},
-    {PowerState::CoolingDownAllLampsFailed,   "cooling-down-all-lamps-failed",   PowerClass::LampFailure},
-    {PowerState::StandbyAllLampsFailed,       "standby-all-lamps-failed",        PowerClass::LampFailure},
+// The word of each phase and of each fault; a state's word is its fault's
+// when it has one (so FaultClasses' "none" and PhaseClasses' "unknown",
+// which only a fault comes with, are never read).
+constexpr PowerClass PhaseClasses[] = {
+    PowerClass::Standby, PowerClass::Warming, PowerClass::On, PowerClass::Cooling, PowerClass::PowerFailure,
+};
+constexpr PowerClass FaultClasses[] = {
+    PowerClass::On, PowerClass::TemperatureWarning, PowerClass::TemperatureShutdown, PowerClass::LampFailure,
+    PowerClass::PowerFailure,
 };
 constexpr const char* PowerClassNames[] = {
     "standby", "warming", "on", "cooling", "temperature_warning", "temperature_shutdown", "lamp_failure",
@@ -86,8 +74,7 @@ constexpr bool inOrder(const Row (&rows)[N], Enum Row::*key, Enum last)
     }
     return N == std::size_t(last) + 1;
 }
-static_assert(inOrder(PowerRows, &PowerRow::state, PowerState::StandbyAllLampsFailed),
-    "one row per power state, in the order of PowerState");
+static_assert(std::size(PhaseClasses) == PowerPhaseCount && std::size(FaultClasses) == PowerFaultCount);
 static_assert(
     inOrder(MuteRows, &MuteRow::mute, MuteState::Standby), "one row per mute state, in the order of MuteState");
 static_assert(
@@ -101,17 +88,15 @@ static_assert(std::size(ValueKeys) == StatusQueryCount);
 
 PowerClass powerClass(PowerState state)
 {
-    return PowerRows[std::size_t(state)].powerClass;
+    const PowerStateFacts& facts = powerStateFacts(state);
+    if (facts.fault != PowerFault::None)
+        return FaultClasses[std::size_t(facts.fault)];
+    return PhaseClasses[std::size_t(facts.phase)];
 }
 
 QLatin1String powerClassName(PowerClass powerClass)
 {
     return QLatin1String(PowerClassNames[std::size_t(powerClass)]);
-}
-
-QLatin1String powerStateName(PowerState state)
-{
-    return QLatin1String(PowerRows[std::size_t(state)].name);
 }
 
 QLatin1String inputName(InputSource input)
@@ -171,4 +156,4 @@ std::optional<Command> commandOfHttpAction(QStringView name)
     return std::nullopt;
 }
 
-} // namespace orva::hub
+} // namespace orva

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "engine/protocol/Commands.h"
+
+#include <vector>
+
+namespace orva {
+
+// The values a command may change: reading them from a cache after the
+// command was sent would answer with what was true before it. Queries
+// change nothing; a code the vocabulary does not know may change anything,
+// which is the caller's to assume.
+std::vector<StatusQuery> valuesChangedBy(Command command);
+
+} // namespace orva
