@@ -1,7 +1,7 @@
 #pragma once
 
 #include "SimulatorProcess.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "window/PanelWindow.h"

@@ -3,7 +3,7 @@
 //   orva-startup-panel DEVICE
 #include "StartupProbe.h"
 
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "orva/Version.h"

@@ -7,7 +7,7 @@
 
 #include "FakeSerialLine.h"
 #include "VirtualClock.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/TelnetCodec.h"
 #include "engine/protocol/TrafficText.h"
 

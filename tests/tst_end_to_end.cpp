@@ -1,5 +1,5 @@
 #include "SimulatorProcess.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "window/PanelWindow.h"

@@ -1,5 +1,5 @@
 #include "BlackHole.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/SerialLine.h"
 #include "engine/line/TelnetCodec.h"

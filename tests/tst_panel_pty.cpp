@@ -3,7 +3,7 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "PtyPair.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "window/PanelWindow.h"

@@ -1,6 +1,6 @@
 #include "PtyPair.h"
 #include "VirtualClock.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "window/PanelWindow.h"
 

@@ -1,6 +1,6 @@
 #include "Ser2NetProcess.h"
 #include "SimulatorProcess.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "engine/line/LineFactory.h"
 #include "engine/timing/QtClock.h"
 #include "window/PanelWindow.h"

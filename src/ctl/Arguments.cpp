@@ -1,6 +1,6 @@
 #include "ctl/Arguments.h"
 
-#include "engine/OptionText.h"
+#include "program/OptionText.h"
 #include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"

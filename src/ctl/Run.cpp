@@ -2,7 +2,7 @@
 
 #include "ctl/Report.h"
 #include "ctl/Session.h"
-#include "engine/StopSignals.h"
+#include "program/StopSignals.h"
 #include "engine/line/LineFactory.h"
 #include "engine/timing/QtClock.h"
 

@@ -1,6 +1,6 @@
 #include "window/PanelWindow.h"
 
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "orva/Version.h"
 #include "window/ControlIds.h"
 #include "window/Controls.h"

@@ -2,7 +2,7 @@
 #include "ctl/Report.h"
 #include "ctl/Run.h"
 #include "engine/line/FileNames.h"
-#include "orva/Version.h"
+#include "program/ProgramAnswer.h"
 
 #include <QCoreApplication>
 
@@ -18,17 +18,14 @@ int main(int argc, char* argv[])
         return 1;
     const orva::ctl::Request request = orva::ctl::parseArguments(arguments);
     switch (request.mode) {
-    case orva::ctl::Request::Mode::Help:
-        std::fputs(qPrintable(orva::ctl::helpText()), stdout);
+    case orva::StartAction::Help:
+    case orva::StartAction::Version:
+        orva::answerStart(request.mode, QStringLiteral("orva-ctl"), orva::ctl::helpText());
         return orva::ctl::closeOutput(stdout, stderr, 0);
-    case orva::ctl::Request::Mode::Version:
-        std::printf("orva-ctl %s\n", orva::VersionText);
-        return orva::ctl::closeOutput(stdout, stderr, 0);
-    case orva::ctl::Request::Mode::Usage:
-        std::fprintf(stderr, "orva-ctl: %s\n%s\nTry 'orva-ctl --help'.\n",
-            qPrintable(orva::ctl::printable(request.message)), qPrintable(orva::ctl::usageLine()));
-        return 2;
-    case orva::ctl::Request::Mode::Run:
+    case orva::StartAction::Usage:
+        return *orva::answerStart(request.mode, QStringLiteral("orva-ctl"), orva::ctl::printable(request.message),
+            orva::ctl::usageLine());
+    case orva::StartAction::Run:
         break;
     }
 

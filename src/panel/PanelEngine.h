@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/CommandPanel.h"
-#include "engine/DataPanel.h"
-#include "engine/PortSelection.h"
-#include "engine/ReplyWindow.h"
+#include "panel/CommandPanel.h"
+#include "panel/DataPanel.h"
+#include "panel/PortSelection.h"
+#include "panel/ReplyWindow.h"
 
 namespace orva {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/line/LineError.h"
-#include "engine/protocol/CommandTables.h"
+#include "panel/CommandTables.h"
 #include "engine/timing/IntervalTimer.h"
 
 #include <QObject>

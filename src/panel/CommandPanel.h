@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/protocol/CommandTables.h"
+#include "panel/CommandTables.h"
 #include "engine/timing/IntervalTimer.h"
 
 #include <QString>
