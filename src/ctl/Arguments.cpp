@@ -1,9 +1,9 @@
 #include "ctl/Arguments.h"
 
-#include "program/OptionText.h"
 #include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
+#include "program/OptionText.h"
 
 #include <QCommandLineParser>
 

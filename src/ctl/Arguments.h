@@ -1,8 +1,8 @@
 #pragma once
 
 #include "ctl/Actions.h"
-#include "program/ProgramAnswer.h"
 #include "engine/line/SerialLine.h"
+#include "program/ProgramAnswer.h"
 
 #include <QString>
 #include <QStringList>

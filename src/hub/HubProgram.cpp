@@ -79,8 +79,9 @@ int runHub(int argc, char* argv[])
         : parser.isSet(version)       ? StartAction::Version
                                       : StartAction::Run;
     const QString answer = start == StartAction::Help ? parser.helpText()
-        : parser.errorText().isEmpty() ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
-                                       : parser.errorText();
+        : parser.errorText().isEmpty()
+        ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
+        : parser.errorText();
     if (const std::optional<int> status = answerStart(start, QStringLiteral("orva-hub"), answer)) {
         if (*status != 0)
             return *status;

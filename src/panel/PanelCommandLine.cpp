@@ -1,8 +1,8 @@
 #include "panel/PanelCommandLine.h"
 
-#include "program/OptionText.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
+#include "program/OptionText.h"
 
 #include <QCommandLineParser>
 

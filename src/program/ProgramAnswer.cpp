@@ -14,8 +14,8 @@ void write(std::FILE* stream, const QString& text)
 
 } // namespace
 
-std::optional<int> answerStart(
-    StartAction action, const QString& program, const QString& text, const QString& usage, std::FILE* out, std::FILE* err)
+std::optional<int> answerStart(StartAction action, const QString& program, const QString& text, const QString& usage,
+    std::FILE* out, std::FILE* err)
 {
     switch (action) {
     case StartAction::Run:

@@ -23,8 +23,8 @@ int main(int argc, char* argv[])
         orva::answerStart(request.mode, QStringLiteral("orva-ctl"), orva::ctl::helpText());
         return orva::ctl::closeOutput(stdout, stderr, 0);
     case orva::StartAction::Usage:
-        return *orva::answerStart(request.mode, QStringLiteral("orva-ctl"), orva::ctl::printable(request.message),
-            orva::ctl::usageLine());
+        return *orva::answerStart(
+            request.mode, QStringLiteral("orva-ctl"), orva::ctl::printable(request.message), orva::ctl::usageLine());
     case orva::StartAction::Run:
         break;
     }

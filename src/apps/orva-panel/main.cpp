@@ -1,12 +1,12 @@
-#include "panel/PanelCommandLine.h"
-#include "panel/PanelEngine.h"
-#include "program/ProgramAnswer.h"
-#include "program/StopSignals.h"
 #include "engine/line/FileNames.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/SerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "orva/Version.h"
+#include "panel/PanelCommandLine.h"
+#include "panel/PanelEngine.h"
+#include "program/ProgramAnswer.h"
+#include "program/StopSignals.h"
 #include "window/FontWarmUp.h"
 #include "window/PanelWindow.h"
 
@@ -25,8 +25,7 @@ int main(int argc, char* argv[])
         arguments.append(orva::fileNameFromBytes(QByteArray(argv[i])));
     const orva::CommandLine options = orva::parseCommandLine(arguments);
     const QString program = QStringLiteral("orva-panel");
-    const QString answer
-        = options.action == orva::StartAction::Help ? orva::commandLineHelp(program) : options.message;
+    const QString answer = options.action == orva::StartAction::Help ? orva::commandLineHelp(program) : options.message;
     if (const std::optional<int> status = orva::answerStart(options.action, program, answer))
         return *status;
 
