@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char* argv[])
 {
@@ -17,17 +18,13 @@ int main(int argc, char* argv[])
     if (!orva::ctl::outputIsOpen(stdout, stderr))
         return 1;
     const orva::ctl::Request request = orva::ctl::parseArguments(arguments);
-    switch (request.mode) {
-    case orva::StartAction::Help:
-    case orva::StartAction::Version:
-        orva::answerStart(request.mode, QStringLiteral("orva-ctl"), orva::ctl::helpText());
-        return orva::ctl::closeOutput(stdout, stderr, 0);
-    case orva::StartAction::Usage:
-        return *orva::answerStart(
-            request.mode, QStringLiteral("orva-ctl"), orva::ctl::printable(request.message), orva::ctl::usageLine());
-    case orva::StartAction::Run:
-        break;
-    }
+    // --help and --version end as a run does: a write error is told and is
+    // status 1.
+    const QString answer
+        = request.mode == orva::StartAction::Help ? orva::ctl::helpText() : orva::ctl::printable(request.message);
+    if (const std::optional<int> status
+        = orva::answerStart(request.mode, QStringLiteral("orva-ctl"), answer, orva::ctl::usageLine()))
+        return *status == 0 ? orva::ctl::closeOutput(stdout, stderr, 0) : *status;
 
     QCoreApplication app(argc, argv);
     return orva::ctl::closeOutput(stdout, stderr, orva::ctl::run(request, stdout, stderr));
