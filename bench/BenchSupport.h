@@ -1,9 +1,9 @@
 #pragma once
 
 #include "SimulatorProcess.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
+#include "panel/PanelEngine.h"
 #include "window/PanelWindow.h"
 
 #include <QCommandLineParser>

@@ -3,10 +3,10 @@
 //   orva-startup-panel DEVICE
 #include "StartupProbe.h"
 
-#include "engine/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "orva/Version.h"
+#include "panel/PanelEngine.h"
 #include "window/FontWarmUp.h"
 #include "window/PanelWindow.h"
 

@@ -7,9 +7,9 @@
 
 #include "FakeSerialLine.h"
 #include "VirtualClock.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/TelnetCodec.h"
 #include "engine/protocol/TrafficText.h"
+#include "panel/PanelEngine.h"
 
 using namespace orva;
 

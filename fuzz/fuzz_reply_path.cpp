@@ -7,10 +7,10 @@
 
 #include "FakeSerialLine.h"
 #include "VirtualClock.h"
-#include "engine/PanelEngine.h"
 #include "engine/protocol/Frame.h"
 #include "engine/protocol/StatusDecoder.h"
 #include "engine/protocol/TrafficText.h"
+#include "panel/PanelEngine.h"
 
 #include <array>
 

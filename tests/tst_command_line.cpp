@@ -1,4 +1,4 @@
-#include "engine/PanelCommandLine.h"
+#include "panel/PanelCommandLine.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,12 +29,12 @@ private Q_SLOTS:
         QTest::newRow("-h") << QStringList{"--com1", "/a", "-h"} << int(Action::Help) << d.com1 << d.com2;
         QTest::newRow("version") << QStringList{"--version"} << int(Action::Version) << d.com1 << d.com2;
         QTest::newRow("-v") << QStringList{"-v"} << int(Action::Version) << d.com1 << d.com2;
-        QTest::newRow("com1 twice") << QStringList{"--com1", "/a", "--com1=/b"} << int(Action::Error) << d.com1
+        QTest::newRow("com1 twice") << QStringList{"--com1", "/a", "--com1=/b"} << int(Action::Usage) << d.com1
                                     << d.com2;
-        QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << int(Action::Error) << d.com1 << d.com2;
-        QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << int(Action::Error) << d.com1 << d.com2;
-        QTest::newRow("missing path") << QStringList{"--com1"} << int(Action::Error) << d.com1 << d.com2;
-        QTest::newRow("empty path") << QStringList{"--com1="} << int(Action::Error) << d.com1 << d.com2;
+        QTest::newRow("unknown option") << QStringList{"--baud", "9600"} << int(Action::Usage) << d.com1 << d.com2;
+        QTest::newRow("stray argument") << QStringList{"/dev/ttyS0"} << int(Action::Usage) << d.com1 << d.com2;
+        QTest::newRow("missing path") << QStringList{"--com1"} << int(Action::Usage) << d.com1 << d.com2;
+        QTest::newRow("empty path") << QStringList{"--com1="} << int(Action::Usage) << d.com1 << d.com2;
         // Network lines: accepted as written ...
         for (const char* line :
             {"rfc2217://10.0.0.5:2000", "tcp://proj-b.lan:4001", "rfc2217://[fd00::5]:65535", "TCP://127.0.0.1:1"})
@@ -44,7 +44,7 @@ private Q_SLOTS:
                  "rfc2217://10.0.0.5:", "tcp://10.0.0.5:0", "tcp://10.0.0.5:65536", "tcp://10.0.0.5:20x0",
                  "rfc2217://:2000", "tcp://[fd00::zz]:2000", "tcp://[fd00::5:2000", "tcp://fd00::5:2000",
                  "tcp://300.1.2.3:2000", "tcp://bad host:2000", "tcp:10.0.0.5:2000"})
-            QTest::newRow(line) << QStringList{"--com1", line} << int(Action::Error) << d.com1 << d.com2;
+            QTest::newRow(line) << QStringList{"--com1", line} << int(Action::Usage) << d.com1 << d.com2;
     }
     void parse()
     {
@@ -55,7 +55,7 @@ private Q_SLOTS:
         args.prepend(QStringLiteral("orva-panel"));
         const CommandLine result = parseCommandLine(args);
         QCOMPARE(int(result.action), action);
-        if (result.action == Action::Error) {
+        if (result.action == Action::Usage) {
             QVERIFY(!result.message.isEmpty());
             if (args.last().contains(QLatin1Char(':')))
                 QVERIFY2(result.message.contains(QLatin1Char('\'') + args.last() + QLatin1Char('\'')),

@@ -1,7 +1,7 @@
 #include "SimulatorProcess.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
+#include "panel/PanelEngine.h"
 #include "window/PanelWindow.h"
 
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #include "BlackHole.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/SerialLine.h"
 #include "engine/line/TelnetCodec.h"
 #include "engine/timing/QtClock.h"
+#include "panel/PanelEngine.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -3,9 +3,9 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "PtyPair.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
 #include "engine/timing/QtClock.h"
+#include "panel/PanelEngine.h"
 #include "window/PanelWindow.h"
 
 #include <QLabel>

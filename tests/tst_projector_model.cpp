@@ -486,7 +486,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         arguments.prepend("sim");
         const auto parsed = parseOptions(strings(arguments));
-        QCOMPARE(int(parsed.action), int(ParsedOptions::Action::Error));
+        QCOMPARE(int(parsed.action), int(ParsedOptions::Action::Usage));
         QCOMPARE(QString::fromStdString(parsed.message), message);
     }
 

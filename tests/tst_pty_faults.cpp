@@ -1,7 +1,7 @@
 #include "PtyPair.h"
 #include "VirtualClock.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/QtSerialLine.h"
+#include "panel/PanelEngine.h"
 #include "window/PanelWindow.h"
 
 #include <QAbstractButton>

@@ -1,8 +1,8 @@
 #include "Ser2NetProcess.h"
 #include "SimulatorProcess.h"
-#include "engine/PanelEngine.h"
 #include "engine/line/LineFactory.h"
 #include "engine/timing/QtClock.h"
+#include "panel/PanelEngine.h"
 #include "window/PanelWindow.h"
 
 #include <QAbstractButton>

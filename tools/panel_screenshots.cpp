@@ -11,10 +11,10 @@
 // serial device is touched: the line is a stand-in that answers every frame
 // as a projector in use answers a power query.
 
-#include "engine/PanelEngine.h"
 #include "engine/PortNames.h"
 #include "engine/line/SerialLine.h"
 #include "engine/timing/QtClock.h"
+#include "panel/PanelEngine.h"
 #include "window/PanelWindow.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "ctl/Arguments.h"
 
-#include "engine/OptionText.h"
 #include "engine/PortNames.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
 #include "engine/protocol/Frame.h"
+#include "program/OptionText.h"
 
 #include <QCommandLineParser>
 

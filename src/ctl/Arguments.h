@@ -2,6 +2,7 @@
 
 #include "ctl/Actions.h"
 #include "engine/line/SerialLine.h"
+#include "program/ProgramAnswer.h"
 
 #include <QString>
 #include <QStringList>
@@ -11,7 +12,7 @@ namespace orva::ctl {
 // What the command line asks for.
 struct Request
 {
-    enum class Mode : quint8 { Run, Help, Version, Usage };
+    using Mode = StartAction;
     Mode mode = Mode::Run;
     const Action* action = nullptr;
     QString code;      // the code sent: the action's, or the one given to send

@@ -2,9 +2,9 @@
 
 #include "ctl/Report.h"
 #include "ctl/Session.h"
-#include "engine/StopSignals.h"
 #include "engine/line/LineFactory.h"
 #include "engine/timing/QtClock.h"
+#include "program/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

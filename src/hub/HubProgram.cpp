@@ -1,6 +1,5 @@
 #include "hub/HubProgram.h"
 
-#include "engine/StopSignals.h"
 #include "engine/line/LineFactory.h"
 #include "engine/timing/QtClock.h"
 #include "hub/Hub.h"
@@ -9,6 +8,8 @@
 #include "hub/ReloadSignal.h"
 #include "hub/SystemdNotify.h"
 #include "orva/Version.h"
+#include "program/ProgramAnswer.h"
+#include "program/StopSignals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -71,19 +72,19 @@ int runHub(int argc, char* argv[])
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     parser.addOptions({config, check, verbose, help, version});
-    if (!parser.parse(QCoreApplication::arguments()) || !parser.positionalArguments().isEmpty()) {
-        const QString why = parser.errorText().isEmpty()
-            ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
-            : parser.errorText();
-        say(stderr, QStringLiteral("orva-hub: %1\nTry 'orva-hub --help'.").arg(why));
-        return BadUsage;
-    }
-    if (parser.isSet(help)) {
-        std::fputs(parser.helpText().toUtf8().constData(), stdout);
-        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
-    }
-    if (parser.isSet(version)) {
-        say(stdout, QStringLiteral("orva-hub %1").arg(QLatin1String(VersionText)));
+    // Unlike the other programs, a bad argument wins over --help here.
+    const bool parsed = parser.parse(QCoreApplication::arguments()) && parser.positionalArguments().isEmpty();
+    const StartAction start = !parsed ? StartAction::Usage
+        : parser.isSet(help)          ? StartAction::Help
+        : parser.isSet(version)       ? StartAction::Version
+                                      : StartAction::Run;
+    const QString answer = start == StartAction::Help ? parser.helpText()
+        : parser.errorText().isEmpty()
+        ? QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(0))
+        : parser.errorText();
+    if (const std::optional<int> status = answerStart(start, QStringLiteral("orva-hub"), answer)) {
+        if (*status != 0)
+            return *status;
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
 

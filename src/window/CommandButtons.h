@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/protocol/CommandTables.h"
 #include "engine/protocol/Commands.h"
+#include "panel/CommandTables.h"
 
 #include <cstddef>
 #include <iterator>

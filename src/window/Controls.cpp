@@ -1,6 +1,6 @@
 #include "window/Controls.h"
 
-#include "engine/DataPanel.h"
+#include "panel/DataPanel.h"
 #include "window/Accessibility.h"
 #include "window/Logo.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/protocol/CommandTables.h"
+#include "panel/CommandTables.h"
 
 #include <utility>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "window/PanelWindow.h"
 
-#include "engine/PanelEngine.h"
 #include "orva/Version.h"
+#include "panel/PanelEngine.h"
 #include "window/ControlIds.h"
 #include "window/Controls.h"
 #include "window/HoldButtons.h"

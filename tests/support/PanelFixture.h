@@ -2,7 +2,7 @@
 
 #include "FakeSerialLine.h"
 #include "VirtualClock.h"
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 #include "window/ControlIds.h"
 #include "window/PanelWindow.h"
 

@@ -53,7 +53,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
     ParsedOptions result;
     SimOptions& o = result.options;
     auto fail = [&result](std::string message) {
-        result.action = ParsedOptions::Action::Error;
+        result.action = ParsedOptions::Action::Usage;
         result.message = std::move(message);
         return result;
     };

@@ -2,6 +2,7 @@
 
 #include "LineFaults.h"
 #include "ProjectorModel.h"
+#include "program/ProgramAnswer.h"
 
 #include <string>
 #include <vector>
@@ -19,10 +20,10 @@ struct SimOptions
 // What the command line asked for.
 struct ParsedOptions
 {
-    enum class Action { Run, Help, Version, Error };
+    using Action = StartAction;
     Action action = Action::Run;
     SimOptions options;
-    std::string message; // the complaint, for Action::Error
+    std::string message; // the complaint, for Action::Usage
 };
 
 // Reads the simulator's options; arguments[0] is the program. Options take

@@ -1,11 +1,12 @@
 #include "SimOptions.h"
 #include "SimulatorLoop.h"
-#include "orva/Version.h"
+#include "program/ProgramAnswer.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,19 +83,10 @@ int main(int argc, char* argv[])
 {
     const std::vector<std::string> arguments(argv, argv + argc);
     const orva::sim::ParsedOptions parsed = orva::sim::parseOptions(arguments);
-    switch (parsed.action) {
-    case orva::sim::ParsedOptions::Action::Help:
-        std::fputs(orva::sim::helpText(Program).c_str(), stdout);
-        return 0;
-    case orva::sim::ParsedOptions::Action::Version:
-        std::printf("%s %s\n", Program, orva::VersionText);
-        return 0;
-    case orva::sim::ParsedOptions::Action::Error:
-        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", Program, parsed.message.c_str(), Program);
-        return 2;
-    case orva::sim::ParsedOptions::Action::Run:
-        break;
-    }
+    const std::string answer = parsed.action == orva::StartAction::Help ? orva::sim::helpText(Program) : parsed.message;
+    if (const std::optional<int> status
+        = orva::answerStart(parsed.action, QLatin1String(Program), QString::fromStdString(answer)))
+        return *status;
     const orva::sim::SimOptions& options = parsed.options;
 
     if (!setUpSignals()) {

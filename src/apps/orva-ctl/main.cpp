@@ -2,11 +2,12 @@
 #include "ctl/Report.h"
 #include "ctl/Run.h"
 #include "engine/line/FileNames.h"
-#include "orva/Version.h"
+#include "program/ProgramAnswer.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char* argv[])
 {
@@ -17,20 +18,13 @@ int main(int argc, char* argv[])
     if (!orva::ctl::outputIsOpen(stdout, stderr))
         return 1;
     const orva::ctl::Request request = orva::ctl::parseArguments(arguments);
-    switch (request.mode) {
-    case orva::ctl::Request::Mode::Help:
-        std::fputs(qPrintable(orva::ctl::helpText()), stdout);
-        return orva::ctl::closeOutput(stdout, stderr, 0);
-    case orva::ctl::Request::Mode::Version:
-        std::printf("orva-ctl %s\n", orva::VersionText);
-        return orva::ctl::closeOutput(stdout, stderr, 0);
-    case orva::ctl::Request::Mode::Usage:
-        std::fprintf(stderr, "orva-ctl: %s\n%s\nTry 'orva-ctl --help'.\n",
-            qPrintable(orva::ctl::printable(request.message)), qPrintable(orva::ctl::usageLine()));
-        return 2;
-    case orva::ctl::Request::Mode::Run:
-        break;
-    }
+    // --help and --version end as a run does: a write error is told and is
+    // status 1.
+    const QString answer
+        = request.mode == orva::StartAction::Help ? orva::ctl::helpText() : orva::ctl::printable(request.message);
+    if (const std::optional<int> status
+        = orva::answerStart(request.mode, QStringLiteral("orva-ctl"), answer, orva::ctl::usageLine()))
+        return *status == 0 ? orva::ctl::closeOutput(stdout, stderr, 0) : *status;
 
     QCoreApplication app(argc, argv);
     return orva::ctl::closeOutput(stdout, stderr, orva::ctl::run(request, stdout, stderr));

@@ -1,11 +1,12 @@
-#include "engine/PanelCommandLine.h"
-#include "engine/PanelEngine.h"
-#include "engine/StopSignals.h"
 #include "engine/line/FileNames.h"
 #include "engine/line/LineFactory.h"
 #include "engine/line/SerialLine.h"
 #include "engine/timing/QtClock.h"
 #include "orva/Version.h"
+#include "panel/PanelCommandLine.h"
+#include "panel/PanelEngine.h"
+#include "program/ProgramAnswer.h"
+#include "program/StopSignals.h"
 #include "window/FontWarmUp.h"
 #include "window/PanelWindow.h"
 
@@ -23,19 +24,10 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(orva::fileNameFromBytes(QByteArray(argv[i])));
     const orva::CommandLine options = orva::parseCommandLine(arguments);
-    switch (options.action) {
-    case orva::CommandLine::Action::Help:
-        std::fputs(qPrintable(orva::commandLineHelp(QStringLiteral("orva-panel"))), stdout);
-        return 0;
-    case orva::CommandLine::Action::Version:
-        std::printf("orva-panel %s\n", orva::VersionText);
-        return 0;
-    case orva::CommandLine::Action::Error:
-        std::fprintf(stderr, "orva-panel: %s\nTry 'orva-panel --help'.\n", qPrintable(options.message));
-        return 2;
-    case orva::CommandLine::Action::Run:
-        break;
-    }
+    const QString program = QStringLiteral("orva-panel");
+    const QString answer = options.action == orva::StartAction::Help ? orva::commandLineHelp(program) : options.message;
+    if (const std::optional<int> status = orva::answerStart(options.action, program, answer))
+        return *status;
 
     // The lines behind COM1 and COM2: the options, else the user's file,
     // else the ports this computer has (see choosePortNames()). Listing the

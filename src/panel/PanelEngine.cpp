@@ -1,4 +1,4 @@
-#include "engine/PanelEngine.h"
+#include "panel/PanelEngine.h"
 
 #include "engine/line/SerialLine.h"
 

@@ -1,6 +1,6 @@
-#include "engine/DataPanel.h"
+#include "panel/DataPanel.h"
 
-#include "engine/PortSelection.h"
+#include "panel/PortSelection.h"
 
 namespace orva {
 

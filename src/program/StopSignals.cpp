@@ -1,4 +1,4 @@
-#include "engine/StopSignals.h"
+#include "program/StopSignals.h"
 
 #include <QSocketNotifier>
 

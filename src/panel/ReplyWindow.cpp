@@ -1,4 +1,4 @@
-#include "engine/ReplyWindow.h"
+#include "panel/ReplyWindow.h"
 
 #include "engine/line/SerialLine.h"
 #include "engine/protocol/Frame.h"

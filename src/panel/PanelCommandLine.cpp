@@ -1,8 +1,8 @@
-#include "engine/PanelCommandLine.h"
+#include "panel/PanelCommandLine.h"
 
-#include "engine/OptionText.h"
 #include "engine/line/LineAddress.h"
 #include "engine/line/LineFactory.h"
+#include "program/OptionText.h"
 
 #include <QCommandLineParser>
 
@@ -12,7 +12,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
 {
     CommandLine result;
     auto fail = [&result](const QString& message) {
-        result.action = CommandLine::Action::Error;
+        result.action = CommandLine::Action::Usage;
         result.message = message;
         return result;
     };

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/line/LineError.h"
-#include "engine/protocol/CommandTables.h"
 #include "engine/timing/IntervalTimer.h"
+#include "panel/CommandTables.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "engine/PortSelection.h"
+#include "panel/PortSelection.h"
 
 #include "engine/line/LineAddress.h"
 

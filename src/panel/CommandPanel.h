@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/protocol/CommandTables.h"
 #include "engine/timing/IntervalTimer.h"
+#include "panel/CommandTables.h"
 
 #include <QString>
 

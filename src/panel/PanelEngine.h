@@ -1,19 +1,21 @@
 #pragma once
 
-#include "engine/CommandPanel.h"
-#include "engine/DataPanel.h"
-#include "engine/PortSelection.h"
-#include "engine/ReplyWindow.h"
+#include "panel/CommandPanel.h"
+#include "panel/DataPanel.h"
+#include "panel/PortSelection.h"
+#include "panel/ReplyWindow.h"
 
 namespace orva {
 
 class Clock;
 class SerialLine;
 
-// The panel's behaviour without its window: the one composition of the
-// engine that every front end builds (the window, the command-line tool,
-// the benchmarks and the fuzz targets). Time and the line are injected, so
-// tests run it on a virtual clock and a fake line.
+// The panel's model: its behaviour without its window, composed once on a
+// line and a clock of the engine. The window builds it, and so do the
+// benchmarks and the fuzz targets, which run the panel's behaviour without a
+// display; orva-ctl and orva-hub do not (they ask through the engine's
+// exchange layer). Time and the line are injected, so tests run it on a
+// virtual clock and a fake line.
 //
 //   CommandPanel --sendCode--> ReplyWindow --write--> SerialLine
 //   SerialLine --received--> ReplyWindow --lineChanged--> (front end)

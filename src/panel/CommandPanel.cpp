@@ -1,6 +1,6 @@
-#include "engine/CommandPanel.h"
+#include "panel/CommandPanel.h"
 
-#include "engine/ReplyWindow.h"
+#include "panel/ReplyWindow.h"
 
 namespace orva {
 

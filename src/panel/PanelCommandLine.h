@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/PortNames.h"
+#include "program/ProgramAnswer.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,10 +11,10 @@ namespace orva {
 // What the panel's command line asked for.
 struct CommandLine
 {
-    enum class Action { Run, Help, Version, Error };
+    using Action = StartAction;
     Action action = Action::Run;
     PortNames ports; // as given; empty where not given (see choosePortNames())
-    QString message; // the complaint, for Action::Error
+    QString message; // the complaint, for Action::Usage
 };
 
 // Reads the panel's options: --com1 LINE, --com2 LINE (also --com1=LINE),
