@@ -1,7 +1,7 @@
 #include "hub/HttpAccess.h"
 
 #include "hub/GuessGuard.h"
-#include "hub/PjlinkCodec.h"
+#include "hub/SecretCompare.h"
 
 #include <QCryptographicHash>
 #include <QHostAddress>

@@ -13,7 +13,7 @@ HttpSession::HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projecto
     , m_peer(std::move(peer))
     , m_write(std::move(write))
     , m_close(std::move(close))
-    , m_parser(HttpLimits{HttpApi::MaxHead, 64, HttpApi::MaxBody})
+    , m_parser(HttpLimits{})
     , m_deadline(clock.createTimer(QStringLiteral("http deadline"), RequestMs))
     , m_keepAlive(clock.createTimer(QStringLiteral("http keep-alive"), KeepAliveMs))
 {

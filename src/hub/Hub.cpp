@@ -81,14 +81,32 @@ void Hub::makeHttp()
 {
     m_httpApi = std::make_unique<HttpApi>(views(), m_config.httpToken, m_clock, m_epochNowMs, m_log, m_httpGuard);
     m_http = std::make_unique<HttpDoor>(*m_httpApi, m_clock, m_log);
+    // The doors count their own connections; the HTTP door reads them here
+    // rather than holding its sibling doors.
+    m_httpApi->setConnectionCount(
+        [this](Projector::Door door, const Projector* projector) { return connectionCount(door, projector); });
 }
 
-std::vector<ServedView> Hub::views() const
+std::vector<Projector*> Hub::views() const
 {
-    std::vector<ServedView> views;
+    std::vector<Projector*> views;
     for (const Served& served : m_served)
-        views.push_back(ServedView{served.projector.get(), served.share.get(), served.pjlink.get()});
+        views.push_back(served.projector.get());
     return views;
+}
+
+std::optional<int> Hub::connectionCount(Projector::Door door, const Projector* projector) const
+{
+    if (door == Projector::Door::Http)
+        return m_http ? std::optional<int>(m_http->connectionCount()) : std::nullopt;
+    const auto it = std::find_if(m_served.begin(), m_served.end(),
+        [projector](const Served& served) { return served.projector.get() == projector; });
+    if (it == m_served.end())
+        return std::nullopt;
+    const TcpDoor* tcpDoor = door == Projector::Door::Share ? static_cast<const TcpDoor*>(it->share.get())
+        : door == Projector::Door::Pjlink                   ? static_cast<const TcpDoor*>(it->pjlink.get())
+                                                            : nullptr;
+    return tcpDoor ? std::optional<int>(tcpDoor->connectionCount()) : std::nullopt;
 }
 
 Projector* Hub::projector(const QString& name) const

@@ -2,6 +2,7 @@
 
 #include "hub/GuessGuard.h"
 #include "hub/PjlinkCodec.h"
+#include "hub/SecretCompare.h"
 
 #include <QRandomGenerator>
 

@@ -9,18 +9,9 @@
 
 namespace orva::hub {
 
-namespace {
-
-// Requesters of the share door are numbered apart from those of other
-// doors: the top bits name the door.
-constexpr quint64 ShareRequesters = Projector::requestersOf(Projector::Door::Share);
-
-} // namespace
-
 ShareDoor::ShareDoor(Projector& projector, const HubLog& log, QObject* parent)
-    : TcpDoor(parent)
+    : TcpDoor(Projector::Door::Share, Bounds{MaxConnections, MaxConnectionsPerAddress}, projector.name(), log, parent)
     , m_projector(projector)
-    , m_log(log)
 {
 }
 
@@ -36,47 +27,39 @@ void ShareDoor::setAllowed(const AddressRanges& allowed)
     }
 }
 
-void ShareDoor::onNewConnection(QTcpServer& server)
+QString ShareDoor::refusalOf(const QTcpSocket& socket) const
 {
-    while (QTcpSocket* socket = server.nextPendingConnection()) {
-        const QString peer = QStringLiteral("share ") + peerName(*socket);
-        // The share door has no authentication: who may use it is told by
-        // where the connection comes from, before anything of it is read.
-        QString refusal;
-        if (!m_allowed.admits(socket->peerAddress()))
-            refusal = QStringLiteral("not in share-allow");
-        if (!refusal.isEmpty() || !admit(*socket, Bounds{MaxClients, MaxClientsPerAddress}, &refusal)) {
-            m_log.refused({m_projector.name(), QStringLiteral("share ") + addressName(*socket),
-                QStringLiteral("connections"), refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        keepAlive(*socket);
-        m_log.info(m_projector.name(), QStringLiteral("%1: connected").arg(peer));
-        // The socket owns its session; both are freed from the event loop,
-        // never inside a call of the session's.
-        const QPointer<QTcpSocket> guarded(socket);
-        auto* session = new ShareSession(
-            m_projector, m_log, ShareRequesters | m_nextClient++, peer,
-            [guarded](const QByteArray& bytes) {
-                if (!guarded)
-                    return false;
-                guarded->write(bytes);
-                return guarded->bytesToWrite() <= MaxUnread;
-            },
-            [this, guarded, peer](const QString& why) {
-                m_log.info(m_projector.name(), QStringLiteral("%1: %2").arg(peer, why));
-                if (!guarded)
-                    return;
-                guarded->disconnect(this);
-                guarded->abort();
-                guarded->deleteLater();
-            },
-            socket);
-        connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
-        connect(socket, &QTcpSocket::disconnected, session, [session] { session->close(QStringLiteral("closed")); });
-    }
+    // The share door has no authentication: who may use it is told by
+    // where the connection comes from, before anything of it is read.
+    return m_allowed.admits(socket.peerAddress()) ? QString() : QStringLiteral("not in share-allow");
+}
+
+void ShareDoor::serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer)
+{
+    keepAlive(*socket);
+    log().info(subject(), QStringLiteral("%1: connected").arg(peer));
+    // The socket owns its session; both are freed from the event loop,
+    // never inside a call of the session's.
+    const QPointer<QTcpSocket> guarded(socket);
+    auto* session = new ShareSession(
+        m_projector, log(), requester, peer,
+        [guarded](const QByteArray& bytes) {
+            if (!guarded)
+                return false;
+            guarded->write(bytes);
+            return guarded->bytesToWrite() <= MaxUnread;
+        },
+        [this, guarded, peer](const QString& why) {
+            log().info(subject(), QStringLiteral("%1: %2").arg(peer, why));
+            if (!guarded)
+                return;
+            guarded->disconnect(this);
+            guarded->abort();
+            guarded->deleteLater();
+        },
+        socket);
+    connect(socket, &QTcpSocket::readyRead, session, [session, socket] { session->receive(socket->readAll()); });
+    connect(socket, &QTcpSocket::disconnected, session, [session] { session->close(QStringLiteral("closed")); });
 }
 
 } // namespace orva::hub
