@@ -142,7 +142,7 @@ HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& t
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
 {
-    connect(&m_events, &HttpEvents::event, this, &HttpApi::event);
+    connect(&m_events, &HttpEvents::published, this, &HttpApi::published);
     m_events.watch(m_served);
 }
 

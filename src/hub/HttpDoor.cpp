@@ -47,7 +47,8 @@ void HttpDoor::serve(QTcpSocket* socket, Projector::Requester requester, const Q
     auto* session = new HttpSession(
         m_api, m_clock, log(), requester, peer,
         [this, guarded, peer](const QByteArray& bytes) {
-            if (!guarded)
+            // Closed for not reading: the answers to requests it sent ahead go nowhere.
+            if (!guarded || !guarded->isOpen())
                 return;
             guarded->write(bytes);
             if (guarded->bytesToWrite() > MaxUnread) {
@@ -68,7 +69,7 @@ void HttpDoor::serve(QTcpSocket* socket, Projector::Requester requester, const Q
     // sends next stays in the socket, at most one request's worth in
     // Qt's buffer and the rest in the system's.
     const auto read = [session, socket] {
-        if (!session->isBusy())
+        if (!session->isBusy() && socket->isOpen())
             session->receive(socket->readAll());
     };
     session->setReadyForMore(read);

@@ -26,10 +26,10 @@ void HttpEvents::watch(const std::vector<Projector*>& projectors)
             QJsonObject data = valueJson(cached.value, m_epochOf(cached.readAtMs));
             data.insert(QStringLiteral("projector"), projector->name());
             data.insert(QStringLiteral("name"), QString(valueKey(query)));
-            Q_EMIT event(next("value", data));
+            Q_EMIT published(next("value", data));
         }));
         m_watching.push_back(connect(projector, &Projector::lineChanged, this, [this, projector] {
-            Q_EMIT event(next("line",
+            Q_EMIT published(next("line",
                 QJsonObject{{QStringLiteral("projector"), projector->name()}, {QStringLiteral("up"), projector->isUp()},
                     {QStringLiteral("line_open"), projector->isLineOpen()}}));
         }));

@@ -35,7 +35,7 @@ public:
 
 Q_SIGNALS:
     // An event for every stream, as the bytes to write.
-    void event(const QByteArray& bytes);
+    void published(const QByteArray& bytes);
 
 private:
     QByteArray next(const char* name, const QJsonObject& data);

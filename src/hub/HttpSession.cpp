@@ -115,7 +115,7 @@ void HttpSession::startStream(const HttpResponse& head)
     QByteArray bytes = renderStreamHead(withDate);
     bytes += m_api.snapshotEvent();
     m_write(bytes);
-    connect(&m_api, &HttpApi::event, this, [this](const QByteArray& event) {
+    connect(&m_api, &HttpApi::published, this, [this](const QByteArray& event) {
         if (!m_closed)
             m_write(event);
     });
