@@ -153,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 3: {
             // The projector answers, for whoever sent the frame on the line last.
             const std::string raw = in.ConsumeRandomLengthString(64);
-            if (line.writes().isEmpty())
+            // A closed line receives nothing.
+            if (line.writes().isEmpty() || !line.isOpen())
                 break;
             const QByteArray& last = line.writes().last().bytes;
             const int owner = classOf(last.at(0));

@@ -115,6 +115,9 @@ void ProjectorTest::scenario_data()
     QTest::newRow("cooling down: the power is polled every second until standby")
         << QStringList{"poll", "< 20\r", "+2100", "< 20\r", "+1000", "< 80\r", "+1500"} << "CR0 CR1 CR0 CR0"
         << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1" << QStringList{};
+    QTest::newRow("characters after a reopening are no reply to a frame that never went out")
+        << QStringList{"A> CR0<CR>", "lost", "B> CR1<CR>", "+1000", "< 80\r"} << "CR0"
+        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-" << QStringList{};
     QTest::newRow("a client that goes takes its waiting frames with it")
         << QStringList{"A> C00<CR>C01<CR>C02<CR>", "B> CR0<CR>", "A closes", "+2100", "< 80\r"} << "C00 CR0"
         << QStringList{"A: ", "B: 80<CR>", "P:"} << QStringList{"A: gone"} << "1" << QStringList{};
