@@ -1,6 +1,7 @@
 #include "hub/HttpAccess.h"
 
 #include "hub/GuessGuard.h"
+#include "hub/PeerName.h"
 #include "hub/SecretCompare.h"
 
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 #include "hub/HttpSession.h"
 
-#include "hub/GuessGuard.h"
+#include "hub/PeerName.h"
 
 namespace orva::hub {
 

@@ -2,6 +2,7 @@
 
 #include "hub/HttpApi.h"
 #include "hub/HttpDoor.h"
+#include "hub/PeerName.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/Projector.h"
 #include "hub/ShareDoor.h"
@@ -22,10 +23,7 @@ namespace {
 // "ADDRESS:PORT (DOOR): REASON", an IPv6 address in brackets.
 QString bindFailure(const QString& address, quint16 port, const QString& door, const QString& why)
 {
-    return QStringLiteral("%1:%2 (%3): %4")
-        .arg(address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address)
-        .arg(port)
-        .arg(door, why);
+    return QStringLiteral("%1 (%2): %3").arg(endpointName(address, port), door, why);
 }
 
 // What the projector itself is made of: a change in any of these is a new

@@ -1,6 +1,7 @@
 #include "hub/PjlinkSession.h"
 
 #include "hub/GuessGuard.h"
+#include "hub/PeerName.h"
 #include "hub/PjlinkCodec.h"
 #include "hub/SecretCompare.h"
 

@@ -1,5 +1,7 @@
 #include "hub/TcpDoor.h"
 
+#include "hub/PeerName.h"
+
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
@@ -84,11 +86,7 @@ bool TcpDoor::listen(const QString& address, quint16 port, QString* error)
 
 QString TcpDoor::peerName(const QTcpSocket& socket)
 {
-    const QHostAddress address = clientAddress(socket);
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-        ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-        : address.toString();
-    return QStringLiteral("%1:%2").arg(host).arg(socket.peerPort());
+    return endpointName(clientAddress(socket).toString(), socket.peerPort());
 }
 
 QString TcpDoor::addressName(const QTcpSocket& socket)
