@@ -3,9 +3,9 @@
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/ValueNames.h"
+#include "hub/WebPanelFiles.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,23 +16,6 @@
 namespace orva::hub {
 
 namespace {
-
-// The web panel: the only files the door serves, from the program itself.
-struct PageFile
-{
-    const char* path;
-    const char* resource;
-    const char* contentType;
-};
-constexpr PageFile PageFiles[] = {
-    {"/", ":/orva-hub/web/index.html", "text/html; charset=utf-8"},
-    {"/panel.js", ":/orva-hub/web/panel.js", "text/javascript; charset=utf-8"},
-    {"/panel.css", ":/orva-hub/web/panel.css", "text/css; charset=utf-8"},
-};
-
-// The page runs its own script and style only, and talks to the hub alone.
-constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
-                              "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
 HttpResponse json(int status, const QJsonObject& body)
 {
@@ -305,19 +288,8 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
 
 void HttpApi::page(const Call& call)
 {
-    const QByteArray path = '/' + call.parts.join(QLatin1Char('/')).toUtf8();
-    const auto file = std::find_if(
-        std::begin(PageFiles), std::end(PageFiles), [&path](const PageFile& page) { return path == page.path; });
-    QFile page(QLatin1String(file->resource));
-    if (!page.open(QIODevice::ReadOnly)) {
-        call.answer(jsonError(500, QStringLiteral("the page is missing from this build")));
-        return;
-    }
-    HttpResponse response;
-    response.headers = {{"Content-Type", file->contentType}, {"Cache-Control", "no-cache"},
-        {"Content-Security-Policy", PagePolicy}, {"Referrer-Policy", "no-referrer"}};
-    response.body = page.readAll();
-    call.answer(response);
+    const std::optional<HttpResponse> file = webPanelFile('/' + call.parts.join(QLatin1Char('/')).toUtf8());
+    call.answer(file ? *file : jsonError(500, QStringLiteral("the page is missing from this build")));
 }
 
 void HttpApi::favicon(const Call& call)
