@@ -264,7 +264,7 @@ void HttpDoorTest::scenario()
     const std::optional<QString> token = steps.contains("tokenless") ? std::nullopt : std::optional(Token);
     GuessGuard guard(QStringLiteral("http"), QStringLiteral("token"), clock, log);
     HttpApi api(
-        {ServedView{&projector}}, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
+        {&projector}, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(

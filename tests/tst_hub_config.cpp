@@ -1,7 +1,4 @@
-#include "hub/HttpMessage.h"
 #include "hub/HubConfig.h"
-#include "hub/PjlinkCodec.h"
-#include "hub/ShareFraming.h"
 
 #include <QHostAddress>
 #include <QTemporaryDir>
@@ -14,9 +11,8 @@
 using namespace orva;
 using namespace orva::hub;
 
-// orva-hub's configuration file and the requests its doors read (PJLink
-// lines, share frames, HTTP): what is accepted, and the message for what is
-// not.
+// orva-hub's configuration file: what is accepted, and the message for what
+// is not.
 class TestHubConfig : public QObject
 {
     Q_OBJECT
@@ -25,14 +21,6 @@ private Q_SLOTS:
     void files();
     void shareAllow_data();
     void shareAllow();
-    void requests_data();
-    void requests();
-    void authentication();
-    void shareFrames_data();
-    void shareFrames();
-    void httpRequests_data();
-    void httpRequests();
-    void httpResponses();
 };
 
 namespace {
@@ -225,208 +213,6 @@ void TestHubConfig::shareAllow()
         "listen = [\"::\"]\nshare-allow = " + allow + '\n' + OneProjector + "share-port = 5101\n", "cfg.toml", 0100600);
     QVERIFY2(result.config, qPrintable(result.errors.join(u'\n')));
     QTEST(result.config->projectors.first().shareAllow.admits(QHostAddress(peer)), "admitted");
-}
-
-void TestHubConfig::requests_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<bool>("parsed");
-    QTest::addColumn<QByteArray>("body");      // to answer under; empty: not answerable
-    QTest::addColumn<QByteArray>("parameter"); // when parsed
-    QTest::addColumn<QByteArray>("digest");
-
-    const QByteArray digest = QByteArray(32, 'a');
-    QTest::newRow("set") << QByteArray("%1POWR 1") << true << QByteArray("POWR") << QByteArray("1") << QByteArray();
-    QTest::newRow("query, lower case") << QByteArray("%1powr ?") << true << QByteArray("POWR") << QByteArray("?")
-                                       << QByteArray();
-    QTest::newRow("with digest") << QByteArray(32, 'A') + "%1INPT 12" << true << QByteArray("INPT") << QByteArray("12")
-                                 << digest;
-    QTest::newRow("no header") << QByteArray("POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("class 2 header") << QByteArray("%2POWR 1") << true << QByteArray("POWR") << QByteArray("1")
-                                    << QByteArray();
-    QTest::newRow("class 0 header") << QByteArray("%0POWR 1") << false << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("short digest") << QByteArray(31, 'a') + "%1POWR 1" << false << QByteArray() << QByteArray()
-                                  << QByteArray();
-    QTest::newRow("no separator") << QByteArray("%1POWR1") << false << QByteArray("POWR") << QByteArray()
-                                  << QByteArray();
-    QTest::newRow("no parameter") << QByteArray("%1POWR ") << false << QByteArray("POWR") << QByteArray()
-                                  << QByteArray();
-    QTest::newRow("short body") << QByteArray("%1PO") << false << QByteArray() << QByteArray() << QByteArray();
-    QTest::newRow("control character") << QByteArray("%1NAME \x1b") << false << QByteArray("NAME") << QByteArray()
-                                       << QByteArray();
-    QTest::newRow("136 bytes") << QByteArray("%1INFO ") + QByteArray(129, 'X') << true << QByteArray("INFO")
-                               << QByteArray(129, 'X') << QByteArray();
-    QTest::newRow("137 bytes") << QByteArray("%1INFO ") + QByteArray(130, 'X') << false << QByteArray("INFO")
-                               << QByteArray() << QByteArray();
-}
-
-void TestHubConfig::requests()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(bool, parsed);
-    QFETCH(QByteArray, body);
-    QFETCH(QByteArray, parameter);
-    QFETCH(QByteArray, digest);
-
-    const PjlinkParse parse = parsePjlinkRequest(line);
-    QCOMPARE(parse.request.has_value(), parsed);
-    QCOMPARE(parse.answerable, !body.isEmpty());
-    QCOMPARE(parse.body, body);
-    if (parsed) {
-        QCOMPARE(parse.request->body, body);
-        QCOMPARE(parse.request->parameter, parameter);
-        QCOMPARE(parse.request->digest, digest);
-    }
-}
-
-void TestHubConfig::authentication()
-{
-    // MD5 of "498e4a67JBMIA", as md5sum computes it.
-    const QByteArray digest = pjlinkDigest("498e4a67", "JBMIA");
-    QCOMPARE(digest, QByteArray("8a36d09ab68186318cedf79297d3bd47"));
-    QVERIFY(digestsMatch(digest, "8a36d09ab68186318cedf79297d3bd47"));
-    QVERIFY(!digestsMatch(digest, "8a36d09ab68186318cedf79297d3bd48"));
-    QVERIFY(!digestsMatch(digest, digest.chopped(1)));
-    QCOMPARE(pjlinkGreeting(QByteArray("498e4a67")), QByteArray("PJLINK 1 498e4a67\r"));
-    QCOMPARE(pjlinkGreeting(std::nullopt), QByteArray("PJLINK 0\r"));
-    QCOMPARE(pjlinkAnswer("POWR", PjlinkError::Unavailable), QByteArray("%1POWR=ERR3\r"));
-}
-
-void TestHubConfig::shareFrames_data()
-{
-    QTest::addColumn<QByteArrayList>("chunks");
-    QTest::addColumn<QByteArrayList>("pieces"); // frames as sent; "!" for a refusal
-
-    QTest::newRow("two in one chunk") << QByteArrayList{"C00\rCR0\r"} << QByteArrayList{"C00\r", "CR0\r"};
-    QTest::newRow("split") << QByteArrayList{"C", "R0", "\r"} << QByteArrayList{"CR0\r"};
-    QTest::newRow("256 bytes") << QByteArrayList{QByteArray(255, 'A') + '\r'}
-                               << QByteArrayList{QByteArray(255, 'A') + '\r'};
-    QTest::newRow("257 bytes") << QByteArrayList{QByteArray(256, 'A') + "\rCR0\r"} << QByteArrayList{"!", "CR0\r"};
-    QTest::newRow("flood refused once, then a frame")
-        << QByteArrayList{QByteArray(300, 'A'), QByteArray(5000, 'B'), "B\rC01\r"} << QByteArrayList{"!", "C01\r"};
-    QTest::newRow("unfinished") << QByteArrayList{"C00"} << QByteArrayList{};
-}
-
-void TestHubConfig::shareFrames()
-{
-    QFETCH(QByteArrayList, chunks);
-    QFETCH(QByteArrayList, pieces);
-
-    ShareFraming framing;
-    QByteArrayList given;
-    for (const QByteArray& chunk : chunks) {
-        for (const ShareFraming::Piece& piece : framing.take(chunk))
-            given.append(piece.refused ? QByteArray("!") : piece.frame);
-    }
-    QCOMPARE(given, pieces);
-}
-
-void TestHubConfig::httpRequests_data()
-{
-    QTest::addColumn<QByteArrayList>("chunks");
-    // Each request as METHOD TARGET[?QUERY] [its path segments] ("!": refused), keep|close,
-    // its headers as name=value and its body.
-    QTest::addColumn<QByteArrayList>("requests");
-    QTest::addColumn<int>("status"); // how reading fails at the end; 0: it waits for more
-
-    const QByteArray get = "GET / HTTP/1.1\r\nHost: h\r\n";
-    const QByteArrayList none;
-    const auto row = [](const char* name, const QByteArray& bytes, const QByteArrayList& requests, int status) {
-        QTest::newRow(name) << QByteArrayList{bytes} << requests << status;
-    };
-    row("good GET", "GET /api/projectors/a101?x=1 HTTP/1.1\r\nHost: hub:8352\r\nAccept:  */* \t\r\n\r\n",
-        {"GET /api/projectors/a101?x=1 [api|projectors|a101] keep host=hub:8352 accept=*/*"}, 0);
-    QTest::newRow("POST with body in two chunks")
-        << QByteArrayList{"POST /a/send HTTP/1.1\r\nHost: h\r\nContent-Length: 14\r\n\r\n{\"code\":", "\"CR0\"}"}
-        << QByteArrayList{"POST /a/send [a|send] keep host=h content-length=14 {\"code\":\"CR0\"}"} << 0;
-    QTest::newRow("line ends split") << QByteArrayList{"GET / HTTP/1.1\r", "\nHost: h\r\n\r", "\n"}
-                                     << QByteArrayList{"GET / [] keep host=h"} << 0;
-    row("pipelined, an empty line between, no length is no body",
-        "POST /a HTTP/1.1\r\nHost: h\r\nContent-Length: 2\r\n\r\nhi\r\nPOST /b HTTP/1.1\r\nHost: h\r\n\r\n"
-        "GET /c HTTP/1.1\r\nHost: h\r\nConnection: Upgrade, close\r\n\r\n",
-        {"POST /a [a] keep host=h content-length=2 hi", "POST /b [b] keep host=h",
-            "GET /c [c] close host=h connection=Upgrade, close"},
-        0);
-    row("HTTP/1.0", "GET / HTTP/1.0\r\n\r\nGET / HTTP/1.0\r\nConnection: keep-alive\r\n\r\n",
-        {"GET / [] close", "GET / [] keep connection=keep-alive"}, 0);
-    row("segments decoded", "GET /caf%C3%A9/a%20b/ HTTP/1.1\r\nHost: h\r\n\r\n",
-        {"GET /caf%C3%A9/a%20b/ [café|a b|] keep host=h"}, 0);
-    row("target ..", "GET /api/../x HTTP/1.1\r\nHost: h\r\n\r\n", {"GET /api/../x ! keep host=h"}, 0);
-    row("encoded dot", "GET /%2e HTTP/1.1\r\nHost: h\r\n\r\n", {"GET /%2e ! keep host=h"}, 0);
-    row("percent-encoded slash", "GET /a%2Fb HTTP/1.1\r\nHost: h\r\n\r\n", {"GET /a%2Fb ! keep host=h"}, 0);
-    row("not UTF-8", "GET /%C3 HTTP/1.1\r\nHost: h\r\n\r\n", {"GET /%C3 ! keep host=h"}, 0);
-    row("head of 8192 bytes", get + "X: " + QByteArray(8160, 'a') + "\r\n\r\n",
-        {"GET / [] keep host=h x=" + QByteArray(8160, 'a')}, 0);
-    row("head of 8193 bytes", get + "X: " + QByteArray(8161, 'a') + "\r\n\r\n", none, 431);
-    row("too many headers", get + QByteArray("X: y\r\n").repeated(64) + "\r\n", none, 431);
-    row("sent far ahead of the answers", (get + "\r\n").repeated(1000), QByteArrayList(910, "GET / [] keep host=h"),
-        400);
-    row("bare LF", "GET / HTTP/1.1\nHost: h\n\n", none, 400);
-    row("bare CR", get + "X: a\rb\r\n\r\n", none, 400);
-    row("obs-fold", get + "X: a\r\n b\r\n\r\n", none, 400);
-    row("space before colon", "GET / HTTP/1.1\r\nHost : h\r\n\r\n", none, 400);
-    row("NUL in header value", get + QByteArray("X: a\0b\r\n\r\n", 11), none, 400);
-    row("double space", "GET  / HTTP/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("tab in target", "GET /a\tb HTTP/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("fragment", "GET /a#b HTTP/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("absolute form", "GET http://h/ HTTP/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("bad escape", "GET /a%g0 HTTP/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("method not a token", "G(T / HTTP/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("HTTP/2.0", "GET / HTTP/2.0\r\nHost: h\r\n\r\n", none, 505);
-    row("lower-case version", "GET / http/1.1\r\nHost: h\r\n\r\n", none, 400);
-    row("missing Host", "GET / HTTP/1.1\r\n\r\n", none, 400);
-    row("two Hosts", get + "Host: h\r\n\r\n", none, 400);
-    row("same Content-Length twice", get + "Content-Length: 1\r\nContent-Length: 01\r\n\r\nx",
-        {"GET / [] keep host=h content-length=1 content-length=01 x"}, 0);
-    row("duplicate differing Content-Length", get + "Content-Length: 1\r\nContent-Length: 2\r\n\r\nxy", none, 400);
-    row("signed Content-Length", get + "Content-Length: +1\r\n\r\nx", none, 400);
-    row("Content-Length at maxBody", get + "Content-Length: 4096\r\n\r\n", none, 0);
-    row("huge Content-Length", get + "Content-Length: 999999999999\r\n\r\n", none, 413);
-    row("19-digit Content-Length", get + "Content-Length: 1000000000000000000\r\n\r\n", none, 400);
-    row("Transfer-Encoding chunked", get + "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n", none, 501);
-}
-
-void TestHubConfig::httpRequests()
-{
-    QFETCH(QByteArrayList, chunks);
-    QFETCH(QByteArrayList, requests);
-    QFETCH(int, status);
-
-    HttpRequestParser parser;
-    QByteArrayList read;
-    HttpRequest request;
-    HttpRequestParser::State state = HttpRequestParser::State::NeedMore;
-    for (const QByteArray& chunk : chunks) {
-        parser.feed(chunk);
-        while ((state = parser.next(&request)) == HttpRequestParser::State::Complete) {
-            const std::optional<QStringList> segments = pathSegments(request.target);
-            QByteArray text = request.method + ' ' + request.target + (request.query.isEmpty() ? "" : "?")
-                + request.query + ' ' + (segments ? '[' + segments->join(u'|').toUtf8() + ']' : "!")
-                + (request.keepAlive ? " keep" : " close");
-            for (const auto& [name, value] : request.headers)
-                text += ' ' + name + '=' + value;
-            read.append(request.body.isEmpty() ? text : text + ' ' + request.body);
-        }
-    }
-    QCOMPARE(read, requests);
-    QCOMPARE(state == HttpRequestParser::State::Failed ? parser.failureStatus() : 0, status);
-    QCOMPARE(parser.failureReason().isEmpty(), status == 0);
-    QVERIFY(parser.buffered() <= parser.capacity());
-}
-
-void TestHubConfig::httpResponses()
-{
-    HttpResponse response{404, {{"Content-Type", "application/json"}, {"X-Evil", "a\r\nSet-Cookie: b"}}, "{}"};
-    QCOMPARE(renderResponse(response, false),
-        QByteArray("HTTP/1.1 404 Not Found\r\nContent-Type: application/json\r\nX-Evil: a  Set-Cookie: b\r\n"
-                   "X-Content-Type-Options: nosniff\r\nContent-Length: 2\r\nConnection: close\r\n\r\n{}"));
-    response = {204, {}, {}};
-    QCOMPARE(renderResponse(response, true),
-        QByteArray("HTTP/1.1 204 No Content\r\nX-Content-Type-Options: nosniff\r\n\r\n"));
-    response = {200, {{"Content-Type", "text/event-stream"}}, {}};
-    QCOMPARE(renderStreamHead(response),
-        QByteArray("HTTP/1.1 200 OK\r\nContent-Type: text/event-stream\r\nX-Content-Type-Options: nosniff\r\n"
-                   "Connection: close\r\n\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHubConfig)

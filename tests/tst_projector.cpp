@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -58,9 +59,11 @@ struct ShareClient
 // poller. Steps: "A> TEXT" client A sends TEXT ("<CR>" for a carriage
 // return, "xN*TEXT" for N copies), "A stops reading", "P> LINE" the
 // controller sends LINE and a carriage return, "< CHARS" the projector
-// sends, "+MS" time passes, "poll" the poller starts (every 5 s). The
-// projector's line "down" fails to open. What each client received, why it
-// was closed, the frames written and the cached power state are compared.
+// sends, "+MS" time passes, "poll" the poller starts (every 5 s), "A closes"
+// client A goes away. The projector's line "down" fails to open until "up";
+// "lost" loses the device; "tries" notes the time and how many openings
+// were tried so far. What each client received, why it was closed, the
+// frames written, the cached power state and the tries are compared.
 class ProjectorTest : public QObject
 {
     Q_OBJECT
@@ -76,27 +79,48 @@ void ProjectorTest::scenario_data()
     QTest::addColumn<QStringList>("received"); // "A: ...", "B: ...", "P: ..."
     QTest::addColumn<QStringList>("closed");   // "A: why"
     QTest::addColumn<QString>("power");        // the cached power state, "-" when none
+    QTest::addColumn<QStringList>("tries");    // "MS: N" at each "tries"
 
     QTest::newRow("late reply goes to its asker, never to the next")
         << QStringList{"A> CR9<CR>", "B> CR0<CR>", "+600", "< TK600\r", "+1", "< 80\r"} << "CR9 CR0"
-        << QStringList{"A: TK600<CR>", "B: 80<CR>", "P:"} << QStringList{} << "1";
+        << QStringList{"A: TK600<CR>", "B: 80<CR>", "P:"} << QStringList{} << "1" << QStringList{};
     QTest::newRow("stall, then a share query and a PJLink query")
         << QStringList{"A> CR7<CR>", "P> %1POWR ?", "+700", "< 00\r", "+1", "< 80\r"} << "CR7 CR0"
-        << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1";
+        << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1" << QStringList{};
     QTest::newRow("poller, PJLink and share on a stalling projector")
         << QStringList{"poll", "A> CR7<CR>", "P> %1POWR ?", "+600", "< 80\r", "+1", "< 00\r", "+1", "< 80\r"}
-        << "CR0 CR7 CR0" << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1";
+        << "CR0 CR7 CR0" << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1" << QStringList{};
     QTest::newRow("line down, a client that does not read its NAKs, then one segment")
         << QStringList{"down", "A stops reading", "A> x100*\xc2\x80<CR>",
                "A> CR0<CR>" + QString(300, u'X') + "<CR>\xc2\x80<CR>CR1<CR>"}
-        << "" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-";
+        << "" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-"
+        << QStringList{};
     QTest::newRow("line noise for a client that stopped reading")
         << QStringList{"A> CR0<CR>", "A stops reading", "+2", "< 8", "+600", "< " + QString(100, u'z'), "+700",
                "< " + QString(100, u'z')}
-        << "CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-";
+        << "CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-"
+        << QStringList{};
     QTest::newRow("33 frames from one client: the last refused")
         << QStringList{"A> x33*C00<CR>", "B> C01<CR>", "+1", "< \x06"} << "C00 C00"
-        << QStringList{"A: <NAK><ACK>", "B: ", "P:"} << QStringList{} << "-";
+        << QStringList{"A: <NAK><ACK>", "B: ", "P:"} << QStringList{} << "-" << QStringList{};
+    QTest::newRow("a line that fails is tried after 1 s, then 2, 4, ... up to 30 s")
+        << QStringList{"down", "+998", "tries", "+1", "tries", "+1999", "tries", "+1", "tries", "+27999", "tries", "+1",
+               "tries", "+29999", "tries", "+1", "tries"}
+        << "" << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-"
+        << QStringList{"999: 1", "1000: 2", "2999: 2", "3000: 3", "30999: 5", "31000: 6", "60999: 6", "61000: 7"};
+    QTest::newRow("an answered poll starts the back-off again at 1 s")
+        << QStringList{"down", "poll", "+1000", "up", "+1999", "< 80\r", "lost", "+999", "tries", "+1", "tries"}
+        << "CR0 CR1 CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1"
+        << QStringList{"4000: 3", "4001: 4"};
+    QTest::newRow("cooling down: the power is polled every second until standby")
+        << QStringList{"poll", "< 20\r", "+2100", "< 20\r", "+1000", "< 80\r", "+1500"} << "CR0 CR1 CR0 CR0"
+        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1" << QStringList{};
+    QTest::newRow("characters after a reopening are no reply to a frame that never went out")
+        << QStringList{"A> CR0<CR>", "lost", "B> CR1<CR>", "+1000", "< 80\r"} << "CR0"
+        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-" << QStringList{};
+    QTest::newRow("a client that goes takes its waiting frames with it")
+        << QStringList{"A> C00<CR>C01<CR>C02<CR>", "B> CR0<CR>", "A closes", "+2100", "< 80\r"} << "C00 CR0"
+        << QStringList{"A: ", "B: 80<CR>", "P:"} << QStringList{"A: gone"} << "1" << QStringList{};
 }
 
 void ProjectorTest::scenario()
@@ -142,12 +166,23 @@ void ProjectorTest::scenario()
         [](const QString&, LogLevel) {});
     clock.advance(1);
 
+    QStringList tries;
     for (const QString& step : steps) {
         if (step.startsWith(u'+')) {
             clock.advance(step.mid(1).toInt());
         } else if (step.startsWith(QLatin1String("< "))) {
             line.receive(step.mid(2).toLatin1());
             clock.advance(1);
+        } else if (step == QLatin1String("tries")) {
+            const auto opens = std::count_if(line.log().begin(), line.log().end(),
+                [](const QString& entry) { return entry.startsWith(QLatin1String("open ")); });
+            tries.append(QStringLiteral("%1: %2").arg(clock.nowMs()).arg(opens));
+        } else if (step == QLatin1String("up")) {
+            line.clearOpeningFailure(config.line);
+        } else if (step == QLatin1String("lost")) {
+            line.loseDevice(QStringLiteral("Input/output error"));
+        } else if (step.endsWith(QLatin1String(" closes"))) {
+            clients[step.left(1)].session->close(QStringLiteral("gone"));
         } else if (step.endsWith(QLatin1String(" stops reading"))) {
             clients[step.left(1)].reading = false;
         } else if (step.startsWith(QLatin1String("P> "))) {
@@ -183,6 +218,7 @@ void ProjectorTest::scenario()
     QTEST(received, "received");
     QTEST(closed, "closed");
     QTEST(powerText(projector), "power");
+    QTEST(tries, "tries");
 }
 
 QTEST_GUILESS_MAIN(ProjectorTest)

@@ -75,13 +75,4 @@ void GuessGuard::succeeded(const QString& address)
     m_records.remove(address);
 }
 
-QString addressOfPeer(const QString& peer)
-{
-    QString address = peer.section(QLatin1Char(' '), 1);
-    if (address.startsWith(QLatin1Char('[')))
-        return address.mid(1, address.indexOf(QLatin1Char(']')) - 1);
-    const qsizetype colon = address.lastIndexOf(QLatin1Char(':'));
-    return colon < 0 ? address : address.left(colon);
-}
-
 } // namespace orva::hub

@@ -56,8 +56,4 @@ private:
     QHash<QString, Record> m_records;
 };
 
-// The address in a door's name of a peer, "DOOR ADDRESS:PORT" (an IPv6
-// address with or without brackets): what a GuessGuard counts by.
-QString addressOfPeer(const QString& peer);
-
 } // namespace orva::hub

@@ -1,7 +1,8 @@
 #include "hub/HttpAccess.h"
 
 #include "hub/GuessGuard.h"
-#include "hub/PjlinkCodec.h"
+#include "hub/PeerName.h"
+#include "hub/SecretCompare.h"
 
 #include <QCryptographicHash>
 #include <QHostAddress>

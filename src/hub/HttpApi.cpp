@@ -3,11 +3,9 @@
 #include "engine/protocol/ValueNames.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
-#include "hub/PjlinkDoor.h"
-#include "hub/ShareDoor.h"
+#include "hub/WebPanelFiles.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -18,23 +16,6 @@
 namespace orva::hub {
 
 namespace {
-
-// The web panel: the only files the door serves, from the program itself.
-struct PageFile
-{
-    const char* path;
-    const char* resource;
-    const char* contentType;
-};
-constexpr PageFile PageFiles[] = {
-    {"/", ":/orva-hub/web/index.html", "text/html; charset=utf-8"},
-    {"/panel.js", ":/orva-hub/web/panel.js", "text/javascript; charset=utf-8"},
-    {"/panel.css", ":/orva-hub/web/panel.css", "text/css; charset=utf-8"},
-};
-
-// The page runs its own script and style only, and talks to the hub alone.
-constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
-                              "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
 HttpResponse json(int status, const QJsonObject& body)
 {
@@ -58,11 +39,6 @@ HttpResponse methodNotAllowed(const char* allow)
     return response;
 }
 
-bool isGet(const HttpRequest& request)
-{
-    return request.method == "GET" || request.method == "HEAD";
-}
-
 // What a free command may be: printable ASCII, no carriage return, short.
 bool isSendableCode(const QString& code)
 {
@@ -72,33 +48,98 @@ bool isSendableCode(const QString& code)
 
 } // namespace
 
-HttpApi::HttpApi(std::vector<ServedView> served, const std::optional<QString>& token, Clock& clock,
+// What a request must bring, besides its method and path.
+enum class Needs : quint8 {
+    // A loopback Host when the hub has no token (always checked first).
+    LoopbackHost,
+    // That, and the token when the hub has one, from no other site.
+    Token,
+};
+
+struct HttpApi::Call
+{
+    const HttpRequest& request;
+    const QStringList& parts; // the path's decoded segments
+    Projector::Requester requester;
+    const QString& peer;
+    const Respond& respond;
+
+    void answer(const HttpResponse& response) const { respond(Answer{response, false}); }
+};
+
+struct HttpApi::Route
+{
+    const char* methods; // as the Allow header lists them; null: any method
+    const char* path;    // "/"-separated segments, "*" any one segment
+    Needs needs;
+    void (HttpApi::*handler)(const Call&);
+};
+
+const HttpApi::Route HttpApi::Routes[] = {
+    {"GET, HEAD", "/", Needs::LoopbackHost, &HttpApi::page},
+    {"GET, HEAD", "/panel.js", Needs::LoopbackHost, &HttpApi::page},
+    {"GET, HEAD", "/panel.css", Needs::LoopbackHost, &HttpApi::page},
+    {nullptr, "/favicon.ico", Needs::LoopbackHost, &HttpApi::favicon},
+    {"GET, HEAD", "/metrics", Needs::LoopbackHost, &HttpApi::metricsPage},
+    {"GET", "/api/events", Needs::LoopbackHost, &HttpApi::events},
+    {"GET, HEAD", "/api/projectors", Needs::LoopbackHost, &HttpApi::list},
+    {"GET, HEAD", "/api/projectors/*", Needs::LoopbackHost, &HttpApi::one},
+    {"POST", "/api/projectors/*/send", Needs::Token, &HttpApi::send},
+    {"POST", "/api/projectors/*/actions/*", Needs::Token, &HttpApi::action},
+};
+
+namespace {
+
+bool pathMatches(const char* pattern, const QStringList& parts)
+{
+    QList<QByteArray> segments = QByteArray(pattern + 1).split('/');
+    if (segments == QList<QByteArray>{QByteArray()})
+        segments.clear(); // "/"
+    if (segments.size() != parts.size())
+        return false;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (segments.at(i) != "*" && parts.at(i) != QLatin1String(segments.at(i)))
+            return false;
+    }
+    return true;
+}
+
+bool methodAllowed(const char* methods, const QByteArray& method)
+{
+    if (!methods)
+        return true;
+    const QList<QByteArray> allowed = QByteArray(methods).split(',');
+    return std::any_of(
+        allowed.begin(), allowed.end(), [&method](const QByteArray& one) { return one.trimmed() == method; });
+}
+
+} // namespace
+
+HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& token, Clock& clock,
     EpochClock epochNowMs, const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
     , m_access(token, guard, log)
+    , m_events([this](std::int64_t hubMs) { return epochOf(hubMs); })
     , m_clock(clock)
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
 {
-    watch();
+    connect(&m_events, &HttpEvents::published, this, &HttpApi::published);
+    m_events.watch(m_served);
 }
 
-void HttpApi::setServed(std::vector<ServedView> served)
+void HttpApi::setServed(std::vector<Projector*> served)
 {
-    for (const QMetaObject::Connection& connection : m_watching)
-        disconnect(connection);
-    m_watching.clear();
     m_served = std::move(served);
     m_metrics.clear(); // the next scrape shows the projectors served now
-    watch();
+    m_events.watch(m_served);
     // An action on a projector no longer served gets its answer now: the
     // projector, about to go, would never give one.
     std::vector<Respond> orphaned;
     for (auto it = m_inFlight.begin(); it != m_inFlight.end();) {
         Projector* projector = it->second.projector;
-        if (std::any_of(m_served.begin(), m_served.end(),
-                [projector](const ServedView& view) { return view.projector == projector; })) {
+        if (std::find(m_served.begin(), m_served.end(), projector) != m_served.end()) {
             ++it;
             continue;
         }
@@ -116,25 +157,6 @@ void HttpApi::setToken(const std::optional<QString>& token)
     m_access.setToken(token);
 }
 
-void HttpApi::watch()
-{
-    for (const ServedView& view : m_served) {
-        Projector* projector = view.projector;
-        m_watching.push_back(connect(projector, &Projector::valueChanged, this, [this, projector](StatusQuery query) {
-            const Projector::Cached& cached = projector->cached(query);
-            QJsonObject data = valueJson(cached.value, epochOf(cached.readAtMs));
-            data.insert(QStringLiteral("projector"), projector->name());
-            data.insert(QStringLiteral("name"), QString(valueKey(query)));
-            Q_EMIT event(nextEvent("value", data));
-        }));
-        m_watching.push_back(connect(projector, &Projector::lineChanged, this, [this, projector] {
-            Q_EMIT event(nextEvent("line",
-                QJsonObject{{QStringLiteral("projector"), projector->name()}, {QStringLiteral("up"), projector->isUp()},
-                    {QStringLiteral("line_open"), projector->isLineOpen()}}));
-        }));
-    }
-}
-
 HttpApi::~HttpApi() = default;
 
 std::int64_t HttpApi::epochOf(std::int64_t hubMs) const
@@ -150,11 +172,11 @@ QByteArray HttpApi::httpDate() const
         .toLatin1();
 }
 
-const ServedView* HttpApi::find(const QString& name) const
+Projector* HttpApi::find(const QString& name) const
 {
     const auto it = std::find_if(
-        m_served.begin(), m_served.end(), [&name](const ServedView& view) { return view.projector->name() == name; });
-    return it == m_served.end() ? nullptr : &*it;
+        m_served.begin(), m_served.end(), [&name](const Projector* projector) { return projector->name() == name; });
+    return it == m_served.end() ? nullptr : *it;
 }
 
 QJsonObject HttpApi::projectorJson(const Projector& projector) const
@@ -173,8 +195,8 @@ QJsonObject HttpApi::projectorJson(const Projector& projector) const
 QJsonObject HttpApi::projectorsJson() const
 {
     QJsonArray list;
-    for (const ServedView& view : m_served)
-        list.append(projectorJson(*view.projector));
+    for (const Projector* projector : m_served)
+        list.append(projectorJson(*projector));
     return QJsonObject{{QStringLiteral("projectors"), list}};
 }
 
@@ -185,8 +207,8 @@ QByteArray HttpApi::metrics()
         return m_metrics;
     std::vector<ProjectorMetrics> all;
     all.reserve(m_served.size());
-    for (const ServedView& view : m_served) {
-        const Projector& projector = *view.projector;
+    for (const Projector* served : m_served) {
+        const Projector& projector = *served;
         ProjectorMetrics& metrics = all.emplace_back();
         metrics.name = projector.name();
         metrics.line = projector.config().line;
@@ -198,179 +220,158 @@ QByteArray HttpApi::metrics()
         if (projector.lastPollAtMs() >= 0)
             metrics.lastPollSeconds = double(epochOf(projector.lastPollAtMs())) / 1000.0;
         metrics.counters = projector.counters();
-        if (view.share)
-            metrics.clients[std::size_t(Projector::Door::Share)] = view.share->clientCount();
-        if (view.pjlink)
-            metrics.clients[std::size_t(Projector::Door::Pjlink)] = view.pjlink->connectionCount();
+        if (m_connectionCount) {
+            for (const Projector::Door door : {Projector::Door::Share, Projector::Door::Pjlink})
+                metrics.clients[std::size_t(door)] = m_connectionCount(door, &projector);
+        }
     }
-    m_metrics = renderMetrics(all, m_connectionCount ? m_connectionCount() : 0);
+    m_metrics
+        = renderMetrics(all, m_connectionCount ? m_connectionCount(Projector::Door::Http, nullptr).value_or(0) : 0);
     m_metricsAtMs = now;
     return m_metrics;
 }
 
-QByteArray HttpApi::nextEvent(const char* name, const QJsonObject& data)
-{
-    return QByteArray("id: ") + QByteArray::number(m_nextEventId++) + "\nevent: " + name
-        + "\ndata: " + QJsonDocument(data).toJson(QJsonDocument::Compact) + "\n\n";
-}
-
 QByteArray HttpApi::snapshotEvent()
 {
-    return nextEvent("snapshot", projectorsJson());
+    return m_events.snapshot(projectorsJson());
 }
 
 void HttpApi::forget(Projector::Requester requester)
 {
     m_inFlight.erase(requester);
-    for (const ServedView& view : m_served)
-        view.projector->forget(requester);
+    for (Projector* projector : m_served)
+        projector->forget(requester);
 }
 
 void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
 {
-    const auto answer = [&respond](const HttpResponse& response) { respond(Answer{response, false}); };
-    const auto refuse = [&answer](const HttpAccess::Refusal& refusal) {
+    const auto refuse = [&respond](const HttpAccess::Refusal& refusal) {
         HttpResponse response = jsonError(refusal.status, refusal.error);
         response.headers += refusal.headers;
-        answer(response);
+        respond(Answer{response, false});
     };
+    // Every route needs at least this: without a token the hub does not
+    // even say what it has to a page that names itself.
     if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAny(request, peer)) {
         refuse(*refusal);
         return;
     }
     const std::optional<QStringList> path = pathSegments(request.target);
     if (!path) {
-        answer(jsonError(400, QStringLiteral("the path does not read")));
+        respond(Answer{jsonError(400, QStringLiteral("the path does not read")), false});
         return;
     }
-    const QStringList& parts = *path;
-
-    for (const PageFile& file : PageFiles) {
-        if (request.target != file.path)
+    const Route* found = nullptr;
+    for (const Route& route : Routes) {
+        if (!pathMatches(route.path, *path))
             continue;
-        if (!isGet(request)) {
-            answer(methodNotAllowed("GET, HEAD"));
-            return;
-        }
-        QFile page(QLatin1String(file.resource));
-        if (!page.open(QIODevice::ReadOnly)) {
-            answer(jsonError(500, QStringLiteral("the page is missing from this build")));
-            return;
-        }
-        HttpResponse response;
-        response.headers = {{"Content-Type", file.contentType}, {"Cache-Control", "no-cache"},
-            {"Content-Security-Policy", PagePolicy}, {"Referrer-Policy", "no-referrer"}};
-        response.body = page.readAll();
-        answer(response);
+        found = &route;
+        if (methodAllowed(route.methods, request.method))
+            break;
+    }
+    if (!found) {
+        respond(Answer{jsonError(404, QStringLiteral("nothing here")), false});
         return;
     }
-    if (request.target == "/favicon.ico") {
-        HttpResponse none;
-        none.status = 204;
-        answer(none);
+    if (!methodAllowed(found->methods, request.method)) {
+        respond(Answer{methodNotAllowed(found->methods), false});
         return;
     }
+    if (found->needs == Needs::Token) {
+        if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAction(request, peer)) {
+            refuse(*refusal);
+            return;
+        }
+    }
+    (this->*found->handler)(Call{request, *path, requester, peer, respond});
+}
 
-    if (parts == QStringList{QStringLiteral("metrics")}) {
-        if (!isGet(request)) {
-            answer(methodNotAllowed("GET, HEAD"));
-            return;
-        }
-        HttpResponse response;
-        response.headers = {{"Content-Type", MetricsContentType}, {"Cache-Control", "no-store"}};
-        response.body = metrics();
-        answer(response);
-        return;
-    }
-    if (parts.value(0) != QLatin1String("api")) {
-        answer(jsonError(404, QStringLiteral("nothing here")));
-        return;
-    }
-    if (parts == QStringList{QStringLiteral("api"), QStringLiteral("events")}) {
-        if (request.method != "GET") {
-            answer(methodNotAllowed("GET"));
-            return;
-        }
-        HttpResponse head;
-        head.headers
-            = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}, {"X-Accel-Buffering", "no"}};
-        respond(Answer{head, true});
-        return;
-    }
-    if (parts.value(1) != QLatin1String("projectors") || parts.size() > 5) {
-        answer(jsonError(404, QStringLiteral("nothing here")));
-        return;
-    }
-    if (parts.size() <= 3) {
-        if (!isGet(request)) {
-            answer(methodNotAllowed("GET, HEAD"));
-            return;
-        }
-        if (parts.size() == 2) {
-            answer(json(200, projectorsJson()));
-            return;
-        }
-        const ServedView* view = find(parts.at(2));
-        answer(view ? json(200, projectorJson(*view->projector))
-                    : jsonError(404, QStringLiteral("no projector named '%1'").arg(parts.at(2))));
-        return;
-    }
+void HttpApi::page(const Call& call)
+{
+    const std::optional<HttpResponse> file = webPanelFile('/' + call.parts.join(QLatin1Char('/')).toUtf8());
+    call.answer(file ? *file : jsonError(500, QStringLiteral("the page is missing from this build")));
+}
 
-    const bool isSend = parts.size() == 4 && parts.at(3) == QLatin1String("send");
-    const bool isAction = parts.size() == 5 && parts.at(3) == QLatin1String("actions");
-    if (!isSend && !isAction) {
-        answer(jsonError(404, QStringLiteral("nothing here")));
+void HttpApi::favicon(const Call& call)
+{
+    HttpResponse none;
+    none.status = 204;
+    call.answer(none);
+}
+
+void HttpApi::metricsPage(const Call& call)
+{
+    HttpResponse response;
+    response.headers = {{"Content-Type", MetricsContentType}, {"Cache-Control", "no-store"}};
+    response.body = metrics();
+    call.answer(response);
+}
+
+void HttpApi::events(const Call& call)
+{
+    HttpResponse head;
+    head.headers = {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}, {"X-Accel-Buffering", "no"}};
+    call.respond(Answer{head, true});
+}
+
+void HttpApi::list(const Call& call)
+{
+    call.answer(json(200, projectorsJson()));
+}
+
+void HttpApi::one(const Call& call)
+{
+    const Projector* projector = find(call.parts.at(2));
+    call.answer(projector ? json(200, projectorJson(*projector))
+                          : jsonError(404, QStringLiteral("no projector named '%1'").arg(call.parts.at(2))));
+}
+
+void HttpApi::action(const Call& call)
+{
+    Projector* projector = find(call.parts.at(2));
+    if (!projector) {
+        call.answer(jsonError(404, QStringLiteral("no projector named '%1'").arg(call.parts.at(2))));
         return;
     }
-    if (request.method != "POST") {
-        answer(methodNotAllowed("POST"));
+    const std::optional<Command> command = commandOfHttpAction(call.parts.at(4));
+    if (!command) {
+        call.answer(jsonError(404, QStringLiteral("no action named '%1'").arg(call.parts.at(4))));
         return;
     }
-    if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAction(request, peer)) {
-        refuse(*refusal);
-        return;
-    }
-    const ServedView* view = find(parts.at(2));
-    if (!view) {
-        answer(jsonError(404, QStringLiteral("no projector named '%1'").arg(parts.at(2))));
-        return;
-    }
-    const int timeoutMs = view->projector->replyTimeoutMs();
-    if (isAction) {
-        const std::optional<Command> command = commandOfHttpAction(parts.at(4));
-        if (!command) {
-            answer(jsonError(404, QStringLiteral("no action named '%1'").arg(parts.at(4))));
-            return;
-        }
-        run(*view, ExchangeRequest::of(*command, timeoutMs), parts.at(4), requester, peer, respond);
+    run(*projector, ExchangeRequest::of(*command, projector->replyTimeoutMs()), call.parts.at(4), call);
+}
+
+void HttpApi::send(const Call& call)
+{
+    Projector* projector = find(call.parts.at(2));
+    if (!projector) {
+        call.answer(jsonError(404, QStringLiteral("no projector named '%1'").arg(call.parts.at(2))));
         return;
     }
     QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(request.body, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(call.request.body, &error);
     const QJsonValue code = document.object().value(QStringLiteral("code"));
     if (error.error != QJsonParseError::NoError) {
-        answer(jsonError(400, QStringLiteral("the body is not a JSON object: %1").arg(error.errorString())));
+        call.answer(jsonError(400, QStringLiteral("the body is not a JSON object: %1").arg(error.errorString())));
         return;
     }
     if (!document.isObject()) {
-        answer(jsonError(400, QStringLiteral("the body is not a JSON object")));
+        call.answer(jsonError(400, QStringLiteral("the body is not a JSON object")));
         return;
     }
     if (!code.isString() || !isSendableCode(code.toString())) {
-        answer(jsonError(400,
+        call.answer(jsonError(400,
             QStringLiteral("\"code\" must be 1 to %1 printable ASCII characters, without a carriage return")
                 .arg(MaxCodeLength)));
         return;
     }
-    run(*view, ExchangeRequest::ofCode(code.toString(), timeoutMs), QString(), requester, peer, respond);
+    run(*projector, ExchangeRequest::ofCode(code.toString(), projector->replyTimeoutMs()), QString(), call);
 }
 
-void HttpApi::run(const ServedView& served, const ExchangeRequest& request, const QString& action,
-    Projector::Requester requester, const QString& peer, const Respond& respond)
+void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QString& action, const Call& call)
 {
-    Projector& projector = *served.projector;
     const QString name = projector.name();
-    const auto answer = [respond, request, action, name](const ExchangeResult& result) {
+    const auto answer = [respond = call.respond, request, action, name](const ExchangeResult& result) {
         ResultJson out = resultJson(result, request, action.isEmpty());
         out.body.insert(QStringLiteral("projector"), name);
         out.body.insert(QStringLiteral("action"), action.isEmpty() ? QJsonValue() : QJsonValue(action));
@@ -388,10 +389,11 @@ void HttpApi::run(const ServedView& served, const ExchangeRequest& request, cons
         return;
     }
     // Who pressed what, for the operators' record.
-    m_log.info(
-        name, QStringLiteral("%1: %2").arg(peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
-    m_inFlight[requester] = InFlight{&projector, respond};
-    projector.submit(requester, peer, request, [this, requester, answer](const ExchangeResult& result) {
+    m_log.info(name,
+        QStringLiteral("%1: %2").arg(call.peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
+    const Projector::Requester requester = call.requester;
+    m_inFlight[requester] = InFlight{&projector, call.respond};
+    projector.submit(requester, call.peer, request, [this, requester, answer](const ExchangeResult& result) {
         m_inFlight.erase(requester);
         answer(result);
     });

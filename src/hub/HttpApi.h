@@ -2,6 +2,7 @@
 
 #include "engine/timing/IntervalTimer.h"
 #include "hub/HttpAccess.h"
+#include "hub/HttpEvents.h"
 #include "hub/HttpMessage.h"
 #include "hub/HubLog.h"
 #include "hub/Projector.h"
@@ -18,17 +19,6 @@
 namespace orva::hub {
 
 class GuessGuard;
-class PjlinkDoor;
-class ShareDoor;
-
-// A projector as the HTTP door sees it: itself and its other doors, whose
-// clients it counts.
-struct ServedView
-{
-    Projector* projector = nullptr;
-    const ShareDoor* share = nullptr;   // none when it has no share door
-    const PjlinkDoor* pjlink = nullptr; // likewise
-};
 
 // What the HTTP door answers, without sockets: each request to a response,
 // at once or when the projector has answered, and the live events.
@@ -38,14 +28,15 @@ struct ServedView
 //   GET  /api/projectors[/NAME]               cached state as JSON
 //   POST /api/projectors/NAME/actions/ACTION  an orva-ctl action, through the queue
 //   POST /api/projectors/NAME/send            {"code": "..."}: a free command
-//   GET  /api/events                          Server-Sent Events
+//   GET  /api/events                          Server-Sent Events (HttpEvents)
 //
-// Reading needs nothing; every POST needs "Authorization: Bearer TOKEN"
-// when the hub has a token, and is refused when a browser says it comes
-// from another site (Origin), so that no web page can press a button
-// through the operator's browser. Without a token the hub answers only
-// when asked by a loopback name. HttpAccess decides, with guard holding
-// back an address that guesses the token.
+// The routes are one table: method, path pattern, what the request needs,
+// handler. Reading needs a loopback Host when the hub has no token; every
+// POST needs "Authorization: Bearer TOKEN" when the hub has a token, and is
+// refused when a browser says it comes from another site (Origin), so that
+// no web page can press a button through the operator's browser.
+// HttpAccess decides, with guard holding back an address that guesses the
+// token.
 class HttpApi : public QObject
 {
     Q_OBJECT
@@ -65,18 +56,20 @@ public:
     static constexpr int MetricsReuseMs = 250;
     // A free command's code, at most.
     static constexpr qsizetype MaxCodeLength = 64;
-    // The longest head (request line and headers) and body a request may carry.
-    static constexpr qsizetype MaxHead = 8192;
-    static constexpr qsizetype MaxBody = 4096;
 
-    HttpApi(std::vector<ServedView> served, const std::optional<QString>& token, Clock& clock, EpochClock epochNowMs,
+    // How many connections a door holds now, as the hub counts them: a
+    // projector's share or PJLink door (none when it has no such door), or
+    // the HTTP door (projector null).
+    using ConnectionCount = std::function<std::optional<int>(Projector::Door door, const Projector* projector)>;
+
+    HttpApi(std::vector<Projector*> served, const std::optional<QString>& token, Clock& clock, EpochClock epochNowMs,
         const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~HttpApi() override;
 
     // The projectors served from now on, after a reload: none of those
     // served before is read again (a projector no longer served may be gone),
     // and an action waiting on one of those is answered 503 at once.
-    void setServed(std::vector<ServedView> served);
+    void setServed(std::vector<Projector*> served);
     // The token changing requests must carry from now on; none: no token.
     void setToken(const std::optional<QString>& token);
 
@@ -90,27 +83,39 @@ public:
     QByteArray snapshotEvent();
     // Now, as an HTTP Date header says it.
     QByteArray httpDate() const;
-    // How many connections the door holds, for /metrics.
-    void setConnectionCount(std::function<int()> count) { m_connectionCount = std::move(count); }
+    // Where /metrics reads the doors' connection counts.
+    void setConnectionCount(ConnectionCount count) { m_connectionCount = std::move(count); }
 
 Q_SIGNALS:
     // An event for every stream, as the bytes to write.
-    void event(const QByteArray& bytes);
+    void published(const QByteArray& bytes);
 
 private:
+    struct Route;
+    struct Call;
+
+    // The handlers of the routes.
+    void page(const Call& call);
+    void favicon(const Call& call);
+    void metricsPage(const Call& call);
+    void events(const Call& call);
+    void list(const Call& call);
+    void one(const Call& call);
+    void send(const Call& call);
+    void action(const Call& call);
+
     QJsonObject projectorsJson() const;
     QJsonObject projectorJson(const Projector& projector) const;
     std::int64_t epochOf(std::int64_t hubMs) const;
     QByteArray metrics();
-    void run(const ServedView& served, const ExchangeRequest& request, const QString& action,
-        Projector::Requester requester, const QString& peer, const Respond& respond);
-    QByteArray nextEvent(const char* name, const QJsonObject& data);
-    const ServedView* find(const QString& name) const;
-    void watch();
+    void run(Projector& projector, const ExchangeRequest& request, const QString& action, const Call& call);
+    Projector* find(const QString& name) const;
 
-    std::vector<ServedView> m_served;
+    static const Route Routes[];
+
+    std::vector<Projector*> m_served;
     HttpAccess m_access;
-    std::vector<QMetaObject::Connection> m_watching; // to the served projectors' signals
+    HttpEvents m_events;
     // Each connection's action waiting for its projector (one at most).
     struct InFlight
     {
@@ -121,8 +126,7 @@ private:
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;
-    std::function<int()> m_connectionCount;
-    quint64 m_nextEventId = 1;
+    ConnectionCount m_connectionCount;
     QByteArray m_metrics; // the last rendering, and when it was made
     std::int64_t m_metricsAtMs = 0;
 };

@@ -10,25 +10,14 @@
 
 namespace orva::hub {
 
-namespace {
-
-constexpr quint64 HttpRequesters = Projector::requestersOf(Projector::Door::Http);
-
-} // namespace
-
 HttpDoor::HttpDoor(HttpApi& api, Clock& clock, const HubLog& log, QObject* parent)
-    : TcpDoor(parent)
+    : TcpDoor(Projector::Door::Http, Bounds{MaxConnections, MaxConnectionsPerAddress}, QString(), log, parent)
     , m_api(api)
     , m_clock(clock)
-    , m_log(log)
 {
-    m_api.setConnectionCount([this] { return connectionCount(); });
 }
 
-HttpDoor::~HttpDoor()
-{
-    m_api.setConnectionCount({});
-}
+HttpDoor::~HttpDoor() = default;
 
 int HttpDoor::streamCount() const
 {
@@ -40,59 +29,55 @@ int HttpDoor::streamCount() const
     return streams;
 }
 
-void HttpDoor::onNewConnection(QTcpServer& server)
+void HttpDoor::turnAway(QTcpSocket* socket)
 {
-    while (QTcpSocket* socket = server.nextPendingConnection()) {
-        const QString peer = QStringLiteral("http ") + peerName(*socket);
-        QString refusal;
-        if (!admit(*socket, Bounds{MaxConnections, MaxConnectionsPerAddress}, &refusal)) {
-            m_log.refused({QString(), QStringLiteral("http ") + addressName(*socket), QStringLiteral("connections"),
-                refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
-            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
-                          "Retry-After: 5\r\nX-Content-Type-Options: nosniff\r\n\r\n");
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            closeAfterWriting(socket);
-            continue;
-        }
-        socket->setReadBufferSize(HttpApi::MaxHead + HttpApi::MaxBody);
-        // Each answer goes out in one write; none waits for the peer's
-        // acknowledgement of the one before.
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto* connection = new DoorConnection(socket, MaxUnread, this);
-        const QPointer<DoorConnection> guarded(connection);
-        auto* session = new HttpSession(
-            m_api, m_clock, m_log, HttpRequesters | m_nextConnection++, peer,
-            [this, guarded, peer](const QByteArray& bytes) {
-                if (guarded && !guarded->write(bytes)) {
-                    m_log.warning(
-                        QString(), QStringLiteral("%1: closed: it does not read what it asked for").arg(peer));
-                    guarded->abort();
-                }
-            },
-            [this, guarded, peer](const QString& why, LogLevel level) {
-                if (level != LogLevel::Debug || m_log.verbose())
-                    m_log.write(level, QString(), QStringLiteral("%1: %2").arg(peer, why));
-                if (guarded)
-                    guarded->close();
-            },
-            connection);
-        session->setStreamAllowed([this] { return streamCount() < MaxStreams; });
-        // One request at a time: while one is answered, what the client
-        // sends next stays in the socket, at most one request's worth in
-        // Qt's buffer and the rest in the system's. A client that finished
-        // sending still gets the answers to what it sent.
-        const auto read = [session, guarded] {
-            if (!guarded || session->isBusy())
-                return;
-            if (guarded->bytesAvailable() > 0)
-                session->receive(guarded->read());
-            if (guarded->hasPeerFinished() && guarded->bytesAvailable() == 0 && !session->isBusy())
-                session->finishInput();
-        };
-        session->setReadyForMore(read);
-        connect(connection, &DoorConnection::readyRead, session, read);
-        connect(connection, &DoorConnection::peerFinished, session, read);
-    }
+    socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n"
+                  "Retry-After: 5\r\nX-Content-Type-Options: nosniff\r\n\r\n");
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    closeAfterWriting(socket);
+}
+
+void HttpDoor::serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer)
+{
+    constexpr HttpLimits Limits;
+    socket->setReadBufferSize(Limits.maxHead + Limits.maxBody);
+    // Each answer goes out in one write; none waits for the peer's
+    // acknowledgement of the one before.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    auto* connection = new DoorConnection(socket, MaxUnread, this);
+    const QPointer<DoorConnection> guarded(connection);
+    auto* session = new HttpSession(
+        m_api, m_clock, log(), requester, peer,
+        [this, guarded, peer](const QByteArray& bytes) {
+            if (guarded && !guarded->write(bytes)) {
+                // The answers to requests it sent ahead go nowhere.
+                log().warning(QString(), QStringLiteral("%1: closed: it does not read what it asked for").arg(peer));
+                guarded->abort();
+            }
+        },
+        [this, guarded, peer](const QString& why, LogLevel level) {
+            if (level != LogLevel::Debug || log().verbose())
+                log().write(level, QString(), QStringLiteral("%1: %2").arg(peer, why));
+            if (guarded)
+                guarded->close();
+        },
+        connection);
+    session->setStreamAllowed([this] { return streamCount() < MaxStreams; });
+    // One request at a time: while one is answered, what the client sends
+    // next stays in the socket, at most one request's worth in Qt's buffer
+    // and the rest in the system's. A client that finished sending still
+    // gets the answers to what it sent.
+    const auto read = [session, guarded] {
+        if (!guarded || session->isBusy())
+            return;
+        if (guarded->bytesAvailable() > 0)
+            session->receive(guarded->read());
+        if (guarded->hasPeerFinished() && guarded->bytesAvailable() == 0 && !session->isBusy())
+            session->finishInput();
+    };
+    session->setReadyForMore(read);
+    connect(connection, &DoorConnection::readyRead, session, read);
+    connect(connection, &DoorConnection::peerFinished, session, read);
 }
 
 } // namespace orva::hub

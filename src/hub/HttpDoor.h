@@ -32,13 +32,12 @@ public:
     ~HttpDoor() override;
 
 private:
-    void onNewConnection(QTcpServer& server) override;
+    void serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer) override;
+    void turnAway(QTcpSocket* socket) override;
     int streamCount() const;
 
     HttpApi& m_api;
     Clock& m_clock;
-    const HubLog& m_log;
-    quint64 m_nextConnection = 1;
 };
 
 } // namespace orva::hub

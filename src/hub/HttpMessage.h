@@ -51,7 +51,8 @@ struct HttpRequest
     friend bool operator==(const HttpRequest&, const HttpRequest&) = default;
 };
 
-// How much of a request the hub reads (a type of its own, so that a
+// How much of a request the hub reads: the defaults are the HTTP door's
+// limits, defined here alone (a type of its own, so that a
 // default-constructed one can be a default argument).
 struct HttpLimits
 {

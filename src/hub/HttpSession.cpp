@@ -1,6 +1,6 @@
 #include "hub/HttpSession.h"
 
-#include "hub/GuessGuard.h"
+#include "hub/PeerName.h"
 
 namespace orva::hub {
 
@@ -13,7 +13,7 @@ HttpSession::HttpSession(HttpApi& api, Clock& clock, const HubLog& log, Projecto
     , m_peer(std::move(peer))
     , m_write(std::move(write))
     , m_close(std::move(close))
-    , m_parser(HttpLimits{HttpApi::MaxHead, 64, HttpApi::MaxBody})
+    , m_parser(HttpLimits{})
     , m_deadline(clock.createTimer(QStringLiteral("http deadline"), RequestMs))
     , m_keepAlive(clock.createTimer(QStringLiteral("http keep-alive"), KeepAliveMs))
 {
@@ -121,7 +121,7 @@ void HttpSession::startStream(const HttpResponse& head)
     QByteArray bytes = renderStreamHead(withDate);
     bytes += m_api.snapshotEvent();
     m_write(bytes);
-    connect(&m_api, &HttpApi::event, this, [this](const QByteArray& event) {
+    connect(&m_api, &HttpApi::published, this, [this](const QByteArray& event) {
         if (!m_closed)
             m_write(event);
     });

@@ -2,6 +2,7 @@
 
 #include "hub/HttpApi.h"
 #include "hub/HttpDoor.h"
+#include "hub/PeerName.h"
 #include "hub/PjlinkDoor.h"
 #include "hub/Projector.h"
 #include "hub/ShareDoor.h"
@@ -22,10 +23,7 @@ namespace {
 // "ADDRESS:PORT (DOOR): REASON", an IPv6 address in brackets.
 QString bindFailure(const QString& address, quint16 port, const QString& door, const QString& why)
 {
-    return QStringLiteral("%1:%2 (%3): %4")
-        .arg(address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address)
-        .arg(port)
-        .arg(door, why);
+    return QStringLiteral("%1 (%2): %3").arg(endpointName(address, port), door, why);
 }
 
 // What the projector itself is made of: a change in any of these is a new
@@ -81,14 +79,32 @@ void Hub::makeHttp()
 {
     m_httpApi = std::make_unique<HttpApi>(views(), m_config.httpToken, m_clock, m_epochNowMs, m_log, m_httpGuard);
     m_http = std::make_unique<HttpDoor>(*m_httpApi, m_clock, m_log);
+    // The doors count their own connections; the HTTP door reads them here
+    // rather than holding its sibling doors.
+    m_httpApi->setConnectionCount(
+        [this](Projector::Door door, const Projector* projector) { return connectionCount(door, projector); });
 }
 
-std::vector<ServedView> Hub::views() const
+std::vector<Projector*> Hub::views() const
 {
-    std::vector<ServedView> views;
+    std::vector<Projector*> views;
     for (const Served& served : m_served)
-        views.push_back(ServedView{served.projector.get(), served.share.get(), served.pjlink.get()});
+        views.push_back(served.projector.get());
     return views;
+}
+
+std::optional<int> Hub::connectionCount(Projector::Door door, const Projector* projector) const
+{
+    if (door == Projector::Door::Http)
+        return m_http ? std::optional<int>(m_http->connectionCount()) : std::nullopt;
+    const auto it = std::find_if(m_served.begin(), m_served.end(),
+        [projector](const Served& served) { return served.projector.get() == projector; });
+    if (it == m_served.end())
+        return std::nullopt;
+    const TcpDoor* tcpDoor = door == Projector::Door::Share ? static_cast<const TcpDoor*>(it->share.get())
+        : door == Projector::Door::Pjlink                   ? static_cast<const TcpDoor*>(it->pjlink.get())
+                                                            : nullptr;
+    return tcpDoor ? std::optional<int>(tcpDoor->connectionCount()) : std::nullopt;
 }
 
 Projector* Hub::projector(const QString& name) const

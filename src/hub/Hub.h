@@ -86,7 +86,10 @@ private:
     void logDoors(const Served& served) const;
     void reconfigureHttp(const HubConfig& config);
     void makeHttp();
-    std::vector<ServedView> views() const;
+    std::vector<Projector*> views() const;
+    // Connections a door holds now: a projector's share or PJLink door, or
+    // the HTTP door; none when there is no such door.
+    std::optional<int> connectionCount(Projector::Door door, const Projector* projector) const;
 
     HubConfig m_config;
     LineFactory m_lines;

@@ -8,12 +8,6 @@ namespace orva::hub {
 
 namespace {
 
-QLatin1String doorName(Projector::Door door)
-{
-    static constexpr const char* Names[] = {"poll", "share", "pjlink", "http"};
-    return QLatin1String(Names[std::size_t(door)]);
-}
-
 // A label value as the exposition format quotes it.
 QByteArray escaped(const QString& value)
 {
@@ -174,7 +168,7 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
     Family frames(out, "orva_hub_frames_total", "counter", "Frames sent to the projector, by the door that asked.");
     each([&](const ProjectorMetrics& p, const QString& name) {
         for (std::size_t i = 0; i < p.counters.frames.size(); ++i) {
-            frames.sample({{"projector", name}, {"door", doorName(Projector::Door(i))}},
+            frames.sample({{"projector", name}, {"door", Projector::doorName(Projector::Door(i))}},
                 QByteArray::number(p.counters.frames[i]));
         }
     });
@@ -201,8 +195,8 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
     each([&](const ProjectorMetrics& p, const QString& name) {
         for (std::size_t i = 0; i < p.clients.size(); ++i) {
             if (p.clients[i])
-                clients.sample(
-                    {{"projector", name}, {"door", doorName(Projector::Door(i))}}, QByteArray::number(*p.clients[i]));
+                clients.sample({{"projector", name}, {"door", Projector::doorName(Projector::Door(i))}},
+                    QByteArray::number(*p.clients[i]));
         }
     });
 

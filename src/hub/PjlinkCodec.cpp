@@ -69,16 +69,6 @@ QByteArray pjlinkDigest(const QByteArray& random, const QByteArray& password)
     return QCryptographicHash::hash(random + password, QCryptographicHash::Md5).toHex();
 }
 
-bool digestsMatch(const QByteArray& given, const QByteArray& expected)
-{
-    if (given.size() != expected.size())
-        return false;
-    unsigned char difference = 0;
-    for (qsizetype i = 0; i < given.size(); ++i)
-        difference |= static_cast<unsigned char>(given.at(i) ^ expected.at(i));
-    return difference == 0;
-}
-
 QByteArray pjlinkAuthError()
 {
     return QByteArrayLiteral("PJLINK ERRA\r");

@@ -64,8 +64,6 @@ QByteArray pjlinkGreeting(const std::optional<QByteArray>& random);
 // What a controller must send for a random and a password: the MD5 of the
 // two joined, as 32 lower-case hex digits.
 QByteArray pjlinkDigest(const QByteArray& random, const QByteArray& password);
-// Compares two digests in time that does not depend on where they differ.
-bool digestsMatch(const QByteArray& given, const QByteArray& expected);
 // "PJLINK ERRA" CR: the digest was missing or wrong; the connection closes.
 QByteArray pjlinkAuthError();
 

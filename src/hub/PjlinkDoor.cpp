@@ -1,7 +1,7 @@
 #include "hub/PjlinkDoor.h"
 
-#include "hub/DoorConnection.h"
 #include "hub/PjlinkSession.h"
+#include "hub/DoorConnection.h"
 #include "hub/Projector.h"
 
 #include <QPointer>
@@ -11,70 +11,51 @@
 
 namespace orva::hub {
 
-namespace {
-
-// Requesters of the PJLink door: the top bits name the door.
-constexpr quint64 PjlinkRequesters = Projector::requestersOf(Projector::Door::Pjlink);
-
-} // namespace
-
 PjlinkDoor::PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent)
-    : TcpDoor(parent)
+    : TcpDoor(Projector::Door::Pjlink, Bounds{MaxConnections, MaxConnectionsPerAddress}, projector.name(), log, parent)
     , m_projector(projector)
     , m_clock(clock)
-    , m_log(log)
     , m_guard(guard)
 {
 }
 
 PjlinkDoor::~PjlinkDoor() = default;
 
-void PjlinkDoor::onNewConnection(QTcpServer& server)
+void PjlinkDoor::serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer)
 {
-    while (QTcpSocket* socket = server.nextPendingConnection()) {
-        const QString peer = QStringLiteral("pjlink ") + peerName(*socket);
-        QString refusal;
-        if (!admit(*socket, Bounds{MaxConnections, MaxConnectionsPerAddress}, &refusal)) {
-            m_log.refused({m_projector.name(), QStringLiteral("pjlink ") + addressName(*socket),
-                QStringLiteral("connections"), refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        m_log.debug(m_projector.name(), QStringLiteral("%1: connected").arg(peer));
-        // The connection owns its session; both go when the connection ends.
-        socket->setReadBufferSize(PjlinkSession::MaxBuffered);
-        auto* connection = new DoorConnection(socket, MaxUnread, this);
-        const QPointer<DoorConnection> guarded(connection);
-        auto* session = new PjlinkSession(
-            m_projector, m_clock, m_log, m_guard, PjlinkRequesters | m_nextConnection++, peer,
-            [guarded](const QByteArray& bytes) {
-                if (guarded && !guarded->write(bytes))
-                    guarded->abort(); // a controller that reads nothing of its answers
-            },
-            [this, guarded, peer](const QString& why, LogLevel level) {
-                if (level != LogLevel::Debug || m_log.verbose())
-                    m_log.write(level, m_projector.name(), QStringLiteral("%1: %2").arg(peer, why));
-                if (guarded)
-                    guarded->close();
-            });
-        session->setParent(connection);
-        // Requests sent ahead stay in the socket, and then in the system's
-        // buffers, until the session has room for them. A controller that
-        // finished sending still gets the answers to what it sent.
-        const auto read = [session, guarded] {
-            if (!guarded)
-                return;
-            if (session->room() > 0 && guarded->bytesAvailable() > 0)
-                session->receive(guarded->read(session->room()));
-            if (guarded->hasPeerFinished() && guarded->bytesAvailable() == 0)
-                session->finishInput();
-        };
-        session->setReadyForMore(read);
-        connect(connection, &DoorConnection::readyRead, session, read);
-        connect(connection, &DoorConnection::peerFinished, session, read);
-        connection->write(session->greeting());
-    }
+    log().debug(subject(), QStringLiteral("%1: connected").arg(peer));
+    // The connection owns its session; both go when the connection ends.
+    socket->setReadBufferSize(PjlinkSession::MaxBuffered);
+    auto* connection = new DoorConnection(socket, MaxUnread, this);
+    const QPointer<DoorConnection> guarded(connection);
+    auto* session = new PjlinkSession(
+        m_projector, m_clock, log(), m_guard, requester, peer,
+        [guarded](const QByteArray& bytes) {
+            if (guarded && !guarded->write(bytes))
+                guarded->abort(); // a controller that reads nothing of its answers
+        },
+        [this, guarded, peer](const QString& why, LogLevel level) {
+            if (level != LogLevel::Debug || log().verbose())
+                log().write(level, subject(), QStringLiteral("%1: %2").arg(peer, why));
+            if (guarded)
+                guarded->close();
+        });
+    session->setParent(connection);
+    // Requests sent ahead stay in the socket, and then in the system's
+    // buffers, until the session has room for them. A controller that
+    // finished sending still gets the answers to what it sent.
+    const auto read = [session, guarded] {
+        if (!guarded)
+            return;
+        if (session->room() > 0 && guarded->bytesAvailable() > 0)
+            session->receive(guarded->read(session->room()));
+        if (guarded->hasPeerFinished() && guarded->bytesAvailable() == 0)
+            session->finishInput();
+    };
+    session->setReadyForMore(read);
+    connect(connection, &DoorConnection::readyRead, session, read);
+    connect(connection, &DoorConnection::peerFinished, session, read);
+    connection->write(session->greeting());
 }
 
 } // namespace orva::hub

@@ -35,13 +35,11 @@ public:
     ~PjlinkDoor() override;
 
 private:
-    void onNewConnection(QTcpServer& server) override;
+    void serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer) override;
 
     Projector& m_projector;
     Clock& m_clock;
-    const HubLog& m_log;
     GuessGuard& m_guard;
-    quint64 m_nextConnection = 1;
 };
 
 } // namespace orva::hub

@@ -1,7 +1,9 @@
 #include "hub/PjlinkSession.h"
 
 #include "hub/GuessGuard.h"
+#include "hub/PeerName.h"
 #include "hub/PjlinkCodec.h"
+#include "hub/SecretCompare.h"
 
 #include <QRandomGenerator>
 

@@ -165,9 +165,13 @@ quint64 Projector::submit(
             }
             if (!result.frame.isEmpty()) {
                 ++m_counters.frames[std::size_t(doorOf(requester))];
-                // A late reply is this request's, and so its requester's.
-                m_lastEndedId = result.id;
-                m_lastEndedBy = requester;
+                // A late reply is this request's, and so its requester's;
+                // but nothing that comes after the line failed answers a
+                // frame from before (the next opening is a new line), nor
+                // a frame that could not be written at all.
+                const bool lineFailed = result.outcome == ExchangeOutcome::LineFailed;
+                m_lastEndedId = lineFailed ? 0 : result.id;
+                m_lastEndedBy = lineFailed ? Poller : requester;
             }
             if (result.outcome == ExchangeOutcome::TimedOut)
                 ++m_counters.replyTimeouts;

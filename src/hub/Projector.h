@@ -48,6 +48,12 @@ public:
     static constexpr int DoorCount = 4;
     static constexpr Requester requestersOf(Door door) { return Requester(door) << 62; }
     static constexpr Door doorOf(Requester requester) { return Door(requester >> 62); }
+    // A door's name in the log, the refusal keys and the metrics' labels.
+    static QLatin1String doorName(Door door)
+    {
+        static constexpr const char* Names[DoorCount] = {"poll", "share", "pjlink", "http"};
+        return QLatin1String(Names[std::size_t(door)]);
+    }
 
     // What the hub counts for monitoring, since it started.
     struct Counters

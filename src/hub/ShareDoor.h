@@ -13,8 +13,8 @@ class Projector;
 // connection's bytes go to a ShareSession, which owns what the door's
 // protocol means; the door holds the sockets and their bounds:
 //
-//  - at most MaxClients at once, MaxClientsPerAddress of them from one
-//    address; one more is closed at once, with a log line;
+//  - at most MaxConnections at once, MaxConnectionsPerAddress of them from
+//    one address; one more is closed at once, with a log line;
 //  - so is a connection from outside the allowed networks (loopback is
 //    always allowed), and a client already connected from a network no
 //    longer allowed;
@@ -25,26 +25,23 @@ class ShareDoor : public TcpDoor
 {
     Q_OBJECT
 public:
-    static constexpr int MaxClients = 16;
-    static constexpr int MaxClientsPerAddress = 8;
+    static constexpr int MaxConnections = 16;
+    static constexpr int MaxConnectionsPerAddress = 8;
     // Reply bytes a client has not read yet, at most, before it is closed.
     static constexpr qint64 MaxUnread = 64 * 1024;
 
     ShareDoor(Projector& projector, const HubLog& log, QObject* parent = nullptr);
     ~ShareDoor() override;
 
-    // Clients connected now.
-    int clientCount() const { return connectionCount(); }
     // Who may connect from now on; clients outside the ranges are closed.
     void setAllowed(const AddressRanges& allowed);
 
 private:
-    void onNewConnection(QTcpServer& server) override;
+    void serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer) override;
+    QString refusalOf(const QTcpSocket& socket) const override;
 
     Projector& m_projector;
-    const HubLog& m_log;
     AddressRanges m_allowed;
-    quint64 m_nextClient = 1;
 };
 
 } // namespace orva::hub

@@ -1,5 +1,7 @@
 #include "hub/TcpDoor.h"
 
+#include "hub/PeerName.h"
+
 #include <QHostAddress>
 #include <QPointer>
 #include <QTcpServer>
@@ -33,6 +35,42 @@ QHostAddress clientAddress(const QTcpSocket& socket)
 
 } // namespace
 
+TcpDoor::TcpDoor(Projector::Door door, Bounds bounds, QString subject, const HubLog& log, QObject* parent)
+    : QObject(parent)
+    , m_door(door)
+    , m_bounds(bounds)
+    , m_subject(std::move(subject))
+    , m_log(log)
+{
+}
+
+QString TcpDoor::refusalOf(const QTcpSocket&) const
+{
+    return {};
+}
+
+void TcpDoor::turnAway(QTcpSocket* socket)
+{
+    socket->abort();
+    socket->deleteLater();
+}
+
+void TcpDoor::onNewConnection(QTcpServer& server)
+{
+    const QString name = Projector::doorName(m_door);
+    while (QTcpSocket* socket = server.nextPendingConnection()) {
+        const QString peer = name + QLatin1Char(' ') + peerName(*socket);
+        QString refusal = refusalOf(*socket);
+        if (!refusal.isEmpty() || !admit(*socket, &refusal)) {
+            m_log.refused({m_subject, name + QLatin1Char(' ') + addressName(*socket), QStringLiteral("connections"),
+                refusal, QStringLiteral("%1: refused: %2").arg(peer, refusal)});
+            turnAway(socket);
+            continue;
+        }
+        serve(socket, Projector::requestersOf(m_door) | m_nextRequester++, peer);
+    }
+}
+
 bool TcpDoor::listen(const QString& address, quint16 port, QString* error)
 {
     auto* server = new QTcpServer(this);
@@ -48,11 +86,7 @@ bool TcpDoor::listen(const QString& address, quint16 port, QString* error)
 
 QString TcpDoor::peerName(const QTcpSocket& socket)
 {
-    const QHostAddress address = clientAddress(socket);
-    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
-        ? QLatin1Char('[') + address.toString() + QLatin1Char(']')
-        : address.toString();
-    return QStringLiteral("%1:%2").arg(host).arg(socket.peerPort());
+    return endpointName(clientAddress(socket).toString(), socket.peerPort());
 }
 
 QString TcpDoor::addressName(const QTcpSocket& socket)
@@ -60,17 +94,17 @@ QString TcpDoor::addressName(const QTcpSocket& socket)
     return clientAddress(socket).toString();
 }
 
-bool TcpDoor::admit(QTcpSocket& socket, const Bounds& bounds, QString* why)
+bool TcpDoor::admit(QTcpSocket& socket, QString* why)
 {
     const QString address = clientAddress(socket).toString();
     int& fromAddress = m_perAddress[address];
-    if (m_total >= bounds.total || fromAddress >= bounds.perAddress) {
+    if (m_total >= m_bounds.total || fromAddress >= m_bounds.perAddress) {
         if (fromAddress == 0)
             m_perAddress.remove(address);
         if (why) {
-            *why = m_total >= bounds.total
-                ? QStringLiteral("%1 connections already").arg(bounds.total)
-                : QStringLiteral("%1 connections from %2 already").arg(bounds.perAddress).arg(address);
+            *why = m_total >= m_bounds.total
+                ? QStringLiteral("%1 connections already").arg(m_bounds.total)
+                : QStringLiteral("%1 connections from %2 already").arg(m_bounds.perAddress).arg(address);
         }
         return false;
     }

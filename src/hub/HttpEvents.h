@@ -1,0 +1,48 @@
+#pragma once
+
+#include "hub/Projector.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QObject>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace orva::hub {
+
+// The HTTP door's live events, as Server-Sent Events: each value a watched
+// projector reads anew is one "value" event, each change of its line or of
+// whether it is up one "line" event, written to every stream. Events are
+// numbered from 1 for the hub's life (the "id:" field), the snapshot that
+// begins a stream included, so that a client can tell it missed none.
+class HttpEvents : public QObject
+{
+    Q_OBJECT
+public:
+    // A time on the hub's clock as milliseconds since the epoch.
+    using EpochOf = std::function<std::int64_t(std::int64_t hubMs)>;
+
+    explicit HttpEvents(EpochOf epochOf, QObject* parent = nullptr);
+    ~HttpEvents() override;
+
+    // Watches these projectors from now on, and none watched before (a
+    // projector no longer served may be gone).
+    void watch(const std::vector<Projector*>& projectors);
+    // The event that begins a stream: everything, as the caller gives it.
+    QByteArray snapshot(const QJsonObject& everything);
+
+Q_SIGNALS:
+    // An event for every stream, as the bytes to write.
+    void published(const QByteArray& bytes);
+
+private:
+    QByteArray next(const char* name, const QJsonObject& data);
+
+    EpochOf m_epochOf;
+    std::vector<QMetaObject::Connection> m_watching;
+    quint64 m_nextId = 1;
+};
+
+} // namespace orva::hub
