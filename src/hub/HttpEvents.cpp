@@ -1,7 +1,7 @@
 #include "hub/HttpEvents.h"
 
-#include "hub/HubJson.h"
 #include "engine/protocol/ValueNames.h"
+#include "hub/HubJson.h"
 
 #include <QJsonDocument>
 

@@ -1,7 +1,7 @@
 #include "hub/PjlinkDoor.h"
 
-#include "hub/PjlinkSession.h"
 #include "hub/DoorConnection.h"
+#include "hub/PjlinkSession.h"
 #include "hub/Projector.h"
 
 #include <QPointer>

@@ -54,7 +54,8 @@ void ShareDoor::serve(QTcpSocket* socket, Projector::Requester requester, const 
                 guarded->abort();
         },
         connection);
-    connect(connection, &DoorConnection::readyRead, session, [session, connection] { session->receive(connection->read()); });
+    connect(connection, &DoorConnection::readyRead, session,
+        [session, connection] { session->receive(connection->read()); });
     // A client that finished sending still gets the answers to what it sent.
     connect(connection, &DoorConnection::peerFinished, session, [session, connection] {
         session->receive(connection->read());
