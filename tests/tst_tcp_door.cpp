@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include <poll.h>
+
 using namespace orva;
 using namespace orva::hub;
 
@@ -124,7 +126,12 @@ void TcpDoorTest::bounds()
         for (Client& client : clients) {
             if (reading)
                 client.received += client.socket->readAll();
-            if (client.socket->state() != QAbstractSocket::ConnectedState)
+            // A client that reads nothing has Qt's notifications off: the
+            // system says whether the door has reset the connection.
+            pollfd state{int(client.socket->socketDescriptor()), POLLIN, 0};
+            const bool reset
+                = !reading && state.fd >= 0 && ::poll(&state, 1, 0) == 1 && (state.revents & (POLLERR | POLLHUP)) != 0;
+            if (client.socket->state() != QAbstractSocket::ConnectedState || reset)
                 ++closedNow[client.address];
             answered503 += client.received.startsWith("HTTP/1.1 503") ? 1 : 0;
         }

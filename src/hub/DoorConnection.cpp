@@ -100,6 +100,14 @@ void DoorConnection::abort()
 {
     m_closing = true;
     m_pending.clear();
+    // At once: what waits in the system for the peer is dropped too, and
+    // the peer is told by a reset, which it sees even while it reads
+    // nothing.
+    if (m_fd >= 0) {
+        const linger immediately{1, 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
+    }
+    m_reset = true;
     release();
 }
 
@@ -115,7 +123,8 @@ void DoorConnection::release()
     // has gone out before the end.
     m_writable.reset();
     if (m_fd >= 0) {
-        ::shutdown(m_fd, SHUT_WR);
+        if (!m_reset)
+            ::shutdown(m_fd, SHUT_WR);
         ::close(m_fd);
         m_fd = -1;
     }

@@ -49,7 +49,8 @@ public:
     // Closes once what was written has gone out, or after CloseGraceMs;
     // frees the connection.
     void close();
-    // Closes at once; frees the connection.
+    // Closes at once, dropping what the peer has not taken (it gets a
+    // reset); frees the connection.
     void abort();
 
 Q_SIGNALS:
@@ -70,6 +71,7 @@ private:
     bool m_peerFinished = false;
     bool m_closing = false;
     bool m_released = false;
+    bool m_reset = false; // aborted: the peer gets a reset, not the rest
 };
 
 } // namespace orva::hub
