@@ -610,7 +610,7 @@ void HubEndToEndTest::halfClosed()
     const quint16 pjlinkPort = freePort();
     const quint16 httpPort = freePort();
     HubProcess hub;
-    QVERIFY2(hub.start(httpDoor(httpPort) + projectorTable(QStringLiteral("a101"), sim.device(), share, pjlinkPort), {QStringLiteral("-v")}),
+    QVERIFY2(hub.start(httpDoor(httpPort) + projectorTable(QStringLiteral("a101"), sim.device(), share, pjlinkPort)),
         qPrintable(hub.log()));
     const quint16 port = door == QLatin1String("share") ? share
         : door == QLatin1String("pjlink")               ? pjlinkPort
