@@ -49,7 +49,7 @@ void TestHubConfig::files_data()
                                          << privateMode << QString() << QString();
     QTest::newRow("input name of no input code")
         << OneProjector + "input-names = { \"11\" = \"Lectern\", \"14\" = \"Wall\" }\n"
-        << privateMode << "cfg.toml:4:41: input-names: 14 is no input code (11 12 13 21 22 23 31 32)" << QString();
+        << privateMode << "cfg.toml:4:35: input-names: 14 is no input code (11 12 13 21 22 23 31 32)" << QString();
     QTest::newRow("input names as a list")
         << OneProjector + "input-names = [\"Lectern\"]\n"
         << privateMode << "cfg.toml:4:15: input-names: must be a table of input codes" << QString();

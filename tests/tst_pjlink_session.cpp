@@ -34,9 +34,8 @@ QString shown(QString text)
 // sends, "+MS" time passes, "lost" the line goes away, "poll" the poller's
 // round is answered (standby, PC1, no mute, 1234 hours, lamp off, three
 // temperatures, TK600), "new" the controller connects again from the same
-// address, "set KEY=VALUE" a reload gives the projector a PJLink key
-// (serial-number, software-version, lamp-model, filter-model) or an input
-// code's name. Answers are what the controller receives, each greeting's
+// address, "reload TOML" a reload gives the projector's table these keys
+// besides its name and line. Answers are what the controller receives, each greeting's
 // random shown as RANDOM; closed is why the last connection closed.
 class PjlinkSessionTest : public QObject
 {
@@ -122,9 +121,9 @@ void PjlinkSessionTest::scenario_data()
         << "";
     QTest::newRow("class 2, from the configuration")
         << none << 0
-        << QStringList{"set serial-number=SN 0042", "set software-version=2.10", "set lamp-model=LMP-7",
-               "set filter-model=FLT-9", "set 22=Document camera", "> %2SNUM ?", "> %2SVER ?", "> %2RLMP ?",
-               "> %2RFIL ?", "> %2INNM ?22", "> %2INNM ?21"}
+        << QStringList{"reload serial-number = \"SN 0042\"\nsoftware-version = \"2.10\"\nlamp-model = \"LMP-7\"\n"
+                       "filter-model = \"FLT-9\"\ninput-names = { \"22\" = \"Document camera\" }",
+               "> %2SNUM ?", "> %2SVER ?", "> %2RLMP ?", "> %2RFIL ?", "> %2INNM ?22", "> %2INNM ?21"}
         << ""
         << QStringList{"PJLINK 0", "%2SNUM=SN 0042", "%2SVER=2.10", "%2RLMP=LMP-7", "%2RFIL=FLT-9",
                "%2INNM=Document camera", "%2INNM=Video"}
@@ -290,22 +289,12 @@ void PjlinkSessionTest::scenario()
             clock.advance(1);
             QCoreApplication::processEvents(); // the next request of a chunk is taken from the event loop
             clock.advance(1);
-        } else if (step.startsWith(QLatin1String("set "))) {
-            // As a reload gives it: a key and its value, or an input's name.
-            const QString key = step.mid(4).section(u'=', 0, 0);
-            const QString value = step.section(u'=', 1);
-            ProjectorConfig changed = projector.config();
-            if (key == QLatin1String("serial-number"))
-                changed.serialNumber = value;
-            else if (key == QLatin1String("software-version"))
-                changed.softwareVersion = value;
-            else if (key == QLatin1String("lamp-model"))
-                changed.lampModel = value;
-            else if (key == QLatin1String("filter-model"))
-                changed.filterModel = value;
-            else
-                changed.inputNames.insert(key, value);
-            projector.setDoorSettings(changed);
+        } else if (step.startsWith(QLatin1String("reload "))) {
+            // The projector's table as the hub reads it on a reload.
+            const QByteArray text = "[[projector]]\nname = \"a101\"\nline = \"/dev/null\"\n" + step.mid(7).toUtf8();
+            const ConfigResult read = parseHubConfig(text, QStringLiteral("hub.toml"), 0100640);
+            QVERIFY2(read.config, qPrintable(read.errors.join(u'\n')));
+            projector.setDoorSettings(read.config->projectors.first());
         } else if (step == QLatin1String("lost")) {
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == QLatin1String("poll")) {
