@@ -43,6 +43,19 @@ void TestHubConfig::files_data()
                                               "line = \"rfc2217://10.0.0.5:2000\"\nspeed = 9600\n"
                                               "share-port = 5101\npjlink-port = 4352\npjlink-password = \"s3cret\"\n")
                                 << privateMode << QString() << QString();
+    QTest::newRow("PJLink class 2 keys") << OneProjector
+            + "serial-number = \"SN 0042\"\nsoftware-version = \"2.10\"\nlamp-model = \"LMP-7\"\n"
+              "filter-model = \"\"\ninput-names = { \"11\" = \"Lectern\", \"32\" = \"Kamera über\" }\n"
+                                         << privateMode << QString() << QString();
+    QTest::newRow("input name of no input code")
+        << OneProjector + "input-names = { \"11\" = \"Lectern\", \"14\" = \"Wall\" }\n"
+        << privateMode << "cfg.toml:4:35: input-names: 14 is no input code (11 12 13 21 22 23 31 32)" << QString();
+    QTest::newRow("input names as a list")
+        << OneProjector + "input-names = [\"Lectern\"]\n"
+        << privateMode << "cfg.toml:4:15: input-names: must be a table of input codes" << QString();
+    QTest::newRow("serial number longer than PJLink's 32 bytes")
+        << OneProjector + "serial-number = \"" + QByteArray(33, 'X') + "\"\n"
+        << privateMode << "cfg.toml:4:17: serial-number: at most 32 bytes, printable" << QString();
     QTest::newRow("unknown top key") << QByteArray("pol-interval-ms = 10\n") + OneProjector << privateMode
                                      << "cfg.toml:1:1: pol-interval-ms: unknown key" << QString();
     QTest::newRow("unknown projector key")

@@ -322,7 +322,7 @@ void HubEndToEndTest::controllers_data()
                "errors: null"};
     QTest::newRow("right password") << "s3cret"
                                     << "s3cret" << QStringList{"name", "manufacturer", "model", "class"}
-                                    << QStringList{"name: a101", "manufacturer: ORVA", "model: TK600", "class: 1"};
+                                    << QStringList{"name: a101", "manufacturer: ORVA", "model: TK600", "class: 2"};
     QTest::newRow("wrong password") << "s3cret"
                                     << "secret" << QStringList{"name"}
                                     << QStringList{"name: error: Authorization failed"};

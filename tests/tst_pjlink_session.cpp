@@ -34,7 +34,8 @@ QString shown(QString text)
 // sends, "+MS" time passes, "lost" the line goes away, "poll" the poller's
 // round is answered (standby, PC1, no mute, 1234 hours, lamp off, three
 // temperatures, TK600), "new" the controller connects again from the same
-// address. Answers are what the controller receives, each greeting's
+// address, "reload TOML" a reload gives the projector's table these keys
+// besides its name and line. Answers are what the controller receives, each greeting's
 // random shown as RANDOM; closed is why the last connection closed.
 class PjlinkSessionTest : public QObject
 {
@@ -85,7 +86,7 @@ void PjlinkSessionTest::scenario_data()
                                   << "CR0 CR0" << QStringList{"PJLINK 0", "%1ERST=002000", "%1ERST=020000"} << "";
     QTest::newRow("answered by the hub") << none << 0
                                          << QStringList{"> %1NAME ?", "> %1INF1 ?", "> %1CLSS ?", "> %1INST ?"} << ""
-                                         << QStringList{"PJLINK 0", "%1NAME=a101", "%1INF1=ORVA", "%1CLSS=1",
+                                         << QStringList{"PJLINK 0", "%1NAME=a101", "%1INF1=ORVA", "%1CLSS=2",
                                                 "%1INST=11 12 21"}
                                          << "";
     QTest::newRow("undefined, out of range")
@@ -99,49 +100,115 @@ void PjlinkSessionTest::scenario_data()
     QTest::newRow("too long") << none << 0 << QStringList{"> %1INFO " + QString(200, u'X')} << ""
                               << QStringList{"PJLINK 0"} << "closed: a request longer than 136 bytes";
     QTest::newRow("idle") << none << 0 << QStringList{"+4997", "> %1CLSS ?", "+29996", "+2"} << ""
-                          << QStringList{"PJLINK 0", "%1CLSS=1"} << "closed after 30 s without a request";
+                          << QStringList{"PJLINK 0", "%1CLSS=2"} << "closed after 30 s without a request";
     QTest::newRow("no first request") << none << 0 << QStringList{"+4999", "+1"} << "" << QStringList{"PJLINK 0"}
                                       << "closed after 5 s without a request";
     QTest::newRow("a byte now and then is no request")
         << none << 0 << QStringList{"> %1CLSS ?", "+20000", ">> %", "+9996", "+2"} << ""
-        << QStringList{"PJLINK 0", "%1CLSS=1"} << "closed after 30 s without a request";
+        << QStringList{"PJLINK 0", "%1CLSS=2"} << "closed after 30 s without a request";
     QTest::newRow("CR LF") << none << 0 << QStringList{"> %1CLSS ?\r\n%1NAME ?\r\n%1INST ?"} << ""
-                           << QStringList{"PJLINK 0", "%1CLSS=1", "%1NAME=a101", "%1INST=11 12 21"} << "";
-    QTest::newRow("class 2 request") << none << 0 << QStringList{"> %2POWR ?", "> %1CLSS ?"} << ""
-                                     << QStringList{"PJLINK 0", "%2POWR=ERR1", "%1CLSS=1"} << "";
+                           << QStringList{"PJLINK 0", "%1CLSS=2", "%1NAME=a101", "%1INST=11 12 21"} << "";
+    QTest::newRow("class 3 request") << none << 0 << QStringList{"> %3POWR ?", "> %1CLSS ?"} << ""
+                                     << QStringList{"PJLINK 0", "%3POWR=ERR1", "%1CLSS=2"} << "";
+    QTest::newRow("class 2, answered by the hub, nothing configured")
+        << none << 0
+        << QStringList{"> %2CLSS ?", "> %2INST ?", "> %2SNUM ?", "> %2SVER ?", "> %2RLMP ?", "> %2RFIL ?",
+               "> %2INNM ?11", "> %2INNM ?22", "> %2INNM ?32", "> %2NAME ?", "> %2INF1 ?"}
+        << ""
+        << QStringList{"PJLINK 0", "%2CLSS=2", "%2INST=11 12 13 21 22 23 31 32",
+               "%2SNUM=", "%2SVER=", "%2RLMP=", "%2RFIL=", "%2INNM=PC1 RGB", "%2INNM=S-Video",
+               "%2INNM=PC2 DVI(AV HDCP)", "%2NAME=a101", "%2INF1=ORVA"}
+        << "";
+    QTest::newRow("class 2, from the configuration")
+        << none << 0
+        << QStringList{"reload serial-number = \"SN 0042\"\nsoftware-version = \"2.10\"\nlamp-model = \"LMP-7\"\n"
+                       "filter-model = \"FLT-9\"\ninput-names = { \"22\" = \"Document camera\" }",
+               "> %2SNUM ?", "> %2SVER ?", "> %2RLMP ?", "> %2RFIL ?", "> %2INNM ?22", "> %2INNM ?21"}
+        << ""
+        << QStringList{"PJLINK 0", "%2SNUM=SN 0042", "%2SVER=2.10", "%2RLMP=LMP-7", "%2RFIL=FLT-9",
+               "%2INNM=Document camera", "%2INNM=Video"}
+        << "";
+    QTest::newRow("class 2 input: the input, then its source; read back by the source picked")
+        << none << 0
+        << QStringList{"> %2INPT 23", "< \x06", "< \x06", "> %2INPT ?", "< 1\r", "> %2INPT 12", "< \x06", "< \x06",
+               "> %2INPT ?", "< 2\r", "> %2INPT ?", "< 3\r"}
+        << "C05 C54 CR1 C06 CF INPUT2 ANALOG CR1 CR1"
+        << QStringList{"PJLINK 0", "%2INPT=OK", "%2INPT=23", "%2INPT=OK", "%2INPT=12", "%2INPT=21"} << "";
+    QTest::newRow("class 1 input keeps the source class 2 picked")
+        << none << 0
+        << QStringList{"> %2INPT 31", "< \x06", "< \x06", "> %1INPT 12", "< \x06", "> %1INPT ?", "< 2\r", "> %2INPT ?",
+               "< 2\r"}
+        << "C06 C5B C06 CR1 CR1" << QStringList{"PJLINK 0", "%2INPT=OK", "%1INPT=OK", "%1INPT=12", "%2INPT=31"} << "";
+    QTest::newRow("a source refused is not taken as picked")
+        << none << 0 << QStringList{"> %2INPT 22", "< \x06", "< \x15", "> %2INPT ?", "< 3\r"} << "C07 C34 CR1"
+        << QStringList{"PJLINK 0", "%2INPT=ERR3", "%2INPT=21"} << "";
+    QTest::newRow("freeze, known from what the hub sent")
+        << none << 0
+        << QStringList{"> %2FREZ ?", "> %2FREZ 1", "< \x06", "> %2FREZ ?", "> %2FREZ 0", "< \x06", "> %2FREZ ?",
+               "> %2FREZ 1", "< \x15", "> %2FREZ ?"}
+        << "C43 C44 C43"
+        << QStringList{"PJLINK 0", "%2FREZ=ERR1", "%2FREZ=OK", "%2FREZ=1", "%2FREZ=OK", "%2FREZ=0", "%2FREZ=ERR3",
+               "%2FREZ=0"}
+        << "";
+    QTest::newRow("volume one step") << none << 0
+                                     << QStringList{"> %2SVOL 1", "< \x06", "> %2SVOL 0", "< \x06", "> %2SVOL ?"}
+                                     << "C09 C0A" << QStringList{"PJLINK 0", "%2SVOL=OK", "%2SVOL=OK", "%2SVOL=ERR2"}
+                                     << "";
+    QTest::newRow("input resolution: none, unknown, standby")
+        << none << 0 << QStringList{"> %2IRES ?", "< 80\r", "> %2IRES ?", "< 00\r", "> %2IRES ?", "< FF\r"}
+        << "CRA CRA CRA" << QStringList{"PJLINK 0", "%2IRES=-", "%2IRES=*", "%2IRES=ERR3"} << "";
+    QTest::newRow("class 2 from the projector")
+        << none << 0
+        << QStringList{"> %2POWR 1", "< \x06", "> %2POWR ?", "< 28\r", "> %2ERST ?", "< 28\r", "> %2AVMT 31", "< \x06",
+               "< \x06", "> %2AVMT ?", "< 80\r", "> %2LAMP ?", "< 01234\r", "< 11\r", "> %2INF2 ?", "< TK600\r"}
+        << "C00 CR0 CR0 C0D C0B CRA CR3 CR7 CR9"
+        << QStringList{"PJLINK 0", "%2POWR=OK", "%2POWR=2", "%2ERST=002000", "%2AVMT=OK", "%2AVMT=30", "%2LAMP=1234 1",
+               "%2INF2=TK600"}
+        << "";
+    QTest::newRow("class 2: undefined, out of range")
+        << none << 0
+        << QStringList{"> %2RRES ?", "> %2FILT ?", "> %2MVOL 1", "> %2MVOL ?", "> %2XXXX ?", "> %2INNM ?99",
+               "> %2INNM 11", "> %2INPT 33", "> %2FREZ 2", "> %2SNUM 1"}
+        << ""
+        << QStringList{"PJLINK 0", "%2RRES=ERR1", "%2FILT=ERR1", "%2MVOL=ERR1", "%2MVOL=ERR1", "%2XXXX=ERR1",
+               "%2INNM=ERR2", "%2INNM=ERR2", "%2INPT=ERR2", "%2FREZ=ERR2", "%2SNUM=ERR2"}
+        << "";
+    QTest::newRow("class 2 bodies and codes are not class 1's")
+        << none << 0 << QStringList{"> %1SNUM ?", "> %1INNM ?11", "> %1FREZ 1", "> %1INPT 13", "> %1INST ?"} << ""
+        << QStringList{"PJLINK 0", "%1SNUM=ERR1", "%1INNM=ERR1", "%1FREZ=ERR1", "%1INPT=ERR2", "%1INST=11 12 21"} << "";
     QStringList pipelined{"PJLINK 0"};
     for (int i = 0; i < 80; ++i)
-        pipelined.append(QStringLiteral("%1CLSS=1"));
+        pipelined.append(QStringLiteral("%1CLSS=2"));
     QTest::newRow("80 requests in one write")
         << none << 0 << QStringList{"> " + QStringList(80, QStringLiteral("%1CLSS ?")).join(u'\r')} << "" << pipelined
         << "";
     QTest::newRow("authenticated") << "secret" << 0 << QStringList{"> {digest}%1POWR ?", "< 00\r", "> %1CLSS ?"}
-                                   << "CR0" << QStringList{"PJLINK 1 RANDOM", "%1POWR=1", "%1CLSS=1"} << "";
+                                   << "CR0" << QStringList{"PJLINK 1 RANDOM", "%1POWR=1", "%1CLSS=2"} << "";
     QTest::newRow("wrong digest") << "secret" << 0 << QStringList{"> {wrong}%1POWR 1"} << ""
                                   << QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA"} << "authentication failed; closed";
     QTest::newRow("no digest") << "secret" << 0 << QStringList{"> %1POWR 1"} << ""
                                << QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA"} << "authentication failed; closed";
     QTest::newRow("malformed after the right digest")
         << "secret" << 0 << QStringList{"> {digest}%1POWR", "> %1CLSS ?"} << ""
-        << QStringList{"PJLINK 1 RANDOM", "%1POWR=ERR1", "%1CLSS=1"} << "";
+        << QStringList{"PJLINK 1 RANDOM", "%1POWR=ERR1", "%1CLSS=2"} << "";
     const QStringList fourWrong{
         "> {wrong}%1POWR 1", "new", "> {wrong}%1POWR 1", "new", "> {wrong}%1POWR 1", "new", "> {wrong}%1POWR 1", "new"};
     const QStringList fourRefused{"PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM",
         "PJLINK ERRA", "PJLINK 1 RANDOM", "PJLINK ERRA"};
     QTest::newRow("four wrong digests, then the right one")
         << "secret" << 0 << fourWrong + QStringList{"> {digest}%1CLSS ?"} << ""
-        << fourRefused + QStringList{"PJLINK 1 RANDOM", "%1CLSS=1"} << "";
+        << fourRefused + QStringList{"PJLINK 1 RANDOM", "%1CLSS=2"} << "";
     QTest::newRow("five wrong digests: the right one is refused for 10 s, uncompared") << "secret" << 0
                                                                                        << fourWrong
             + QStringList{"> {wrong}%1POWR 1", "+9990", "new", "> {digest}%1CLSS ?", "+10", "new", "> {digest}%1CLSS ?"}
                                                                                        << ""
                                                                                        << fourRefused
             + QStringList{"PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM",
-                "%1CLSS=1"} << "";
+                "%1CLSS=2"} << "";
     QTest::newRow("wrong digests spread over more than a minute")
         << "secret" << 0 << fourWrong + QStringList{"+60000", "new", "> {wrong}%1POWR 1", "new", "> {digest}%1CLSS ?"}
         << ""
-        << fourRefused + QStringList{"PJLINK 1 RANDOM", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "%1CLSS=1"}
+        << fourRefused + QStringList{"PJLINK 1 RANDOM", "PJLINK 1 RANDOM", "PJLINK ERRA", "PJLINK 1 RANDOM", "%1CLSS=2"}
         << "";
     QTest::newRow("from the poller's values") << none << 5000 << QStringList{"poll", "+4000", "> %1POWR ?"} << ""
                                               << QStringList{"PJLINK 0", "%1POWR=0"} << "";
@@ -222,6 +289,12 @@ void PjlinkSessionTest::scenario()
             clock.advance(1);
             QCoreApplication::processEvents(); // the next request of a chunk is taken from the event loop
             clock.advance(1);
+        } else if (step.startsWith(QLatin1String("reload "))) {
+            // The projector's table as the hub reads it on a reload.
+            const QByteArray text = "[[projector]]\nname = \"a101\"\nline = \"/dev/null\"\n" + step.mid(7).toUtf8();
+            const ConfigResult read = parseHubConfig(text, QStringLiteral("hub.toml"), 0100640);
+            QVERIFY2(read.config, qPrintable(read.errors.join(u'\n')));
+            projector.setDoorSettings(read.config->projectors.first());
         } else if (step == QLatin1String("lost")) {
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == QLatin1String("poll")) {

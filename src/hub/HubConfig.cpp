@@ -3,6 +3,7 @@
 #include "engine/line/LineAddress.h"
 #include "hub/ConfigNesting.h"
 #include "hub/DoorBindings.h"
+#include "hub/PjlinkInputs.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <functional>
 #include <string_view>
 
@@ -136,6 +138,63 @@ void readListen(Reporter& report, const toml::node& node, QStringList& listen)
     }
 }
 
+// Text a PJLink controller is told: no control characters.
+bool isPrintable(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+}
+
+// The keys whose text PJLink class 2 answers as it stands, with the
+// longest answer PJLink allows for each.
+struct PjlinkTextKey
+{
+    QLatin1String key;
+    int bytes;
+    QString ProjectorConfig::*field;
+};
+
+std::optional<PjlinkTextKey> pjlinkTextLimit(const QString& key)
+{
+    static const std::array keys{
+        PjlinkTextKey{QLatin1String("serial-number"), 32, &ProjectorConfig::serialNumber},
+        PjlinkTextKey{QLatin1String("software-version"), 32, &ProjectorConfig::softwareVersion},
+        PjlinkTextKey{QLatin1String("lamp-model"), 128, &ProjectorConfig::lampModel},
+        PjlinkTextKey{QLatin1String("filter-model"), 128, &ProjectorConfig::filterModel},
+    };
+    for (const PjlinkTextKey& row : keys) {
+        if (key == row.key)
+            return row;
+    }
+    return std::nullopt;
+}
+
+// input-names = { "11" = "Lectern", ... }: a PJLink input code, a name of
+// at most 64 bytes.
+void readInputNames(Reporter& report, const toml::node& node, QMap<QString, QString>& names)
+{
+    const QString key = QStringLiteral("input-names");
+    const auto* table = node.as_table();
+    if (!table) {
+        report.error(
+            node.source(), key, QStringLiteral("must be a table of input codes, e.g. { \"11\" = \"Lectern\" }"));
+        return;
+    }
+    names.clear();
+    for (const auto& [code, value] : *table) {
+        const QString codeText = qstr(code.str());
+        const auto name = text(report, value, key);
+        if (!name)
+            continue;
+        if (!pjlinkInputOfCode(codeText.toLatin1()))
+            report.error(code.source(), key,
+                QStringLiteral("%1 is no input code (%2)").arg(codeText, QString::fromLatin1(pjlinkInputCodes())));
+        else if (name->toUtf8().size() > 64 || !isPrintable(*name))
+            report.error(value.source(), key, QStringLiteral("at most 64 bytes, printable"));
+        else
+            names.insert(codeText, *name);
+    }
+}
+
 void readShareAllow(Reporter& report, const toml::node& node, AddressRanges& allowed)
 {
     const QString key = QStringLiteral("share-allow");
@@ -205,6 +264,15 @@ void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& 
                 else
                     projector.pjlinkPassword = *password;
             }
+        } else if (const auto limit = pjlinkTextLimit(key)) {
+            if (const auto value = text(report, node, key)) {
+                if (value->toUtf8().size() > limit->bytes || !isPrintable(*value))
+                    report.error(node.source(), key, QStringLiteral("at most %1 bytes, printable").arg(limit->bytes));
+                else
+                    projector.*(limit->field) = *value;
+            }
+        } else if (key == QLatin1String("input-names")) {
+            readInputNames(report, node, projector.inputNames);
         } else {
             report.error(tomlKey.source(), key, QStringLiteral("unknown key in [[projector]]"));
         }

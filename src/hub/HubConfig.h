@@ -4,6 +4,7 @@
 #include "hub/AddressRanges.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -21,8 +22,17 @@ struct ProjectorConfig
     quint16 sharePort = 0;                 // frame door for the panel and orva-ctl; 0 = none
     quint16 pjlinkPort = 0;                // PJLink class 1 door; 0 = none
     std::optional<QString> pjlinkPassword; // absent: no authentication
-    QStringList listen;                    // addresses its doors bind: its own, else the hub's
-    AddressRanges shareAllow;              // who may use the share door: its own, else the hub's
+    // What PJLink class 2 controllers are told the projector cannot: its
+    // serial number, software version, lamp and filter models (empty:
+    // unknown), and names of its inputs by PJLink input code ("11") that
+    // replace the panel's own.
+    QString serialNumber;
+    QString softwareVersion;
+    QString lampModel;
+    QString filterModel;
+    QMap<QString, QString> inputNames;
+    QStringList listen;       // addresses its doors bind: its own, else the hub's
+    AddressRanges shareAllow; // who may use the share door: its own, else the hub's
 
     bool operator==(const ProjectorConfig&) const = default;
 };

@@ -7,13 +7,14 @@
 
 namespace orva::hub {
 
-// PJLink class 1 on the wire: what a controller sends and what the hub
-// answers, as plain functions. A request line is
-//     [32 hex digits of MD5(random + password)] "%1" BODY " " PARAMETER CR
+// PJLink on the wire: what a controller sends and what the hub answers, as
+// plain functions. A request line is
+//     [32 hex digits of MD5(random + password)] "%" CLASS BODY " " PARAMETER CR
 // where BODY is four letters (case-insensitive) and PARAMETER is "?" for a
 // query; the digest stands only before the first request of a connection
-// whose greeting asked for authentication. Every answer is one line,
-//     "%1" BODY "=" RESULT CR
+// whose greeting asked for authentication. Every answer is one line under
+// the request's own header,
+//     "%" CLASS BODY "=" RESULT CR
 // with RESULT a value, "OK" or one of the errors below.
 
 // Longest request line without the digest and the carriage return, and the

@@ -2,36 +2,58 @@
 
 #include "engine/protocol/PowerStates.h"
 #include "engine/protocol/ValueNames.h"
+#include "hub/PjlinkInputs.h"
 
 #include "orva/Version.h"
+
+#include <algorithm>
 
 namespace orva::hub {
 
 namespace {
 
+// Which header a row answers under: both, or class 1's or class 2's only.
+enum class Classes : quint8 { Both, One, Two };
+
+bool answersUnder(Classes classes, const QByteArray& header)
+{
+    return classes == Classes::Both || (classes == Classes::One) == (header == "%1");
+}
+
 // The sets: a body and parameter, the commands they send.
 struct SetRow
 {
-    const char* body;
-    const char* parameter;
+    Classes classes;
+    QByteArray body;
+    QByteArray parameter;
     std::vector<Command> commands;
 };
 
 const std::vector<SetRow>& setRows()
 {
-    static const std::vector<SetRow> rows{
-        {"POWR", "1", {Command::PowerOn}},
-        {"POWR", "0", {Command::PowerOff}},
-        {"INPT", "11", {Command::InputPc1}},
-        {"INPT", "12", {Command::InputPc2}},
-        {"INPT", "21", {Command::InputVideo}},
-        {"AVMT", "11", {Command::NoShowOn}},
-        {"AVMT", "10", {Command::NoShowOff}},
-        {"AVMT", "21", {Command::SoundMuteOn}},
-        {"AVMT", "20", {Command::SoundMuteOff}},
-        {"AVMT", "31", {Command::NoShowOn, Command::SoundMuteOn}},
-        {"AVMT", "30", {Command::NoShowOff, Command::SoundMuteOff}},
-    };
+    static const std::vector<SetRow> rows = [] {
+        std::vector<SetRow> table{
+            {Classes::Both, "POWR", "1", {Command::PowerOn}},
+            {Classes::Both, "POWR", "0", {Command::PowerOff}},
+            {Classes::One, "INPT", "11", {Command::InputPc1}},
+            {Classes::One, "INPT", "12", {Command::InputPc2}},
+            {Classes::One, "INPT", "21", {Command::InputVideo}},
+            {Classes::Both, "AVMT", "11", {Command::NoShowOn}},
+            {Classes::Both, "AVMT", "10", {Command::NoShowOff}},
+            {Classes::Both, "AVMT", "21", {Command::SoundMuteOn}},
+            {Classes::Both, "AVMT", "20", {Command::SoundMuteOff}},
+            {Classes::Both, "AVMT", "31", {Command::NoShowOn, Command::SoundMuteOn}},
+            {Classes::Both, "AVMT", "30", {Command::NoShowOff, Command::SoundMuteOff}},
+            {Classes::Two, "FREZ", "1", {Command::FreezeOn}},
+            {Classes::Two, "FREZ", "0", {Command::FreezeOff}},
+            {Classes::Two, "SVOL", "1", {Command::VolumeUp}},
+            {Classes::Two, "SVOL", "0", {Command::VolumeDown}},
+        };
+        // Class 2's input codes pick the input, then its source.
+        for (const PjlinkInput& input : pjlinkInputs())
+            table.push_back({Classes::Two, "INPT", input.code, {input.input, input.source}});
+        return table;
+    }();
     return rows;
 }
 
@@ -39,6 +61,7 @@ const std::vector<SetRow>& setRows()
 // the hub knows itself).
 struct QueryRow
 {
+    Classes classes;
     const char* body;
     std::vector<StatusQuery> reads;
 };
@@ -46,19 +69,69 @@ struct QueryRow
 const std::vector<QueryRow>& queryRows()
 {
     static const std::vector<QueryRow> rows{
-        {"POWR", {StatusQuery::PowerState}},
-        {"INPT", {StatusQuery::InputSource}},
-        {"INST", {}},
-        {"AVMT", {StatusQuery::MuteState}},
-        {"LAMP", {StatusQuery::LampHours, StatusQuery::LampMode}},
-        {"ERST", {StatusQuery::PowerState}},
-        {"NAME", {}},
-        {"INF1", {}},
-        {"INF2", {StatusQuery::ModelName}},
-        {"INFO", {}},
-        {"CLSS", {}},
+        {Classes::Both, "POWR", {StatusQuery::PowerState}},
+        {Classes::Both, "INPT", {StatusQuery::InputSource}},
+        {Classes::Both, "INST", {}},
+        {Classes::Both, "AVMT", {StatusQuery::MuteState}},
+        {Classes::Both, "LAMP", {StatusQuery::LampHours, StatusQuery::LampMode}},
+        {Classes::Both, "ERST", {StatusQuery::PowerState}},
+        {Classes::Both, "NAME", {}},
+        {Classes::Both, "INF1", {}},
+        {Classes::Both, "INF2", {StatusQuery::ModelName}},
+        {Classes::Both, "INFO", {}},
+        {Classes::Both, "CLSS", {}},
+        {Classes::Two, "SNUM", {}},
+        {Classes::Two, "SVER", {}},
+        {Classes::Two, "IRES", {StatusQuery::MuteState}},
+        {Classes::Two, "RLMP", {}},
+        {Classes::Two, "RFIL", {}},
+        {Classes::Two, "FREZ", {}},
     };
     return rows;
+}
+
+// What a query the hub answers itself answers: a value, or an error.
+std::variant<QByteArray, PjlinkError> ownAnswer(const PjlinkRequest& request, const PjlinkFacts& facts)
+{
+    const ProjectorConfig& config = facts.config;
+    const QByteArray& body = request.body;
+    const bool classTwo = request.header == "%2";
+    if (body == "INST")
+        return classTwo ? pjlinkInputCodes() : QByteArray("11 12 21");
+    if (body == "NAME")
+        return config.name.toUtf8();
+    if (body == "INF1")
+        return QByteArray("ORVA");
+    if (body == "INFO")
+        return QByteArray("orva-hub ") + VersionText;
+    if (body == "CLSS")
+        return QByteArray("2");
+    if (body == "SNUM")
+        return config.serialNumber.toUtf8();
+    if (body == "SVER")
+        return config.softwareVersion.toUtf8();
+    if (body == "RLMP")
+        return config.lampModel.toUtf8();
+    if (body == "RFIL")
+        return config.filterModel.toUtf8();
+    if (body == "FREZ") {
+        // The projector cannot be asked; a freeze it was not sent by the
+        // hub (its remote control's) goes unseen.
+        if (const auto last = facts.lastAcknowledged({Command::FreezeOn, Command::FreezeOff}))
+            return QByteArray(*last == Command::FreezeOn ? "1" : "0");
+        return PjlinkError::Undefined;
+    }
+    return QByteArray();
+}
+
+// INNM ?TN: an input's name, the configuration's or the panel's.
+std::variant<QByteArray, PjlinkError> inputName(const PjlinkRequest& request, const PjlinkFacts& facts)
+{
+    const PjlinkInput* input
+        = request.parameter.startsWith('?') ? pjlinkInputOfCode(request.parameter.mid(1)) : nullptr;
+    if (!input)
+        return PjlinkError::OutOfRange;
+    return facts.config.inputNames.value(QString::fromLatin1(input->code), QString::fromUtf8(input->name)).toUtf8();
 }
 
 // POWR ?: PJLink's four power states are the phases; a projector that
@@ -114,33 +187,38 @@ template <typename T> const T& valueOf(const PjlinkValues& values, StatusQuery q
 
 } // namespace
 
-PjlinkPlan planPjlink(const PjlinkRequest& request, const QString& projectorName)
+PjlinkPlan planPjlink(const PjlinkRequest& request, const PjlinkFacts& facts)
 {
     PjlinkPlan plan;
     plan.body = request.body;
+    plan.header = request.header;
+    const auto answerWith = [&plan](const std::variant<QByteArray, PjlinkError>& answer) {
+        if (std::holds_alternative<PjlinkError>(answer))
+            plan.error = std::get<PjlinkError>(answer);
+        else
+            plan.value = std::get<QByteArray>(answer);
+    };
+    if (request.header == "%2" && request.body == "INNM") {
+        answerWith(inputName(request, facts));
+        return plan;
+    }
+    const auto known
+        = [&request](const auto& row) { return request.body == row.body && answersUnder(row.classes, request.header); };
     if (request.isQuery()) {
-        for (const QueryRow& row : queryRows()) {
-            if (request.body != row.body)
-                continue;
-            plan.reads = row.reads;
-            if (request.body == "INST")
-                plan.value = "11 12 21";
-            else if (request.body == "NAME")
-                plan.value = projectorName.toUtf8();
-            else if (request.body == "INF1")
-                plan.value = "ORVA";
-            else if (request.body == "INFO")
-                plan.value = QByteArray("orva-hub ") + VersionText;
-            else if (request.body == "CLSS")
-                plan.value = "1";
-            return plan;
-        }
-        plan.error = PjlinkError::Undefined;
+        const auto row = std::find_if(queryRows().begin(), queryRows().end(), known);
+        // A set-only body (SVOL) asked for its value has no such parameter.
+        if (row == queryRows().end())
+            plan.error = std::any_of(setRows().begin(), setRows().end(), known) ? PjlinkError::OutOfRange
+                                                                                : PjlinkError::Undefined;
+        else if (row->reads.empty())
+            answerWith(ownAnswer(request, facts));
+        else
+            plan.reads = row->reads;
         return plan;
     }
     bool knownBody = false;
     for (const SetRow& row : setRows()) {
-        if (request.body != row.body)
+        if (!known(row))
             continue;
         knownBody = true;
         if (request.parameter == row.parameter) {
@@ -150,18 +228,27 @@ PjlinkPlan planPjlink(const PjlinkRequest& request, const QString& projectorName
     }
     // A query-only body given a value cannot be set; one the hub does not
     // know at all is undefined.
-    const bool queryOnly = std::any_of(
-        queryRows().begin(), queryRows().end(), [&request](const QueryRow& row) { return request.body == row.body; });
+    const bool queryOnly = std::any_of(queryRows().begin(), queryRows().end(), known);
     plan.error = knownBody || queryOnly ? PjlinkError::OutOfRange : PjlinkError::Undefined;
     return plan;
 }
 
-std::variant<QByteArray, PjlinkError> answerPjlinkQuery(const QByteArray& body, const PjlinkValues& values)
+std::variant<QByteArray, PjlinkError> answerPjlinkQuery(
+    const PjlinkPlan& plan, const PjlinkValues& values, const PjlinkFacts& facts)
 {
+    const QByteArray& body = plan.body;
     if (body == "POWR") {
         if (const auto digit = powerDigit(valueOf<PowerState>(values, StatusQuery::PowerState)))
             return *digit;
         return PjlinkError::Failure;
+    }
+    if (body == "INPT" && plan.header == "%2") {
+        // The projector tells the input; its source is the one the hub
+        // picked last, else the input's first.
+        const InputSource input = valueOf<InputSource>(values, StatusQuery::InputSource);
+        if (const auto code = pjlinkInputCode(input, facts.lastAcknowledged(pjlinkSourcesOf(input))))
+            return *code;
+        return PjlinkError::Unavailable;
     }
     if (body == "INPT") {
         switch (valueOf<InputSource>(values, StatusQuery::InputSource)) {
@@ -192,6 +279,22 @@ std::variant<QByteArray, PjlinkError> answerPjlinkQuery(const QByteArray& body, 
             break;
         }
         return PjlinkError::Unavailable;
+    }
+    if (body == "IRES") {
+        // The projector tells whether a signal comes, not its resolution:
+        // "-" without one, "*" (unknown) with one.
+        switch (valueOf<MuteState>(values, StatusQuery::MuteState)) {
+        case MuteState::NoSignal:
+            return QByteArray("-");
+        case MuteState::Standby:
+            return PjlinkError::Unavailable;
+        case MuteState::Off:
+        case MuteState::VideoMuted:
+        case MuteState::AudioMuted:
+        case MuteState::VideoAndAudioMuted:
+            break;
+        }
+        return QByteArray("*");
     }
     if (body == "LAMP") {
         const qint64 hours = valueOf<LampHours>(values, StatusQuery::LampHours).hours;

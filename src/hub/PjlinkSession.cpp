@@ -37,10 +37,11 @@ PjlinkError errorOf(const ExchangeResult& result)
     return PjlinkError::Failure;
 }
 
-QByteArray answerOf(const QByteArray& body, const std::variant<QByteArray, PjlinkError>& result)
+QByteArray answerOf(const PjlinkPlan& plan, const std::variant<QByteArray, PjlinkError>& result)
 {
-    return std::holds_alternative<QByteArray>(result) ? pjlinkAnswer(body, std::get<QByteArray>(result))
-                                                      : pjlinkAnswer(body, std::get<PjlinkError>(result));
+    return std::holds_alternative<QByteArray>(result)
+        ? pjlinkAnswer(plan.body, std::get<QByteArray>(result), plan.header)
+        : pjlinkAnswer(plan.body, std::get<PjlinkError>(result), plan.header);
 }
 
 } // namespace
@@ -157,27 +158,33 @@ void PjlinkSession::handle(const QByteArray& line)
             close(QStringLiteral("closed: not a PJLink request"), LogLevel::Warning);
         return;
     }
-    // A class 1 device: a request of another class names nothing it knows.
-    if (parse.request->header != "%1") {
+    // A class 2 device: a request of a later class names nothing it knows.
+    if (parse.request->header != "%1" && parse.request->header != "%2") {
         answer(pjlinkAnswer(parse.request->body, PjlinkError::Undefined, parse.request->header));
         return;
     }
-    carryOut(planPjlink(*parse.request, m_projector.name()));
+    carryOut(planPjlink(*parse.request, facts()));
+}
+
+PjlinkFacts PjlinkSession::facts() const
+{
+    return PjlinkFacts{m_projector.config(),
+        [this](const std::vector<Command>& commands) { return m_projector.lastAcknowledged(commands); }};
 }
 
 void PjlinkSession::carryOut(const PjlinkPlan& plan)
 {
     if (plan.error) {
-        answer(pjlinkAnswer(plan.body, *plan.error));
+        answer(pjlinkAnswer(plan.body, *plan.error, plan.header));
         return;
     }
     if (plan.commands.empty() && plan.reads.empty()) {
-        answer(pjlinkAnswer(plan.body, plan.value));
+        answer(pjlinkAnswer(plan.body, plan.value, plan.header));
         return;
     }
     // Everything else needs the projector, and its line is down.
     if (!m_projector.isLineOpen()) {
-        answer(pjlinkAnswer(plan.body, PjlinkError::Failure));
+        answer(pjlinkAnswer(plan.body, PjlinkError::Failure, plan.header));
         return;
     }
     m_busy = true;
@@ -190,7 +197,7 @@ void PjlinkSession::carryOut(const PjlinkPlan& plan)
 void PjlinkSession::sendCommands(const PjlinkPlan& plan, std::size_t next)
 {
     if (next == plan.commands.size()) {
-        answer(pjlinkAnswer(plan.body, QByteArray("OK")));
+        answer(pjlinkAnswer(plan.body, QByteArray("OK"), plan.header));
         return;
     }
     m_projector.submit(m_requester, m_peer, ExchangeRequest::of(plan.commands[next], m_projector.replyTimeoutMs()),
@@ -198,7 +205,7 @@ void PjlinkSession::sendCommands(const PjlinkPlan& plan, std::size_t next)
             if (result.outcome == ExchangeOutcome::Acknowledged)
                 sendCommands(plan, next + 1);
             else
-                answer(pjlinkAnswer(plan.body, errorOf(result)));
+                answer(pjlinkAnswer(plan.body, errorOf(result), plan.header));
         });
 }
 
@@ -210,11 +217,11 @@ void PjlinkSession::readValues(const PjlinkPlan& plan)
     for (const StatusQuery query : plan.reads) {
         if (const ReplyValue* fresh = m_projector.freshValue(query)) {
             m_values[std::size_t(query)] = *fresh;
-            readDone(plan.body);
+            readDone(plan);
             continue;
         }
         m_projector.submit(m_requester, m_peer, ExchangeRequest::of(queryCommand(query), m_projector.replyTimeoutMs()),
-            [this, query, body = plan.body](const ExchangeResult& result) {
+            [this, query, plan](const ExchangeResult& result) {
                 if (result.outcome == ExchangeOutcome::Replied
                     && !std::holds_alternative<std::monostate>(result.value)) {
                     m_values[std::size_t(query)] = result.value;
@@ -225,19 +232,19 @@ void PjlinkSession::readValues(const PjlinkPlan& plan)
                     if (!m_readError || error == PjlinkError::Failure)
                         m_readError = error;
                 }
-                readDone(body);
+                readDone(plan);
             });
     }
 }
 
-void PjlinkSession::readDone(const QByteArray& body)
+void PjlinkSession::readDone(const PjlinkPlan& plan)
 {
     if (--m_readsLeft > 0)
         return;
     if (m_readError)
-        answer(pjlinkAnswer(body, *m_readError));
+        answer(pjlinkAnswer(plan.body, *m_readError, plan.header));
     else
-        answer(answerOf(body, answerPjlinkQuery(body, m_values)));
+        answer(answerOf(plan, answerPjlinkQuery(plan, m_values, facts())));
 }
 
 void PjlinkSession::answer(const QByteArray& text)

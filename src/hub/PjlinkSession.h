@@ -65,7 +65,8 @@ private:
     void carryOut(const PjlinkPlan& plan);
     void sendCommands(const PjlinkPlan& plan, std::size_t next);
     void readValues(const PjlinkPlan& plan);
-    void readDone(const QByteArray& body);
+    void readDone(const PjlinkPlan& plan);
+    PjlinkFacts facts() const;
     void answer(const QByteArray& text);
     void close(const QString& why, LogLevel level);
     void refuseLogin(const QString& reason);

@@ -176,6 +176,10 @@ quint64 Projector::submit(
             if (result.outcome == ExchangeOutcome::TimedOut)
                 ++m_counters.replyTimeouts;
             learn(request, result);
+            if (result.outcome == ExchangeOutcome::Acknowledged) {
+                if (const std::optional<Command> command = commandOfCode(request.code))
+                    m_acknowledgedId[std::size_t(*command)] = result.id;
+            }
             m_log.debug(m_config.name,
                 QStringLiteral("%1: %2 -> %3 %4").arg(origin, request.code, outcomeName(result), result.reply));
             if (done)
@@ -185,6 +189,19 @@ quint64 Projector::submit(
     if (id != 0)
         markChangedBy(request.code, id);
     return id;
+}
+
+std::optional<Command> Projector::lastAcknowledged(const std::vector<Command>& commands) const
+{
+    std::optional<Command> last;
+    quint64 lastId = 0;
+    for (const Command command : commands) {
+        if (m_acknowledgedId[std::size_t(command)] > lastId) {
+            lastId = m_acknowledgedId[std::size_t(command)];
+            last = command;
+        }
+    }
+    return last;
 }
 
 void Projector::forget(Requester requester)

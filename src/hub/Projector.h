@@ -2,6 +2,7 @@
 
 #include "engine/CommandExchange.h"
 #include "engine/line/SerialLine.h"
+#include "engine/protocol/Commands.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/timing/IntervalTimer.h"
 #include "hub/HubConfig.h"
@@ -13,6 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace orva::hub {
 
@@ -117,6 +120,11 @@ public:
     }
     // When a poll was last answered, on the hub's clock; -1 when none was.
     std::int64_t lastPollAtMs() const { return m_lastPollAtMs; }
+    // Of these commands, the one the projector acknowledged last since the
+    // hub started, through any door; none when it acknowledged none of
+    // them. What the projector cannot be asked (freeze, the source of an
+    // input) is known only this way.
+    std::optional<Command> lastAcknowledged(const std::vector<Command>& commands) const;
 
 Q_SIGNALS:
     // A value was read that differs from the one before.
@@ -158,6 +166,7 @@ private:
     bool m_wasOpen = false;
     std::int64_t m_lastPollAtMs = -1;
     Counters m_counters;
+    std::array<quint64, CommandCount> m_acknowledgedId{}; // the request that was acknowledged last, by command
     // The request that ended last and its requester, for a late reply.
     quint64 m_lastEndedId = 0;
     Requester m_lastEndedBy = Poller;
