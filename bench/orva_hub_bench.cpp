@@ -1,7 +1,7 @@
 // Figures of orva-hub on this machine, each beside its floor or reference
 // and its target. Not a test: it prints, it does not judge a build.
 //
-//   orva-hub-bench [--quick]
+//   orva-hub-bench [--quick] [--only FIGURE]
 //
 //  - "POWR ?" over PJLink answered from the hub's values, round trip,
 //    beside a bare TCP request and reply of the same sizes;
@@ -19,7 +19,10 @@
 //    through a share door (what the panel's press costs) beside the same
 //    without the scrapes;
 //  - a POST action's round trip through the HTTP door beside the same
-//    query on the exchange layer alone, straight on the simulator's device.
+//    query on the exchange layer alone, straight on the simulator's device;
+//  - a group power-off across 64 projectors (each answering in 20 ms)
+//    through the HTTP door beside the slowest of the same projectors'
+//    single power-offs.
 // --quick runs each briefly with few clients (a smoke run, figures
 // meaningless).
 #include "BenchSupport.h"
@@ -193,6 +196,21 @@ public:
                 return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong();
         }
         return -1;
+    }
+    // What the hub logged since the last call.
+    // Reads what the hub logged, so that it never waits on a full pipe.
+    void drain()
+    {
+        while (m_process.waitForReadyRead(10))
+            m_process.readAllStandardError();
+    }
+    QByteArray log()
+    {
+        m_process.waitForReadyRead(1000);
+        QByteArray text = m_process.readAllStandardError();
+        if (m_process.state() == QProcess::NotRunning)
+            text += "(the hub ended: " + QByteArray::number(m_process.exitCode()) + ")\n";
+        return text;
     }
     qint64 wakeUps() const { return status("voluntary_ctxt_switches:") + status("nonvoluntary_ctxt_switches:"); }
     // CPU time of the hub so far, in seconds.
@@ -580,6 +598,83 @@ void httpAction(bool quick)
         verdict(h.median - b.median <= 1.0));
 }
 
+// One POST's round trip in ms, or nothing when it was not answered 200.
+std::optional<double> postRoundTrip(Client& client, const QByteArray& target)
+{
+    const QByteArray request = "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n";
+    const TimePoint t0 = SteadyClock::now();
+    if (!client.send(request))
+        return std::nullopt;
+    if (const QByteArray status = client.httpResponse(); status != "HTTP/1.1 200 OK") {
+        std::fprintf(stderr, "orva-hub-bench: POST %s: %s\n", target.constData(), status.constData());
+        return std::nullopt;
+    }
+    return msBetween(t0, SteadyClock::now());
+}
+
+// Each projector holds its replies ReplyMs, as a real one takes tens of
+// milliseconds to answer: what the group costs beside what one costs is
+// then the hub's doing, not the simulators' scheduling on a few cores.
+void groupAction(bool quick)
+{
+    constexpr int ReplyMs = 20;
+    const int count = quick ? 4 : 64;
+    const int rounds = quick ? 3 : 20;
+    std::vector<std::unique_ptr<SimulatorProcess>> sims;
+    const quint16 http = freePort();
+    QString config = QStringLiteral("poll-interval-ms = 0\nhttp-port = %1\n").arg(http);
+    for (int i = 0; i < count; ++i) {
+        sims.push_back(
+            std::make_unique<SimulatorProcess>(QStringList{QStringLiteral("--delay"), QString::number(ReplyMs)}));
+        if (!sims.back()->start()) {
+            fail("a simulator did not start");
+            return;
+        }
+        config += projector(QStringLiteral("p%1").arg(i), sims.back()->device(), 0, 0)
+            + QStringLiteral("groups = [\"fleet\"]\n");
+    }
+    Hub hub;
+    if (!hub.start(config)) {
+        fail("the hub did not start");
+        return;
+    }
+    Client client(http);
+    // Each projector's own power-off, its median of a few; the slowest of them.
+    double slowest = 0;
+    for (int i = 0; client.ok() && i < count; ++i) {
+        std::vector<double> own;
+        for (int r = 0; r < 5; ++r) {
+            const auto took
+                = postRoundTrip(client, QStringLiteral("/api/projectors/p%1/actions/power-off").arg(i).toLatin1());
+            if (!took) {
+                fail("a single power-off was not answered 200");
+                return;
+            }
+            own.push_back(*took);
+        }
+        slowest = std::max(slowest, summarize(own).median);
+        hub.drain();
+    }
+    std::vector<double> group;
+    for (int r = 0; client.ok() && r < rounds; ++r) {
+        const auto took = postRoundTrip(client, "/api/groups/fleet/actions/power-off");
+        if (!took) {
+            std::fprintf(stderr, "%s", hub.log().constData());
+            fail("the group power-off was not answered 200");
+            return;
+        }
+        group.push_back(*took);
+        hub.drain();
+    }
+    const Summary g = summarize(group);
+    printRow(QStringLiteral("group power-off, %1 projectors (replies in %2 ms), median of %3")
+                 .arg(count)
+                 .arg(ReplyMs)
+                 .arg(rounds),
+        ms(g.median) + QStringLiteral(" (p99 %1)").arg(ms(g.p99)), QStringLiteral("slowest single ") + ms(slowest),
+        QStringLiteral("within 1.5x"), verdict(g.median <= 1.5 * slowest));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -589,17 +684,28 @@ int main(int argc, char* argv[])
     const QCommandLineOption quickOption(
         QStringLiteral("quick"), QStringLiteral("Run each figure briefly (a smoke run, figures meaningless)."));
     parser.addOption(quickOption);
+    const QCommandLineOption onlyOption(QStringLiteral("only"),
+        QStringLiteral("Measure this figure alone: round-trip, load, fleet, http-action or group-action."),
+        QStringLiteral("FIGURE"));
+    parser.addOption(onlyOption);
     if (const std::optional<int> status
-        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-hub-bench [--quick]")))
+        = readCommandLine(parser, app.arguments(), QStringLiteral("orva-hub-bench [--quick] [--only FIGURE]")))
         return *status;
     const bool quick = parser.isSet(quickOption);
     std::printf("orva-hub, %d cores%s\n\n", QThread::idealThreadCount(),
         quick ? ", quick run: figures are not meaningful" : "");
     printTableHeader();
-    roundTrip(quick);
-    load(quick);
-    fleet(quick);
-    httpAction(quick);
+    const struct
+    {
+        const char* name;
+        void (*measure)(bool quick);
+    } figures[] = {{"round-trip", roundTrip}, {"load", load}, {"fleet", fleet}, {"http-action", httpAction},
+        {"group-action", groupAction}};
+    const QString only = parser.value(onlyOption);
+    for (const auto& figure : figures) {
+        if (only.isEmpty() || only == QLatin1String(figure.name))
+            figure.measure(quick);
+    }
     if (measurementFailed)
         std::fprintf(stderr, "orva-hub-bench: a figure could not be measured\n");
     return measurementFailed ? 1 : 0;

@@ -209,6 +209,51 @@ void HttpDoorTest::scenario_data()
                "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
                "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":", ": keep-alive\n\n"}
         << "";
+    const QByteArray groupOff = "/api/groups/building-3/actions/power-off";
+    QTest::newRow("groups and labels")
+        << QList<QByteArray>{"fleet", "> " + get("/api/groups"), "> " + get("/api/projectors/a101")} << ""
+        << QStringList{"{\"groups\":[{\"name\":\"all\",\"projectors\":[\"a101\",\"b202\"]},{\"name\":\"building-3\","
+                       "\"projectors\":[\"a101\",\"b202\"]},{\"name\":\"lecture-halls\",\"projectors\":[\"b202\"]}]}",
+               "\"groups\":[\"building-3\"],\"label\":\"Hörsaal <b>1</b>\",\"lamp_rated_hours\":3000,"}
+        << "";
+    QTest::newRow("group action, all ok")
+        << QList<QByteArray>{"fleet", "> " + withToken(groupOff), "<b \x06", "< \x06"} << "C01"
+        << QStringList{"event: group-result\ndata: {\"action\":\"power-off\",\"error\":null,\"error_kind\":null,"
+                       "\"group\":\"building-3\",\"ms\":1,\"ok\":true,\"projector\":\"b202\"}",
+               "event: group-result", "\"projector\":\"a101\"}", "HTTP/1.1 200 OK",
+               "{\"action\":\"power-off\",\"group\":\"building-3\",\"results\":[{\"error\":null,\"error_kind\":null,"
+               "\"ms\":2,\"ok\":true,\"projector\":\"a101\"},{\"error\":null,\"error_kind\":null,\"ms\":1,"
+               "\"ok\":true,\"projector\":\"b202\"}]}"}
+        << "";
+    QTest::newRow("group action, one NAK")
+        << QList<QByteArray>{"fleet", "> " + withToken(groupOff), "< \x06", "<b \x15"} << "C01"
+        << QStringList{"HTTP/1.1 200 OK", "\"ok\":true,\"projector\":\"a101\"",
+               "\"error\":\"refused (NAK)\",\"error_kind\":null,\"ms\":2,\"ok\":false,\"projector\":\"b202\""}
+        << "";
+    QTest::newRow("group action, one line down")
+        << QList<QByteArray>{"fleet", "lost b", "> " + withToken("/api/groups/all/actions/power-off"), "< \x06"}
+        << "C01"
+        << QStringList{"\"error_kind\":\"lost\",\"group\":\"all\",\"ms\":null,\"ok\":false,\"projector\":\"b202\"",
+               "\"ok\":true,\"projector\":\"a101\"}", "HTTP/1.1 200 OK", "\"group\":\"all\""}
+        << "";
+    QTest::newRow("group action, a member removed by a reload")
+        << QList<QByteArray>{"fleet", "> " + withToken(groupOff), "< \x06", "removed"} << "C01"
+        << QStringList{"HTTP/1.1 200 OK", "\"ok\":true,\"projector\":\"a101\"", "no longer served", "!503"} << "";
+    QTest::newRow("group action, unknown group or action")
+        << QList<QByteArray>{"fleet", "> " + withToken("/api/groups/building-9/actions/power-off"),
+               "> " + withToken("/api/groups/building-3/actions/power-up")}
+        << "" << QStringList{"404 Not Found", "no group named 'building-9'", "404", "no action named 'power-up'"} << "";
+    QTest::newRow("group action, no token or another site") << QList<QByteArray>{"fleet", "> " + post(groupOff, ""),
+        "> " + post(groupOff, "Origin: http://evil.example\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\n")}
+                                                            << ""
+                                                            << QStringList{"401 Unauthorized", "403 Forbidden",
+                                                                   "!group-result"}
+                                                            << "";
+    QTest::newRow("group metrics") << QList<QByteArray>{"fleet", "> " + get("/metrics")} << ""
+                                   << QStringList{"orva_projector_group{projector=\"a101\",group=\"building-3\"} 1",
+                                          "orva_projector_group{projector=\"b202\",group=\"building-3\"} 1",
+                                          "orva_projector_group{projector=\"b202\",group=\"lecture-halls\"} 1"}
+                                   << "";
     QTest::newRow("the page, with its policy")
         << QList<QByteArray>{"> " + get("/")} << ""
         << QStringList{"200 OK", "Content-Type: text/html; charset=utf-8",
@@ -252,29 +297,52 @@ void HttpDoorTest::scenario()
     ProjectorConfig config;
     config.name = QStringLiteral("a101");
     config.line = QStringLiteral("/dev/null");
+    config.groups = QStringList{QStringLiteral("building-3")};
+    config.label = QStringLiteral("Hörsaal <b>1</b>");
+    config.lampRatedHours = 3000;
     auto owned = std::make_unique<FakeSerialLine>();
     FakeSerialLine& line = *owned;
     // "unanswered": the poller runs, and nothing answers it.
     const bool polls = steps.contains("poll") || steps.contains("unanswered");
     Projector projector(config, polls ? 5000 : 0, 500, std::move(owned), clock, log);
     projector.start();
+    ProjectorConfig second;
+    second.name = QStringLiteral("b202");
+    second.line = QStringLiteral("/dev/null");
+    second.groups = QStringList{QStringLiteral("building-3"), QStringLiteral("lecture-halls")};
+    auto secondOwned = std::make_unique<FakeSerialLine>();
+    FakeSerialLine& secondLine = *secondOwned;
+    Projector b202(second, 0, 500, std::move(secondOwned), clock, log);
+    b202.start();
     clock.advance(1);
+    const bool fleet = steps.contains("fleet");
+    std::vector<Projector*> served{&projector};
+    if (fleet)
+        served.push_back(&b202);
 
     // "tokenless": the hub keeps no token.
     const std::optional<QString> token = steps.contains("tokenless") ? std::nullopt : std::optional(Token);
     GuessGuard guard(QStringLiteral("http"), QStringLiteral("token"), clock, log);
     HttpApi api(
-        {&projector}, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
+        served, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(
         api, clock, log, Projector::requestersOf(Projector::Door::Http) | 1, QStringLiteral("http 192.0.2.7:4000"),
         [&receivedBytes](const QByteArray& bytes) { receivedBytes += bytes; },
         [&closed](const QString& why, LogLevel) { closed = why; });
+    if (fleet)
+        QObject::connect(
+            &api, &HttpApi::published, [&receivedBytes](const QByteArray& bytes) { receivedBytes += bytes; });
 
     for (const QByteArray& step : steps) {
         if (step.startsWith('+')) {
             clock.advance(step.mid(1).toInt());
+        } else if (step.startsWith("<b ")) {
+            secondLine.receive(step.mid(3));
+            clock.advance(1);
+        } else if (step == "lost b") {
+            secondLine.loseDevice(QStringLiteral("gone"));
         } else if (step.startsWith("< ")) {
             line.receive(step.mid(2));
             clock.advance(1);

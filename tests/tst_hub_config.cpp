@@ -70,6 +70,32 @@ void TestHubConfig::files_data()
     QTest::newRow("same port twice") << OneProjector + "share-port = 5101\npjlink-port = 5101\n"
                                      << privateMode << "pjlink-port: port 5101 is taken by a101 share-port already"
                                      << QString();
+    const QByteArray e = "\xc3\xa9"; // one character, two bytes
+    QTest::newRow("label of 64 characters, 128 bytes")
+        << OneProjector + "label = \"" + e.repeated(64) + "\"\ngroups = [\"building-3\", \"lecture-halls\"]\n"
+        << privateMode << QString() << QString();
+    QTest::newRow("label of 65 characters")
+        << OneProjector + "label = \"" + e.repeated(65) + "\"\n"
+        << privateMode << "cfg.toml:4:9: label: 65 characters: use 1 to 64" << QString();
+    QTest::newRow("label empty") << OneProjector + "label = \"\"\n"
+                                 << privateMode << "cfg.toml:4:9: label: 0 characters" << QString();
+    QTest::newRow("group of a bad name") << OneProjector + "groups = [\"ok\", \"Building 3\"]\n"
+                                         << privateMode << "cfg.toml:4:17: groups: \"Building 3\": use 1 to 32"
+                                         << QString();
+    QTest::newRow("group all is reserved")
+        << OneProjector + "groups = [\"all\"]\n"
+        << privateMode << "cfg.toml:4:11: groups: \"all\" is every projector" << QString();
+    QTest::newRow("groups not a list") << OneProjector + "groups = \"building-3\"\n"
+                                       << privateMode << "cfg.toml:4:10: groups: must be a list" << QString();
+    QTest::newRow("group twice") << OneProjector + "groups = [\"b3\", \"b3\"]\n"
+                                 << privateMode << "groups: \"b3\" is given twice" << QString();
+    QTest::newRow("lamp-rated-hours") << OneProjector + "lamp-rated-hours = 3000\n"
+                                      << privateMode << QString() << QString();
+    QTest::newRow("lamp-rated-hours zero")
+        << OneProjector + "lamp-rated-hours = 0\n"
+        << privateMode << "cfg.toml:4:20: lamp-rated-hours: 0 is out of range" << QString();
+    QTest::newRow("lamp-rated-hours as text") << OneProjector + "lamp-rated-hours = \"3000\"\n"
+                                              << privateMode << "lamp-rated-hours: must be a whole number" << QString();
     QTest::newRow("bad name") << QByteArray("[[projector]]\nname = \"A101\"\nline = \"/dev/x\"\n") << privateMode
                               << "name: \"A101\": use 1 to 32 lower-case letters" << QString();
     QTest::newRow("bad line") << QByteArray("[[projector]]\nname = \"a\"\nline = \"http://x:1\"\n") << privateMode

@@ -705,18 +705,23 @@ void HubEndToEndTest::webPanel()
 }
 
 // A real Prometheus scrapes the hub every second: it holds the lamp's time
-// the projector reports, and sees the projector come on after a POST.
-// promtool accepts the exposition.
+// the projector reports, and sees the projector come on after a POST. A
+// power-off of the group all three are in answers a result for each, and
+// the one that was on cools down. promtool accepts the exposition.
 void HubEndToEndTest::monitoring()
 {
     SimulatorProcess first({QStringLiteral("--warmup"), QStringLiteral("2000")});
     SimulatorProcess second;
-    QVERIFY2(first.start() && second.start(), qPrintable(first.error() + second.error()));
+    SimulatorProcess third;
+    QVERIFY2(
+        first.start() && second.start() && third.start(), qPrintable(first.error() + second.error() + third.error()));
     const quint16 port = freePort();
     const quint16 share = freePort();
     HubProcess hub;
-    QVERIFY2(hub.start(httpDoor(port) + projectorTable(QStringLiteral("a101"), first.device(), share, 0)
-                 + projectorTable(QStringLiteral("a102"), second.device(), 0, 0)),
+    const QString grouped = QStringLiteral("groups = [\"building-3\"]\n");
+    QVERIFY2(hub.start(httpDoor(port) + projectorTable(QStringLiteral("a101"), first.device(), share, 0) + grouped
+                 + projectorTable(QStringLiteral("a102"), second.device(), 0, 0) + grouped
+                 + projectorTable(QStringLiteral("a103"), third.device(), 0, 0) + grouped),
         qPrintable(hub.log()));
 
     QTemporaryDir dir;
@@ -754,6 +759,17 @@ void HubEndToEndTest::monitoring()
     QTRY_COMPARE_WITH_TIMEOUT(
         query("orva_projector_power_state{projector=\"a101\",state=\"on\"}"), QStringLiteral("1"), Patience);
     QCOMPARE(query("orva_projector_power_state{projector=\"a102\",state=\"on\"}"), QStringLiteral("0"));
+    QCOMPARE(query("orva_projector_group{projector=\"a103\",group=\"building-3\"}"), QStringLiteral("1"));
+
+    const auto [status, body] = http(
+        port, "POST", "/api/groups/building-3/actions/power-off", "Authorization: Bearer " + Token.toLatin1() + "\r\n");
+    QCOMPARE(status, QByteArray("HTTP/1.1 200 OK"));
+    const QJsonArray results = QJsonDocument::fromJson(body).object()["results"].toArray();
+    QCOMPARE(results.size(), 3);
+    for (const QJsonValue& result : results)
+        QVERIFY2(result["ok"].toBool() && result["ms"].isDouble(), body.constData());
+    QTRY_COMPARE_WITH_TIMEOUT(
+        query("orva_projector_power_state{projector=\"a101\",state=\"cooling\"}"), QStringLiteral("1"), Patience);
 
     QProcess promtool;
     promtool.setProcessChannelMode(QProcess::MergedChannels);

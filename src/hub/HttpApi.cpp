@@ -1,6 +1,8 @@
 #include "hub/HttpApi.h"
 
 #include "engine/protocol/ValueNames.h"
+#include "hub/GroupAction.h"
+#include "hub/Groups.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/WebPanelFiles.h"
@@ -86,6 +88,8 @@ const HttpApi::Route HttpApi::Routes[] = {
     {"GET, HEAD", "/api/projectors/*", Needs::LoopbackHost, &HttpApi::one},
     {"POST", "/api/projectors/*/send", Needs::Token, &HttpApi::send},
     {"POST", "/api/projectors/*/actions/*", Needs::Token, &HttpApi::action},
+    {"GET, HEAD", "/api/groups", Needs::LoopbackHost, &HttpApi::groups},
+    {"POST", "/api/groups/*/actions/*", Needs::Token, &HttpApi::groupAction},
 };
 
 namespace {
@@ -150,6 +154,20 @@ void HttpApi::setServed(std::vector<Projector*> served)
     for (const Respond& respond : orphaned)
         respond(
             Answer{jsonError(503, QStringLiteral("the projector is no longer served (the hub was reloaded)")), false});
+    // A group action's members no longer served: their results now.
+    std::vector<std::pair<Projector::Requester, Projector*>> gone;
+    for (const auto& [requester, waiting] : m_groupsInFlight) {
+        for (Projector* member : waiting.run->pending()) {
+            if (std::find(m_served.begin(), m_served.end(), member) == m_served.end())
+                gone.emplace_back(requester, member);
+        }
+    }
+    for (const auto& [requester, member] : gone) {
+        member->forget(requester);
+        finishGroupMember(requester, member,
+            QJsonObject{{QStringLiteral("ok"), false},
+                {QStringLiteral("error"), QStringLiteral("the projector is no longer served (the hub was reloaded)")}});
+    }
 }
 
 void HttpApi::setToken(const std::optional<QString>& token)
@@ -187,7 +205,12 @@ QJsonObject HttpApi::projectorJson(const Projector& projector) const
         if (!std::holds_alternative<std::monostate>(cached.value))
             values.insert(QString(valueKey(StatusQuery(i))), valueJson(cached.value, epochOf(cached.readAtMs)));
     }
-    return QJsonObject{{QStringLiteral("name"), projector.name()}, {QStringLiteral("line"), projector.config().line},
+    const ProjectorConfig& config = projector.config();
+    return QJsonObject{{QStringLiteral("name"), projector.name()}, {QStringLiteral("line"), config.line},
+        {QStringLiteral("label"), config.label ? QJsonValue(*config.label) : QJsonValue()},
+        {QStringLiteral("groups"), QJsonArray::fromStringList(config.groups)},
+        {QStringLiteral("lamp_rated_hours"),
+            config.lampRatedHours ? QJsonValue(double(*config.lampRatedHours)) : QJsonValue()},
         {QStringLiteral("up"), projector.isUp()}, {QStringLiteral("line_open"), projector.isLineOpen()},
         {QStringLiteral("values"), values}};
 }
@@ -212,6 +235,7 @@ QByteArray HttpApi::metrics()
         ProjectorMetrics& metrics = all.emplace_back();
         metrics.name = projector.name();
         metrics.line = projector.config().line;
+        metrics.groups = projector.config().groups;
         const bool stale = projector.pollIntervalMs() > 0
             && now - projector.lastPollAtMs() > std::int64_t(StaleAfterPolls) * projector.pollIntervalMs();
         metrics.up = projector.isUp() && !stale;
@@ -239,6 +263,7 @@ QByteArray HttpApi::snapshotEvent()
 void HttpApi::forget(Projector::Requester requester)
 {
     m_inFlight.erase(requester);
+    m_groupsInFlight.erase(requester);
     for (Projector* projector : m_served)
         projector->forget(requester);
 }
@@ -397,6 +422,76 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         m_inFlight.erase(requester);
         answer(result);
     });
+}
+
+} // namespace orva::hub
+
+namespace orva::hub {
+
+void HttpApi::groups(const Call& call)
+{
+    QJsonArray list;
+    for (const Group& group : groupsOf(m_served)) {
+        QJsonArray names;
+        for (const Projector* member : group.members)
+            names.append(member->name());
+        list.append(QJsonObject{{QStringLiteral("name"), group.name}, {QStringLiteral("projectors"), names}});
+    }
+    call.answer(json(200, QJsonObject{{QStringLiteral("groups"), list}}));
+}
+
+void HttpApi::groupAction(const Call& call)
+{
+    const QString& group = call.parts.at(2);
+    const QString& name = call.parts.at(4);
+    const std::optional<std::vector<Projector*>> members = membersOf(group, m_served);
+    if (!members) {
+        call.answer(jsonError(404, QStringLiteral("no group named '%1'").arg(group)));
+        return;
+    }
+    const std::optional<Command> command = commandOfHttpAction(name);
+    if (!command) {
+        call.answer(jsonError(404, QStringLiteral("no action named '%1'").arg(name)));
+        return;
+    }
+    const Projector::Requester requester = call.requester;
+    m_groupsInFlight[requester] = GroupInFlight{std::make_unique<GroupAction>(group, name, *members), call.respond};
+    // Every member at once, each on its own queue; one whose line is down
+    // has its result now, as the one-projector route answers at once.
+    for (Projector* member : *members) {
+        const ExchangeRequest request = ExchangeRequest::of(*command, member->replyTimeoutMs());
+        if (!member->isLineOpen()) {
+            ExchangeResult down;
+            down.outcome = ExchangeOutcome::LineFailed;
+            down.error = member->lineError();
+            finishGroupMember(requester, member, resultJson(down, request, false).body);
+            continue;
+        }
+        m_log.info(member->name(), QStringLiteral("%1: %2 (group %3)").arg(call.peer, name, group));
+        member->submit(requester, call.peer, request, [this, requester, member, request](const ExchangeResult& result) {
+            finishGroupMember(requester, member, resultJson(result, request, false).body);
+        });
+    }
+}
+
+void HttpApi::finishGroupMember(Projector::Requester requester, const Projector* member, const QJsonObject& result)
+{
+    const auto it = m_groupsInFlight.find(requester);
+    if (it == m_groupsInFlight.end())
+        return;
+    GroupAction& run = *it->second.run;
+    QJsonObject event = run.record(member, result);
+    if (event.isEmpty())
+        return;
+    event.insert(QStringLiteral("group"), run.group());
+    event.insert(QStringLiteral("action"), run.action());
+    m_events.publish("group-result", event);
+    if (!run.done())
+        return;
+    const HttpResponse response = json(200, run.answer());
+    const Respond respond = std::move(it->second.respond);
+    m_groupsInFlight.erase(it);
+    respond(Answer{response, false});
 }
 
 } // namespace orva::hub

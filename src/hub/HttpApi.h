@@ -13,11 +13,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace orva::hub {
 
+class GroupAction;
 class GuessGuard;
 
 // What the HTTP door answers, without sockets: each request to a response,
@@ -29,6 +31,8 @@ class GuessGuard;
 //   POST /api/projectors/NAME/actions/ACTION  an orva-ctl action, through the queue
 //   POST /api/projectors/NAME/send            {"code": "..."}: a free command
 //   GET  /api/events                          Server-Sent Events (HttpEvents)
+//   GET  /api/groups                          each group (and "all") with its members
+//   POST /api/groups/GROUP/actions/ACTION     the action on every member at once (GroupAction)
 //
 // The routes are one table: method, path pattern, what the request needs,
 // handler. Reading needs a loopback Host when the hub has no token; every
@@ -103,6 +107,8 @@ private:
     void one(const Call& call);
     void send(const Call& call);
     void action(const Call& call);
+    void groups(const Call& call);
+    void groupAction(const Call& call);
 
     QJsonObject projectorsJson() const;
     QJsonObject projectorJson(const Projector& projector) const;
@@ -110,6 +116,7 @@ private:
     QByteArray metrics();
     void run(Projector& projector, const ExchangeRequest& request, const QString& action, const Call& call);
     Projector* find(const QString& name) const;
+    void finishGroupMember(Projector::Requester requester, const Projector* member, const QJsonObject& result);
 
     static const Route Routes[];
 
@@ -123,6 +130,13 @@ private:
         Respond respond;
     };
     std::map<Projector::Requester, InFlight> m_inFlight;
+    // Each connection's group action waiting for its members (one at most).
+    struct GroupInFlight
+    {
+        std::unique_ptr<GroupAction> run;
+        Respond respond;
+    };
+    std::map<Projector::Requester, GroupInFlight> m_groupsInFlight;
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;

@@ -32,6 +32,9 @@ public:
     void watch(const std::vector<Projector*>& projectors);
     // The event that begins a stream: everything, as the caller gives it.
     QByteArray snapshot(const QJsonObject& everything);
+    // Another event for every stream: a group action's result for one of
+    // its projectors ("group-result") as it arrives.
+    void publish(const char* name, const QJsonObject& data) { Q_EMIT published(next(name, data)); }
 
 Q_SIGNALS:
     // An event for every stream, as the bytes to write.

@@ -216,15 +216,63 @@ void readShareAllow(Reporter& report, const toml::node& node, AddressRanges& all
     }
 }
 
+const QRegularExpression& namePattern()
+{
+    static const QRegularExpression pattern(QStringLiteral("^[a-z0-9-]{1,32}$"));
+    return pattern;
+}
+
+// What people read for a projector: any text, counted in characters
+// (code points), not in bytes or UTF-16 units.
+constexpr qsizetype MaxLabelLength = 64;
+
+void readLabel(Reporter& report, const toml::node& node, std::optional<QString>& label)
+{
+    const QString key = QStringLiteral("label");
+    const auto value = text(report, node, key);
+    if (!value)
+        return;
+    const qsizetype length = value->toUcs4().size();
+    if (length < 1 || length > MaxLabelLength)
+        report.error(node.source(), key, QStringLiteral("%1 characters: use 1 to %2").arg(length).arg(MaxLabelLength));
+    else
+        label = *value;
+}
+
+void readGroups(Reporter& report, const toml::node& node, QStringList& groups)
+{
+    const QString key = QStringLiteral("groups");
+    const auto* array = node.as_array();
+    if (!array) {
+        report.error(node.source(), key, QStringLiteral("must be a list of names, e.g. [\"building-3\"]"));
+        return;
+    }
+    groups.clear();
+    for (const toml::node& element : *array) {
+        const auto group = text(report, element, key);
+        if (!group)
+            continue;
+        if (!namePattern().match(*group).hasMatch())
+            report.error(element.source(), key,
+                QStringLiteral("\"%1\": use 1 to 32 lower-case letters, digits and '-'").arg(*group));
+        else if (*group == QLatin1String("all"))
+            report.error(
+                element.source(), key, QStringLiteral("\"all\" is every projector already; name the group otherwise"));
+        else if (groups.contains(*group))
+            report.error(element.source(), key, QStringLiteral("\"%1\" is given twice").arg(*group));
+        else
+            groups.append(*group);
+    }
+}
+
 // The keys of one [[projector]] table, each with how it is read.
 void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& projector, bool& named)
 {
-    static const QRegularExpression namePattern(QStringLiteral("^[a-z0-9-]{1,32}$"));
     for (const auto& [tomlKey, node] : table) {
         const QString key = qstr(tomlKey.str());
         if (key == QLatin1String("name")) {
             if (const auto name = text(report, node, key)) {
-                if (namePattern.match(*name).hasMatch()) {
+                if (namePattern().match(*name).hasMatch()) {
                     projector.name = *name;
                     named = true;
                 } else {
@@ -273,6 +321,13 @@ void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& 
             }
         } else if (key == QLatin1String("input-names")) {
             readInputNames(report, node, projector.inputNames);
+        } else if (key == QLatin1String("label")) {
+            readLabel(report, node, projector.label);
+        } else if (key == QLatin1String("groups")) {
+            readGroups(report, node, projector.groups);
+        } else if (key == QLatin1String("lamp-rated-hours")) {
+            if (const auto hours = integerIn(report, node, key, 1, 1'000'000, QStringLiteral("1 to 1000000")))
+                projector.lampRatedHours = *hours;
         } else {
             report.error(tomlKey.source(), key, QStringLiteral("unknown key in [[projector]]"));
         }

@@ -31,8 +31,11 @@ struct ProjectorConfig
     QString lampModel;
     QString filterModel;
     QMap<QString, QString> inputNames;
-    QStringList listen;       // addresses its doors bind: its own, else the hub's
-    AddressRanges shareAllow; // who may use the share door: its own, else the hub's
+    QStringList listen;                   // addresses its doors bind: its own, else the hub's
+    AddressRanges shareAllow;             // who may use the share door: its own, else the hub's
+    std::optional<QString> label;         // shown to people: 1..64 characters of any text
+    QStringList groups;                   // names as projector names; "all" is every projector already
+    std::optional<qint64> lampRatedHours; // the lamp's rated life, for "at 93% of it"
 
     bool operator==(const ProjectorConfig&) const = default;
 };

@@ -99,6 +99,12 @@ QByteArray renderMetrics(const std::vector<ProjectorMetrics>& projectors, int ht
         info.sample({{"projector", name}, {"model", model ? model->text : QString()}, {"line", p.line}}, "1");
     });
 
+    Family group(out, "orva_projector_group", "gauge", "1 for each group the projector is in, as configured.");
+    each([&](const ProjectorMetrics& p, const QString& name) {
+        for (const QString& one : p.groups)
+            group.sample({{"projector", name}, {"group", one}}, "1");
+    });
+
     Family power(out, "orva_projector_power_state", "gauge",
         "1 for the power state the projector is in: standby, warming, on, cooling, or a fault "
         "(temperature_warning, temperature_shutdown, lamp_failure, power_failure).");

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <optional>
@@ -23,7 +24,8 @@ struct ProjectorMetrics
 {
     QString name;
     QString line;
-    bool up = false; // up, and its last poll answered within StaleAfterPolls intervals
+    QStringList groups; // as configured; "all" is not among them
+    bool up = false;    // up, and its last poll answered within StaleAfterPolls intervals
     std::array<ReplyValue, StatusQueryCount> values{}; // monostate: never read
     std::optional<double> lastPollSeconds;             // since the epoch
     Projector::Counters counters;
