@@ -3,6 +3,7 @@
 #include "engine/protocol/ValueNames.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
+#include "hub/Scheduler.h"
 #include "hub/WebPanelFiles.h"
 
 #include <QDateTime>
@@ -86,6 +87,7 @@ const HttpApi::Route HttpApi::Routes[] = {
     {"GET, HEAD", "/api/projectors/*", Needs::LoopbackHost, &HttpApi::one},
     {"POST", "/api/projectors/*/send", Needs::Token, &HttpApi::send},
     {"POST", "/api/projectors/*/actions/*", Needs::Token, &HttpApi::action},
+    {"GET, HEAD", "/api/schedules", Needs::LoopbackHost, &HttpApi::schedules},
 };
 
 namespace {
@@ -227,6 +229,8 @@ QByteArray HttpApi::metrics()
     }
     m_metrics
         = renderMetrics(all, m_connectionCount ? m_connectionCount(Projector::Door::Http, nullptr).value_or(0) : 0);
+    if (m_schedules)
+        m_metrics += m_schedules->metrics();
     m_metricsAtMs = now;
     return m_metrics;
 }
@@ -339,6 +343,12 @@ void HttpApi::action(const Call& call)
         return;
     }
     run(*projector, ExchangeRequest::of(*command, projector->replyTimeoutMs()), call.parts.at(4), call);
+}
+
+void HttpApi::schedules(const Call& call)
+{
+    call.answer(
+        json(200, m_schedules ? m_schedules->json() : QJsonObject{{QStringLiteral("schedules"), QJsonArray()}}));
 }
 
 void HttpApi::send(const Call& call)
