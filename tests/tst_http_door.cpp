@@ -8,7 +8,6 @@
 #include "hub/HubLog.h"
 #include "hub/Projector.h"
 #include "hub/Scheduler.h"
-#include "hub/Scheduler.h"
 
 #include <QTest>
 
