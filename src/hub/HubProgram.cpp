@@ -108,10 +108,10 @@ int runHub(int argc, char* argv[])
         for (const ScheduleConfig& schedule : read.config->schedules) {
             const QStringList next
                 = Scheduler::nextTimes(schedule, zone, QDateTime::currentMSecsSinceEpoch(), NextRunsShown);
-            say(stdout,
-                QStringLiteral("schedule %1%2: next runs:").arg(schedule.name, schedule.enabled ? "" : " (disabled)"));
             for (const QString& time : next)
-                say(stdout, QStringLiteral("  ") + time);
+                say(stdout,
+                    QStringLiteral("schedule %1: next run %2%3")
+                        .arg(schedule.name, time, schedule.enabled ? QString() : QStringLiteral(" (disabled)")));
         }
         return 0;
     }
