@@ -73,6 +73,14 @@ void SchedulerTest::runs_data()
     QTest::newRow("02:30 on the day Berlin repeats it runs once")
         << berlin + schedule("*-*-* 02:30") << "2026-10-24T12:00:00Z" << day << -1 << QByteArray() << 0
         << "2026-10-25T00:30:00Z a b";
+    // New York's times as systemd-analyze calendar gives them.
+    const QByteArray newYork = "timezone = \"America/New_York\"\n";
+    QTest::newRow("02:30 on the day New York skips it")
+        << newYork + schedule("*-*-* 02:30") << "2026-03-07T12:00:00Z" << 2 * day << -1 << QByteArray() << 0
+        << "2026-03-09T06:30:00Z a b";
+    QTest::newRow("01:30 on the day New York repeats it runs once, at the first")
+        << newYork + schedule("*-*-* 01:30") << "2026-10-31T12:00:00Z" << 2 * day << -1 << QByteArray() << 0
+        << "2026-11-01T05:30:00Z a b, 2026-11-02T06:30:00Z a b";
     QTest::newRow("a reload moves the time") << berlin + schedule("*-*-* 20:00") << "2026-12-07T12:00:00Z" << day << 60
                                              << berlin + schedule("*-*-* 15:00") << 0 << "2026-12-07T14:00:00Z a b";
     QTest::newRow("every 15 minutes in UTC")
