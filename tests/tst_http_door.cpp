@@ -7,6 +7,7 @@
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 #include "hub/Projector.h"
+#include "hub/Scheduler.h"
 
 #include <QTest>
 
@@ -161,6 +162,13 @@ void HttpDoorTest::scenario_data()
         << "CR0 CR1"
         << QStringList{"\"power_state\":{\"fault\":\"temperature_error\",\"phase\":\"cooling\",\"read_at\":",
                "\"state\":\"temperature_shutdown\",\"value\":\"temperature-warning-cooling\"}"}
+        << "";
+    QTest::newRow("schedules, and their next runs in the metrics")
+        << QList<QByteArray>{"scheduled", "> " + get("/api/schedules"), "> " + get("/metrics")} << ""
+        << QStringList{"200 OK", "{\"schedules\":[{\"action\":\"power-off\",\"at\":\"Mon..Fri 22:00\"",
+               "\"last\":null,\"name\":\"off\",\"next\":\"2026-12-07T22:00:00+01:00\",\"targets\":[\"all\"]}]}",
+               "orva_schedule_runs_total{schedule=\"off\",outcome=\"ok\"} 0",
+               "orva_schedule_next_run_timestamp_seconds{schedule=\"off\"} 1796677200"}
         << "";
     QTest::newRow("nothing read yet") << QList<QByteArray>{"> " + get("/api/projectors/a101")} << ""
                                       << QStringList{"200 OK", "\"up\":false", "\"values\":{}"} << "";
@@ -325,6 +333,18 @@ void HttpDoorTest::scenario()
     GuessGuard guard(QStringLiteral("http"), QStringLiteral("token"), clock, log);
     HttpApi api(
         served, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
+    // "scheduled": one schedule, switching every projector off on weekday evenings.
+    HubConfig hubConfig;
+    hubConfig.projectors = {config};
+    hubConfig.timezone = QStringLiteral("Europe/Berlin");
+    hubConfig.schedules = {ScheduleConfig{QStringLiteral("off"), QStringLiteral("Mon..Fri 22:00"),
+        QStringLiteral("power-off"), {QStringLiteral("all")}, true}};
+    Scheduler scheduler(
+        clock, [&clock] { return Epoch + clock.nowMs(); }, log, [&projector](const QString&) { return &projector; });
+    if (steps.contains("scheduled")) {
+        scheduler.setConfig(hubConfig);
+        api.setSchedules(&scheduler);
+    }
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(

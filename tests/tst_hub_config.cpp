@@ -194,6 +194,35 @@ void TestHubConfig::files_data()
             + "listen = [\"0.0.0.0\"]\nshare-allow = [\"10.0.0.0/8\"]\nshare-port = 8352\n"
         << privateMode << "cfg.toml:1:13: http-port: port 8352 is taken by a102 share-port on 0.0.0.0 already"
         << QString();
+    const auto schedule = [](const char* at, const char* action, const char* targets) {
+        return QByteArray("[[schedule]]\nname = \"off\"\nat = \"") + at + "\"\naction = \"" + action
+            + "\"\ntargets = " + targets + "\n";
+    };
+    QTest::newRow("schedule") << QByteArray("timezone = \"Europe/Berlin\"\n") + OneProjector
+            + schedule("Mon..Fri 22:00", "power-off", "[\"a101\"]") + "enabled = false\n"
+                              << privateMode << QString() << QString();
+    QTest::newRow("schedule at: the column inside the string")
+        << OneProjector + schedule("Mon..Fri 25:00", "power-off", "[\"all\"]") << privateMode
+        << "cfg.toml:6:16: at: \"Mon..Fri 25:00\": 25 is out of range" << QString();
+    QTest::newRow("schedule of an unknown action")
+        << OneProjector + schedule("daily", "power-of", "[\"all\"]") << privateMode
+        << "cfg.toml:7:10: action: \"power-of\" is not an action" << QString();
+    QTest::newRow("schedule for an unknown projector")
+        << OneProjector + schedule("daily", "power-off", "[\"a101\", \"a102\"]") << privateMode
+        << "cfg.toml:8:20: targets: no projector named \"a102\"" << QString();
+    QTest::newRow("schedule for a group nobody is in")
+        << OneProjector + schedule("daily", "power-off", "[\"group:hall\"]") << privateMode
+        << "targets: no projector is in group \"hall\"" << QString();
+    QTest::newRow("schedule for all and more") << OneProjector + schedule("daily", "power-off", "[\"all\", \"a101\"]")
+                                               << privateMode << "targets: \"all\" stands alone" << QString();
+    QTest::newRow("two schedules of one name")
+        << OneProjector + schedule("daily", "power-off", "[\"all\"]") + schedule("hourly", "power-on", "[\"all\"]")
+        << privateMode << "cfg.toml:10:8: name: \"off\" names another schedule already" << QString();
+    QTest::newRow("schedule without a time")
+        << OneProjector + "[[schedule]]\nname = \"off\"\naction = \"power-off\"\ntargets = [\"all\"]\n"
+        << privateMode << "at: missing in [[schedule]]" << QString();
+    QTest::newRow("unknown time zone") << QByteArray("timezone = \"Europe/Bonn\"\n") + OneProjector << privateMode
+                                       << "cfg.toml:1:12: timezone: \"Europe/Bonn\" is not a time zone" << QString();
 }
 
 void TestHubConfig::files()

@@ -5,6 +5,7 @@
 #include "hub/Groups.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
+#include "hub/Scheduler.h"
 #include "hub/WebPanelFiles.h"
 
 #include <QDateTime>
@@ -90,6 +91,7 @@ const HttpApi::Route HttpApi::Routes[] = {
     {"POST", "/api/projectors/*/actions/*", Needs::Token, &HttpApi::action},
     {"GET, HEAD", "/api/groups", Needs::LoopbackHost, &HttpApi::groups},
     {"POST", "/api/groups/*/actions/*", Needs::Token, &HttpApi::groupAction},
+    {"GET, HEAD", "/api/schedules", Needs::LoopbackHost, &HttpApi::schedules},
 };
 
 namespace {
@@ -251,6 +253,8 @@ QByteArray HttpApi::metrics()
     }
     m_metrics
         = renderMetrics(all, m_connectionCount ? m_connectionCount(Projector::Door::Http, nullptr).value_or(0) : 0);
+    if (m_schedules)
+        m_metrics += m_schedules->metrics();
     m_metricsAtMs = now;
     return m_metrics;
 }
@@ -364,6 +368,12 @@ void HttpApi::action(const Call& call)
         return;
     }
     run(*projector, ExchangeRequest::of(*command, projector->replyTimeoutMs()), call.parts.at(4), call);
+}
+
+void HttpApi::schedules(const Call& call)
+{
+    call.answer(
+        json(200, m_schedules ? m_schedules->json() : QJsonObject{{QStringLiteral("schedules"), QJsonArray()}}));
 }
 
 void HttpApi::send(const Call& call)

@@ -21,6 +21,7 @@ namespace orva::hub {
 
 class GroupAction;
 class GuessGuard;
+class Scheduler;
 
 // What the HTTP door answers, without sockets: each request to a response,
 // at once or when the projector has answered, and the live events.
@@ -89,6 +90,8 @@ public:
     QByteArray httpDate() const;
     // Where /metrics reads the doors' connection counts.
     void setConnectionCount(ConnectionCount count) { m_connectionCount = std::move(count); }
+    // The schedules GET /api/schedules and /metrics show; null: none.
+    void setSchedules(const Scheduler* schedules) { m_schedules = schedules; }
 
 Q_SIGNALS:
     // An event for every stream, as the bytes to write.
@@ -109,6 +112,7 @@ private:
     void action(const Call& call);
     void groups(const Call& call);
     void groupAction(const Call& call);
+    void schedules(const Call& call);
 
     QJsonObject projectorsJson() const;
     QJsonObject projectorJson(const Projector& projector) const;
@@ -141,6 +145,7 @@ private:
     EpochClock m_epochNowMs;
     const HubLog& m_log;
     ConnectionCount m_connectionCount;
+    const Scheduler* m_schedules = nullptr;
     QByteArray m_metrics; // the last rendering, and when it was made
     std::int64_t m_metricsAtMs = 0;
 };

@@ -49,6 +49,9 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
     m_served.reserve(std::size_t(config.projectors.size()));
     for (const ProjectorConfig& projectorConfig : config.projectors)
         m_served.push_back(makeServed(projectorConfig));
+    m_scheduler = std::make_unique<Scheduler>(
+        clock, m_epochNowMs, log, [this](const QString& name) { return projector(name); });
+    m_scheduler->setConfig(config);
     if (config.httpPort != 0)
         makeHttp();
 }
@@ -58,6 +61,7 @@ Hub::~Hub()
     // The HTTP door's sessions forget their requests on the projectors.
     m_http.reset();
     m_httpApi.reset();
+    m_scheduler.reset();
 }
 
 Hub::Served Hub::makeServed(const ProjectorConfig& config)
@@ -83,6 +87,7 @@ void Hub::makeHttp()
     // rather than holding its sibling doors.
     m_httpApi->setConnectionCount(
         [this](Projector::Door door, const Projector* projector) { return connectionCount(door, projector); });
+    m_httpApi->setSchedules(m_scheduler.get());
 }
 
 std::vector<Projector*> Hub::views() const
@@ -170,11 +175,13 @@ void Hub::start()
     m_started = true;
     for (const Served& served : m_served)
         served.projector->start();
+    m_scheduler->start();
 }
 
 void Hub::stop()
 {
     m_started = false;
+    m_scheduler->stop();
     for (const Served& served : m_served)
         served.projector->stop();
 }
@@ -247,6 +254,9 @@ Hub::ReloadCounts Hub::reconfigure(const HubConfig& config)
     }
     m_served = std::move(next);
     m_config.projectors = config.projectors;
+    m_config.timezone = config.timezone;
+    m_config.schedules = config.schedules;
+    m_scheduler->setConfig(config);
     reconfigureHttp(config);
     m_log.info(QString(),
         QStringLiteral("reloaded: %1 (%2 added, %3 removed, %4 changed)")

@@ -6,6 +6,7 @@
 #include "hub/HttpApi.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
+#include "hub/Scheduler.h"
 
 #include <QObject>
 
@@ -105,6 +106,8 @@ private:
     // The HTTP door, for every projector; none when its port is 0. Goes
     // before the projectors it reads.
     std::unique_ptr<HttpApi> m_httpApi;
+    // Sends the schedules' actions to the projectors served; goes before them.
+    std::unique_ptr<Scheduler> m_scheduler;
     std::unique_ptr<HttpDoor> m_http;
 };
 

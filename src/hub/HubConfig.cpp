@@ -4,6 +4,7 @@
 #include "hub/ConfigNesting.h"
 #include "hub/DoorBindings.h"
 #include "hub/PjlinkInputs.h"
+#include "hub/ScheduleReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -55,6 +56,11 @@ public:
     void warning(const toml::source_region& where, const QString& key, const QString& reason)
     {
         m_result.warnings.append(place(where) + key + QStringLiteral(": ") + reason);
+    }
+    void errorAt(int line, int column, const QString& key, const QString& reason)
+    {
+        m_result.errors.append(
+            QStringLiteral("%1:%2:%3: ").arg(m_path).arg(line).arg(column) + key + QStringLiteral(": ") + reason);
     }
     void fileError(const QString& reason) { m_result.errors.append(m_path + QStringLiteral(": ") + reason); }
     const QString& path() const { return m_path; }
@@ -442,6 +448,9 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
 
     HubConfig config;
     AddressRanges shareAllow;
+    const ScheduleReader schedules([&report](int line, int column, const QString& key, const QString& reason) {
+        report.errorAt(line, column, key, reason);
+    });
     for (const auto& [tomlKey, node] : root) {
         const QString key = qstr(tomlKey.str());
         if (key == QLatin1String("listen")) {
@@ -492,10 +501,14 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
                     report.error(element.source(), QStringLiteral("line"), QStringLiteral("missing in [[projector]]"));
                 config.projectors.append(projector);
             }
-        } else {
+        } else if (key == QLatin1String("timezone")) {
+            schedules.readTimezone(node, config);
+        } else if (key != QLatin1String("schedule")) { // read below, once every projector is known
             report.error(tomlKey.source(), key, QStringLiteral("unknown key"));
         }
     }
+    if (const toml::node* node = root.get("schedule"))
+        schedules.readSchedules(*node, config);
     if (!result.errors.isEmpty())
         return result;
     if (config.projectors.isEmpty()) {

@@ -40,6 +40,18 @@ struct ProjectorConfig
     bool operator==(const ProjectorConfig&) const = default;
 };
 
+// An action the hub sends by itself whenever a calendar event elapses.
+struct ScheduleConfig
+{
+    QString name;        // as a projector's name, unique among schedules
+    QString at;          // a calendar event as systemd's OnCalendar= writes it (CalendarEvent)
+    QString action;      // an action's name as the HTTP door spells it: "power-off"
+    QStringList targets; // projector names, "group:NAME", or just "all"
+    bool enabled = true;
+
+    bool operator==(const ScheduleConfig&) const = default;
+};
+
 // The whole configuration of orva-hub, as read from its TOML file.
 struct HubConfig
 {
@@ -56,6 +68,8 @@ struct HubConfig
     quint16 httpPort = 0;             // the HTTP door on every listen address; 0 = none
     std::optional<QString> httpToken; // bearer token every changing request must carry
     QList<ProjectorConfig> projectors;
+    QString timezone; // IANA name the schedules' times are read in; empty: the system's
+    QList<ScheduleConfig> schedules;
 };
 
 // What reading a configuration found: the configuration, or the errors

@@ -6,6 +6,7 @@
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 #include "hub/ReloadSignal.h"
+#include "hub/Scheduler.h"
 #include "hub/SystemdNotify.h"
 #include "orva/Version.h"
 #include "program/ProgramAnswer.h"
@@ -13,6 +14,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 
 #include <cstdio>
 
@@ -22,6 +24,8 @@ namespace {
 
 constexpr int BadUsage = 2;
 constexpr int CannotListen = 3;
+// What --check shows of each schedule's future.
+constexpr int NextRunsShown = 3;
 
 QString projectorCount(qsizetype count)
 {
@@ -100,6 +104,15 @@ int runHub(int argc, char* argv[])
         return BadUsage;
     if (parser.isSet(check)) {
         say(stdout, QStringLiteral("%1: good (%2)").arg(path, projectorCount(read.config->projectors.size())));
+        const QTimeZone zone = Scheduler::zoneOf(*read.config);
+        for (const ScheduleConfig& schedule : read.config->schedules) {
+            const QStringList next
+                = Scheduler::nextTimes(schedule, zone, QDateTime::currentMSecsSinceEpoch(), NextRunsShown);
+            for (const QString& time : next)
+                say(stdout,
+                    QStringLiteral("schedule %1: next run %2%3")
+                        .arg(schedule.name, time, schedule.enabled ? QString() : QStringLiteral(" (disabled)")));
+        }
         return 0;
     }
 

@@ -47,14 +47,14 @@ public:
     // each numbering its clients under its own top bits.
     using Requester = quint64;
     static constexpr Requester Poller = 0;
-    enum class Door : quint8 { Poll, Share, Pjlink, Http };
-    static constexpr int DoorCount = 4;
-    static constexpr Requester requestersOf(Door door) { return Requester(door) << 62; }
-    static constexpr Door doorOf(Requester requester) { return Door(requester >> 62); }
+    enum class Door : quint8 { Poll, Share, Pjlink, Http, Schedule };
+    static constexpr int DoorCount = 5;
+    static constexpr Requester requestersOf(Door door) { return Requester(door) << 61; }
+    static constexpr Door doorOf(Requester requester) { return Door(requester >> 61); }
     // A door's name in the log, the refusal keys and the metrics' labels.
     static QLatin1String doorName(Door door)
     {
-        static constexpr const char* Names[DoorCount] = {"poll", "share", "pjlink", "http"};
+        static constexpr const char* Names[DoorCount] = {"poll", "share", "pjlink", "http", "schedule"};
         return QLatin1String(Names[std::size_t(door)]);
     }
 
