@@ -13,6 +13,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -99,6 +100,13 @@ int runHub(int argc, char* argv[])
     if (!read.config)
         return BadUsage;
     if (parser.isSet(check)) {
+        // The file itself is made at start, in the directory that must be
+        // there by then (systemd's LogsDirectory= makes /var/log/orva).
+        const QString auditDirectory = QFileInfo(read.config->auditLog).absolutePath();
+        if (!read.config->auditLog.isEmpty() && !QFileInfo(auditDirectory).isDir()) {
+            log.error(QString(), QStringLiteral("%1: audit-log: no directory %2").arg(path, auditDirectory));
+            return BadUsage;
+        }
         say(stdout, QStringLiteral("%1: good (%2)").arg(path, projectorCount(read.config->projectors.size())));
         return 0;
     }
