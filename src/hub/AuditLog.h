@@ -15,14 +15,14 @@ namespace orva::hub {
 struct AuditEntry
 {
     QString projector;
-    QString door;      // share, pjlink, http, schedule, group
-    QString peer;      // "ADDRESS:PORT", or the schedule's name
-    QString who;       // the token's name for HTTP, else the door
-    QString code;      // the frame's code, without its carriage return
-    QString action;    // the command's name, when it has one
-    QString outcome;   // ok, nak, error, no-answer, refused
-    QString errorKind; // why not ok: the line's kind of failure, or the verdict's name
-    std::int64_t ms = 0;
+    QString door;        // share, pjlink, http, schedule, group
+    QString peer;        // "ADDRESS:PORT", or the schedule's name
+    QString who;         // the token's name for HTTP, else the door
+    QString code;        // the frame's code, without its carriage return
+    QString action;      // the command's name, when it has one
+    QString outcome;     // ok, nak, error, no-answer, refused
+    QString errorKind;   // why not ok: the line's kind of failure, or the verdict's name
+    std::int64_t ms = 0; // from the frame's sending to the end of its reply; 0 when not sent
 };
 
 // What the doors, the scheduler and group actions add to a frame they

@@ -154,12 +154,10 @@ void Projector::scheduleReopen()
 quint64 Projector::submit(Requester requester, const QString& origin, const ExchangeRequest& request,
     CommandExchange::Handler done, const AuditTag& tag)
 {
-    const std::int64_t startMs = m_clock.nowMs();
     const bool audited = m_audit && requester != Poller && AuditLog::audits(request.code);
     const quint64 id = m_exchange->submit(
         request,
-        [this, requester, origin, request, done = std::move(done), tag, startMs, audited](
-            const ExchangeResult& result) {
+        [this, requester, origin, request, done = std::move(done), tag, audited](const ExchangeResult& result) {
             if (result.outcome == ExchangeOutcome::QueueFull) {
                 m_log.refused({m_config.name, origin, QStringLiteral("frames"),
                     QStringLiteral("more than %1 frames queued").arg(MaxPerRequester),
@@ -185,7 +183,8 @@ quint64 Projector::submit(Requester requester, const QString& origin, const Exch
             if (audited && m_audit) {
                 AuditEntry entry = auditEntry(requester, origin, request.code, tag);
                 AuditLog::describe(entry, request, result);
-                entry.ms = m_clock.nowMs() - startMs;
+                // As the HTTP door reports it: the frame's time on the line.
+                entry.ms = result.frame.isEmpty() ? 0 : result.endedAtMs - result.sentAtMs;
                 m_audit->record(entry);
             }
             if (done)
