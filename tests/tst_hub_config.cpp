@@ -43,6 +43,10 @@ void TestHubConfig::files_data()
                                               "line = \"rfc2217://10.0.0.5:2000\"\nspeed = 9600\n"
                                               "share-port = 5101\npjlink-port = 4352\npjlink-password = \"s3cret\"\n")
                                 << privateMode << QString() << QString();
+    QTest::newRow("audit log") << QByteArray("audit-log = \"/var/log/orva/audit.jsonl\"\n") + OneProjector
+                               << privateMode << QString() << QString();
+    QTest::newRow("audit log not absolute") << QByteArray("audit-log = \"audit.jsonl\"\n") + OneProjector << privateMode
+                                            << "cfg.toml:1:13: audit-log: an absolute path" << QString();
     QTest::newRow("unknown top key") << QByteArray("pol-interval-ms = 10\n") + OneProjector << privateMode
                                      << "cfg.toml:1:1: pol-interval-ms: unknown key" << QString();
     QTest::newRow("unknown projector key")

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -73,7 +74,15 @@ void AuditLog::reopen()
         return;
     // Appended with O_APPEND, one write() a line: lines never interleave
     // and a rotation's copy never holds half of one.
-    m_fd = ::open(m_path.toLocal8Bit().constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0640);
+    // A new file is made 0640 whatever the umask (the service's is 0077):
+    // the hub's group may read the trail, others may not. An existing one
+    // keeps the mode its administrator gave it.
+    const QByteArray path = m_path.toLocal8Bit();
+    m_fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0640);
+    if (m_fd >= 0)
+        ::fchmod(m_fd, 0640);
+    else if (errno == EEXIST)
+        m_fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (m_fd < 0) {
         m_log.error(QStringLiteral("audit"),
             QStringLiteral("cannot open %1: %2; audit lines go to the journal only")

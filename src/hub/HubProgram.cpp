@@ -45,10 +45,13 @@ void reload(const HubLog& log, Hub& hub, const QString& path)
         log.warning(QString(), warning);
     for (const QString& error : read.errors)
         log.error(QString(), error);
-    if (read.config)
+    if (read.config) {
         hub.reconfigure(*read.config);
-    else
+    } else {
         log.error(QString(), QStringLiteral("not reloaded: still serving the configuration read before"));
+        // logrotate's SIGHUP still moves the audit trail to a new file.
+        hub.audit().reopen();
+    }
     notifySystemd("READY=1");
 }
 
