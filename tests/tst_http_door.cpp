@@ -126,8 +126,9 @@ void HttpDoorTest::scenario_data()
         "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"ok\":true", "\"value\":1234", "!audit:"}
                                   << "";
     QTest::newRow("refused") << QList<QByteArray>{"> " + withToken(powerOn), "< \x15"} << "C00"
-                             << QStringList{"200 OK", "\"error\":\"refused (NAK)\"", "\"ok\":false", "audit:",
-                                    "\"outcome\":\"nak\""} << "";
+                             << QStringList{"200 OK", "\"error\":\"refused (NAK)\"", "\"ok\":false",
+                                    "audit:", "\"outcome\":\"nak\""}
+                             << "";
     QTest::newRow("free command") << QList<QByteArray>{"> "
             + withToken("/api/projectors/a101/send", R"({"code":"CR3"})"),
         "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234", "!audit:"}
@@ -149,8 +150,9 @@ void HttpDoorTest::scenario_data()
                                       "audit:", "\"outcome\":\"error\",\"error_kind\":\"lost\",\"ms\":0}"}
                                << "";
     QTest::newRow("no reply") << QList<QByteArray>{"> " + withToken(powerOn), "+500"} << "C00"
-                              << QStringList{"504 Gateway Timeout", "\"error_kind\":\"no-answer\"", "audit:",
-                                     "\"outcome\":\"no-answer\",\"error_kind\":\"no-answer\",\"ms\":500}"} << "";
+                              << QStringList{"504 Gateway Timeout", "\"error_kind\":\"no-answer\"",
+                                     "audit:", "\"outcome\":\"no-answer\",\"error_kind\":\"no-answer\",\"ms\":500}"}
+                              << "";
     QTest::newRow("wrong method") << QList<QByteArray>{"> " + get(powerOn), "> " + post("/metrics", "")} << ""
                                   << QStringList{"405 Method Not Allowed", "Allow: POST", "405", "Allow: GET, HEAD"}
                                   << "";
