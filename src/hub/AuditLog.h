@@ -28,7 +28,10 @@ struct AuditEntry
 // What the doors, the scheduler and group actions add to a frame they
 // submit, for its audit line; an empty field takes what the requester and
 // the code say (the door's name, the origin's address, the door again as
-// who, the vocabulary's action name).
+// who, the vocabulary's action name). A schedule's frame, for one:
+//   projector.submit(requester, origin, request, done,
+//                    AuditTag{QStringLiteral("schedule"), schedule.name, {}, schedule.action});
+// and a group action through HTTP: AuditTag{QStringLiteral("group"), {}, who, action}.
 struct AuditTag
 {
     QString door;
