@@ -103,6 +103,10 @@ install(TARGETS orva-ctl orva-hub orva-projector-sim RUNTIME DESTINATION ${CMAKE
 # orva-ctl and the HTTP door share.
 install(FILES data/orva-hub.service DESTINATION lib/systemd/system COMPONENT tools)
 install(FILES data/orva-tools.sysusers DESTINATION lib/sysusers.d RENAME orva-tools.conf COMPONENT tools)
+# logrotate's rule for the hub's audit trail: a file under /etc, so a
+# conffile (listed in the control archive's conffiles, below) that an
+# administrator's changes survive upgrades in.
+install(FILES data/logrotate/orva-hub DESTINATION /etc/logrotate.d COMPONENT tools)
 install(FILES data/hub.toml.example DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools/examples
         RENAME hub.toml COMPONENT tools)
 install(FILES docs/hub-admin.md docs/exchange-result.md DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orva-tools
@@ -132,6 +136,8 @@ foreach(script postinst prerm postrm)
   configure_file(data/debian/orva-tools.${script} ${ORVA_PACKAGING_DIR}/debian/orva-tools/${script} COPYONLY)
   list(APPEND CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA ${ORVA_PACKAGING_DIR}/debian/orva-tools/${script})
 endforeach()
+configure_file(data/debian/orva-tools.conffiles ${ORVA_PACKAGING_DIR}/debian/orva-tools/conffiles COPYONLY)
+list(APPEND CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA ${ORVA_PACKAGING_DIR}/debian/orva-tools/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 get_property(packaging_files GLOBAL PROPERTY ORVA_PACKAGING_FILES)

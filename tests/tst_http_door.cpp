@@ -9,6 +9,8 @@
 #include "hub/Projector.h"
 #include "hub/Scheduler.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orva;
@@ -45,8 +47,8 @@ QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
 // three temperatures, TK600), "unanswered" the poller runs and nothing
 // answers it, "retoken" a reload gives the hub another token, "removed" a
 // reload serves the projector no longer. What the
-// client receives is checked for fragments in order; "!FRAGMENT" must not
-// be there at all.
+// client receives, then "audit:" and the audit lines when there are any,
+// is checked for fragments in order; "!FRAGMENT" must not be there at all.
 class HttpDoorTest : public QObject
 {
     Q_OBJECT
@@ -66,7 +68,9 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("power on with the token")
         << QList<QByteArray>{"> " + withToken(powerOn), "< \x06"} << "C00"
         << QStringList{"HTTP/1.1 200 OK", "Cache-Control: no-store", "\"action\":\"power-on\"", "\"code\":\"C00\"",
-               "\"error\":null", "\"ok\":true"}
+               "\"error\":null", "\"ok\":true", "audit:",
+               "\"projector\":\"a101\",\"door\":\"http\",\"peer\":\"192.0.2.7:4000\",\"who\":\"default\","
+               "\"code\":\"C00\",\"action\":\"power-on\",\"outcome\":\"ok\",\"error_kind\":null,\"ms\":1}"}
         << "";
     QTest::newRow("no token") << QList<QByteArray>{"> " + post(powerOn, "")} << ""
                               << QStringList{"HTTP/1.1 401 Unauthorized", "WWW-Authenticate: Bearer"} << "";
@@ -97,7 +101,7 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("no token kept: asked on the hub's own machine")
         << QList<QByteArray>{"tokenless",
                "> POST /api/projectors/a101/actions/power-on HTTP/1.1\r\nHost: [::1]:8352\r\n\r\n", "< \x06"}
-        << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true"} << "";
+        << "C00" << QStringList{"HTTP/1.1 200 OK", "\"ok\":true", "audit:", "\"who\":\"local\""} << "";
     QTest::newRow("no token kept: asked by another name")
         << QList<QByteArray>{"tokenless", "> " + post(powerOn, "")} << ""
         << QStringList{"HTTP/1.1 403 Forbidden", "asked as 127.0.0.1"} << "";
@@ -120,13 +124,15 @@ void HttpDoorTest::scenario_data()
                                               "no projector named 'a999'"}
                                        << "";
     QTest::newRow("query action") << QList<QByteArray>{"> " + withToken("/api/projectors/a101/actions/lamp-hours"),
-        "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"ok\":true", "\"value\":1234"}
+        "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"ok\":true", "\"value\":1234", "!audit:"}
                                   << "";
     QTest::newRow("refused") << QList<QByteArray>{"> " + withToken(powerOn), "< \x15"} << "C00"
-                             << QStringList{"200 OK", "\"error\":\"refused (NAK)\"", "\"ok\":false"} << "";
+                             << QStringList{"200 OK", "\"error\":\"refused (NAK)\"", "\"ok\":false",
+                                    "audit:", "\"outcome\":\"nak\""}
+                             << "";
     QTest::newRow("free command") << QList<QByteArray>{"> "
             + withToken("/api/projectors/a101/send", R"({"code":"CR3"})"),
-        "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234"}
+        "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234", "!audit:"}
                                   << "";
     QTest::newRow("free command, bad JSON")
         << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":)")} << ""
@@ -141,10 +147,13 @@ void HttpDoorTest::scenario_data()
         + withToken("/api/projectors/a101/send", "{\"code\":\"" + QByteArray(65, 'C') + "\"}")}
                                            << "" << QStringList{"400 Bad Request"} << "";
     QTest::newRow("line down") << QList<QByteArray>{"lost", "> " + withToken(powerOn)} << ""
-                               << QStringList{"503 Service Unavailable", "\"error_kind\":\"lost\"", "\"ok\":false"}
+                               << QStringList{"503 Service Unavailable", "\"error_kind\":\"lost\"", "\"ok\":false",
+                                      "audit:", "\"outcome\":\"error\",\"error_kind\":\"lost\",\"ms\":0}"}
                                << "";
     QTest::newRow("no reply") << QList<QByteArray>{"> " + withToken(powerOn), "+500"} << "C00"
-                              << QStringList{"504 Gateway Timeout", "\"error_kind\":\"no-answer\""} << "";
+                              << QStringList{"504 Gateway Timeout", "\"error_kind\":\"no-answer\"",
+                                     "audit:", "\"outcome\":\"no-answer\",\"error_kind\":\"no-answer\",\"ms\":500}"}
+                              << "";
     QTest::newRow("wrong method") << QList<QByteArray>{"> " + get(powerOn), "> " + post("/metrics", "")} << ""
                                   << QStringList{"405 Method Not Allowed", "Allow: POST", "405", "Allow: GET, HEAD"}
                                   << "";
@@ -345,6 +354,10 @@ void HttpDoorTest::scenario()
         scheduler.setConfig(hubConfig);
         api.setSchedules(&scheduler);
     }
+    QTemporaryDir dir;
+    AuditLog audit(log, [&clock] { return Epoch + clock.nowMs(); });
+    audit.setFile(dir.filePath(QStringLiteral("audit.jsonl")));
+    projector.setAudit(&audit);
     QByteArray receivedBytes;
     QString closed;
     HttpSession session(
@@ -384,7 +397,9 @@ void HttpDoorTest::scenario()
         frames.append(QString::fromLatin1(w.bytes).remove(QLatin1Char('\r')));
     QTEST(frames.join(u' '), "frames");
     QFETCH(QStringList, received);
-    const QString text = QString::fromUtf8(receivedBytes);
+    QFile audited(audit.file());
+    const QByteArray auditLines = audited.open(QIODevice::ReadOnly) ? audited.readAll() : QByteArray();
+    const QString text = QString::fromUtf8(receivedBytes + (auditLines.isEmpty() ? "" : "audit:\n" + auditLines));
     qsizetype at = 0;
     for (const QString& fragment : received) {
         if (fragment.startsWith(u'!')) {

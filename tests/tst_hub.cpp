@@ -6,7 +6,9 @@
 #include "hub/HubLog.h"
 #include "hub/Projector.h"
 
+#include <QFile>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orva;
@@ -57,11 +59,13 @@ void HubTest::reload_data()
     QTest::addColumn<QString>("counts"); // added, removed, changed
 
     const QByteArray top = "poll-interval-ms = 5000\n";
-    const auto row = [&top](const char* name, const QList<QByteArray>& before, const QList<QByteArray>& after,
-                         const char* kept, const char* opened, const char* counts, const QByteArray& newTop = {}) {
-        QTest::newRow(name) << projectors(top, before) << projectors(newTop.isEmpty() ? top : newTop, after)
-                            << QString::fromLatin1(kept) << QString::fromLatin1(opened) << QString::fromLatin1(counts);
-    };
+    const auto row
+        = [&top](const char* name, const QList<QByteArray>& before, const QList<QByteArray>& after, const char* kept,
+              const char* opened, const char* counts, const QByteArray& newTop = {}, const QByteArray& oldTop = {}) {
+              QTest::newRow(name) << projectors(oldTop.isEmpty() ? top : oldTop, before)
+                                  << projectors(newTop.isEmpty() ? top : newTop, after) << QString::fromLatin1(kept)
+                                  << QString::fromLatin1(opened) << QString::fromLatin1(counts);
+          };
     row("the same file", {"a", "b"}, {"a", "b"}, "a b", "", "0 0 0");
     row("one added", {"a"}, {"a", "b"}, "a", "b", "1 0 0");
     row("the one with a client removed", {"a", "b"}, {"b"}, "b", "", "0 1 0");
@@ -71,12 +75,19 @@ void HubTest::reload_data()
     row("a door's settings alone", {"a"}, {"ashare-allow = [\"10.1.2.0/24\"]"}, "a", "", "0 0 1");
     row("its own address, no doors", {"a"}, {"alisten = [\"127.0.0.2\"]"}, "a", "", "0 0 1");
     row("added, removed and changed at once", {"a", "b", "c"}, {"d", "a", "bspeed = 9600"}, "a", "d b", "1 1 1");
+    // DIR: a directory of the test's own. A power on after the reload is
+    // audited in the file the new configuration names.
+    row("another audit file: the next line goes there", {"a"}, {"a"}, "a", "", "0 0 0",
+        top + "audit-log = \"DIR/new.jsonl\"\n", top + "audit-log = \"DIR/old.jsonl\"\n");
 }
 
 void HubTest::reload()
 {
     QFETCH(QByteArray, before);
     QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    before.replace("DIR", dir.path().toUtf8());
+    after.replace("DIR", dir.path().toUtf8());
 
     VirtualClock clock;
     const HubLog log;
@@ -142,6 +153,17 @@ void HubTest::reload()
     }
     const QStringList expected = kept.contains(u'a') ? QStringList{"01234", "80"} : QStringList();
     QCOMPARE(answers, expected);
+    if (after.contains("audit-log") && aLine) {
+        a->submit(client, QStringLiteral("share test"), ExchangeRequest::ofCode(QStringLiteral("C00"), 500), {});
+        clock.advance(1);
+        aLine->receive("\x06");
+        clock.advance(1);
+        QFile old(dir.filePath(QStringLiteral("old.jsonl")));
+        QFile now(dir.filePath(QStringLiteral("new.jsonl")));
+        QVERIFY(old.open(QIODevice::ReadOnly) && now.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray());
+        QVERIFY2(now.readAll().contains("\"code\":\"C00\""), qPrintable(now.fileName()));
+    }
 
     // The same file once more: nothing left to change.
     opened.clear();

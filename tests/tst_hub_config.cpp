@@ -56,6 +56,10 @@ void TestHubConfig::files_data()
     QTest::newRow("serial number longer than PJLink's 32 bytes")
         << OneProjector + "serial-number = \"" + QByteArray(33, 'X') + "\"\n"
         << privateMode << "cfg.toml:4:17: serial-number: at most 32 bytes, printable" << QString();
+    QTest::newRow("audit log") << QByteArray("audit-log = \"/var/log/orva/audit.jsonl\"\n") + OneProjector
+                               << privateMode << QString() << QString();
+    QTest::newRow("audit log not absolute") << QByteArray("audit-log = \"audit.jsonl\"\n") + OneProjector << privateMode
+                                            << "cfg.toml:1:13: audit-log: an absolute path" << QString();
     QTest::newRow("unknown top key") << QByteArray("pol-interval-ms = 10\n") + OneProjector << privateMode
                                      << "cfg.toml:1:1: pol-interval-ms: unknown key" << QString();
     QTest::newRow("unknown projector key")

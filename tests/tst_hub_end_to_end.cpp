@@ -586,16 +586,28 @@ void HubEndToEndTest::halfClosed_data()
     QTest::addColumn<QString>("door");
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<QByteArray>("answer"); // what the answer holds
+    QTest::addColumn<QString>("audited");   // in each audit line of the hub's log; empty: none written
 
-    QTest::newRow("share") << "share" << QByteArray("CR0\rCR9\r") << QByteArray("80\rTK600\r");
-    QTest::newRow("PJLink") << "pjlink" << QByteArray("%1POWR ?\r%1INF2 ?\r") << QByteArray("%1POWR=0\r%1INF2=TK600\r");
+    QTest::newRow("share") << "share" << QByteArray("CR0\rCR9\r") << QByteArray("80\rTK600\r") << QString();
+    QTest::newRow("PJLink") << "pjlink" << QByteArray("%1POWR ?\r%1INF2 ?\r") << QByteArray("%1POWR=0\r%1INF2=TK600\r")
+                            << QString();
     QTest::newRow("HTTP GET") << "http" << QByteArray("GET /api/projectors/a101 HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
-                              << QByteArray("HTTP/1.1 200 OK");
+                              << QByteArray("HTTP/1.1 200 OK") << QString();
+    const QByteArray post
+        = "HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " + Token.toLatin1() + "\r\nContent-Length: 0\r\n\r\n";
     QTest::newRow("HTTP POST") << "http"
-                               << QByteArray("POST /api/projectors/a101/actions/model HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                                             "Authorization: Bearer ")
-            + Token.toLatin1() + "\r\nContent-Length: 0\r\n\r\n"
-                               << QByteArray("\"reply\":\"TK600\\r\"");
+                               << "POST /api/projectors/a101/actions/model " + post
+                               << QByteArray("\"reply\":\"TK600\\r\"") << QString();
+    QTest::newRow("share power on: audited") << "share" << QByteArray("C00\r") << QByteArray("\x06")
+                                             << R"("door":"share","peer":"127.0.0.1:*,"who":"share","code":"C00",)"
+                                                R"("action":"power-on","outcome":"ok","error_kind":null)";
+    QTest::newRow("PJLink power on: audited")
+        << "pjlink" << QByteArray("%1POWR 1\r") << QByteArray("%1POWR=OK\r")
+        << R"("door":"pjlink","peer":"127.0.0.1:*,"who":"pjlink","code":"C00","action":"power-on","outcome":"ok")";
+    QTest::newRow("HTTP power on: audited")
+        << "http"
+        << "POST /api/projectors/a101/actions/power-on " + post << QByteArray("\"ok\":true")
+        << R"("door":"http","peer":"127.0.0.1:*,"who":"default","code":"C00","action":"power-on","outcome":"ok")";
 }
 
 void HubEndToEndTest::halfClosed()
@@ -603,6 +615,7 @@ void HubEndToEndTest::halfClosed()
     QFETCH(QString, door);
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, answer);
+    QFETCH(QString, audited);
 
     SimulatorProcess sim;
     QVERIFY2(sim.start(), qPrintable(sim.error()));
@@ -638,6 +651,18 @@ void HubEndToEndTest::halfClosed()
             qPrintable(QStringLiteral("try %1: %2\n%3").arg(i).arg(QString::fromLatin1(received), hub.log())));
     }
     QCOMPARE(hub.stop(), 0);
+    // One audit line a command, each on a line of its own, the client's
+    // port in place of the "*".
+    QStringList lines;
+    for (const QString& line : hub.log().split(u'\n')) {
+        if (line.contains(QLatin1String("audit: {")))
+            lines.append(line);
+    }
+    QCOMPARE(lines.size(), audited.isEmpty() ? 0 : 10);
+    const QRegularExpression pattern(
+        QRegularExpression::escape(audited).replace(QLatin1String("\\*"), QLatin1String("[0-9]+\"")));
+    for (const QString& line : lines)
+        QVERIFY2(pattern.match(line).hasMatch(), qPrintable(line));
 }
 
 // The web panel in Debian's chromium (playwright-core from npm, pinned),

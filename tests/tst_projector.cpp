@@ -8,6 +8,10 @@
 #include "hub/ShareSession.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -52,6 +56,36 @@ struct ShareClient
     bool writtenAfterClose = false;
 };
 
+// The audit lines of a file, each as "DOOR PEER WHO CODE ACTION OUTCOME
+// ERROR_KIND MS" ("-" for none); a run of equal lines as "Nx LINE".
+QStringList auditLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QByteArray& bytes : file.readAll().split('\n')) {
+        if (bytes.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(bytes).object();
+        QStringList fields;
+        for (const char* key : {"door", "peer", "who", "code", "action", "outcome", "error_kind"})
+            fields.append(
+                o.value(QLatin1String(key)).isNull() ? QStringLiteral("-") : o.value(QLatin1String(key)).toString());
+        fields.append(QString::number(o.value(QLatin1String("ms")).toInteger()));
+        lines.append(fields.join(u' '));
+    }
+    QStringList runs;
+    for (qsizetype i = 0; i < lines.size();) {
+        qsizetype n = 1;
+        while (i + n < lines.size() && lines.at(i + n) == lines.at(i))
+            ++n;
+        runs.append(n == 1 ? lines.at(i) : QStringLiteral("%1x %2").arg(n).arg(lines.at(i)));
+        i += n;
+    }
+    return runs;
+}
+
 } // namespace
 
 // One projector on a fake line and the virtual clock, with the requesters
@@ -60,10 +94,13 @@ struct ShareClient
 // return, "xN*TEXT" for N copies), "A stops reading", "P> LINE" the
 // controller sends LINE and a carriage return, "< CHARS" the projector
 // sends, "+MS" time passes, "poll" the poller starts (every 5 s), "A closes"
-// client A goes away. The projector's line "down" fails to open until "up";
+// client A goes away, "rotate" the audit file is moved aside and opened
+// again. The projector's line "down" fails to open until "up";
 // "lost" loses the device; "tries" notes the time and how many openings
 // were tried so far. What each client received, why it was closed, the
-// frames written, the cached power state and the tries are compared.
+// frames written, the cached power state, the tries and the audit lines
+// (those of the file moved aside, "rotated", then those of the new one)
+// are compared.
 class ProjectorTest : public QObject
 {
     Q_OBJECT
@@ -80,47 +117,62 @@ void ProjectorTest::scenario_data()
     QTest::addColumn<QStringList>("closed");   // "A: why"
     QTest::addColumn<QString>("power");        // the cached power state, "-" when none
     QTest::addColumn<QStringList>("tries");    // "MS: N" at each "tries"
+    QTest::addColumn<QStringList>("audit");    // as auditLines() shows them
 
     QTest::newRow("late reply goes to its asker, never to the next")
         << QStringList{"A> CR9<CR>", "B> CR0<CR>", "+600", "< TK600\r", "+1", "< 80\r"} << "CR9 CR0"
-        << QStringList{"A: TK600<CR>", "B: 80<CR>", "P:"} << QStringList{} << "1" << QStringList{};
+        << QStringList{"A: TK600<CR>", "B: 80<CR>", "P:"} << QStringList{} << "1" << QStringList{} << QStringList{};
     QTest::newRow("stall, then a share query and a PJLink query")
         << QStringList{"A> CR7<CR>", "P> %1POWR ?", "+700", "< 00\r", "+1", "< 80\r"} << "CR7 CR0"
-        << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1" << QStringList{};
+        << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1" << QStringList{} << QStringList{};
     QTest::newRow("poller, PJLink and share on a stalling projector")
         << QStringList{"poll", "A> CR7<CR>", "P> %1POWR ?", "+600", "< 80\r", "+1", "< 00\r", "+1", "< 80\r"}
-        << "CR0 CR7 CR0" << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1" << QStringList{};
+        << "CR0 CR7 CR0" << QStringList{"A: 00<CR>", "B: ", "P: %1POWR=0"} << QStringList{} << "1" << QStringList{}
+        << QStringList{};
     QTest::newRow("line down, a client that does not read its NAKs, then one segment")
         << QStringList{"down", "A stops reading", "A> x100*\xc2\x80<CR>",
                "A> CR0<CR>" + QString(300, u'X') + "<CR>\xc2\x80<CR>CR1<CR>"}
         << "" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-"
-        << QStringList{};
+        << QStringList{} << QStringList{"65x share A share \xc2\x80 - refused not-ascii 0"};
     QTest::newRow("line noise for a client that stopped reading")
         << QStringList{"A> CR0<CR>", "A stops reading", "+2", "< 8", "+600", "< " + QString(100, u'z'), "+700",
                "< " + QString(100, u'z')}
         << "CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{"A: closed: it does not read its replies"} << "-"
-        << QStringList{};
+        << QStringList{} << QStringList{};
     QTest::newRow("33 frames from one client: the last refused")
         << QStringList{"A> x33*C00<CR>", "B> C01<CR>", "+1", "< \x06"} << "C00 C00"
-        << QStringList{"A: <NAK><ACK>", "B: ", "P:"} << QStringList{} << "-" << QStringList{};
+        << QStringList{"A: <NAK><ACK>", "B: ", "P:"} << QStringList{} << "-" << QStringList{}
+        << QStringList{"share A share C00 power-on refused queue-full 0", "share A share C00 power-on ok - 3"};
     QTest::newRow("a line that fails is tried after 1 s, then 2, 4, ... up to 30 s")
         << QStringList{"down", "+998", "tries", "+1", "tries", "+1999", "tries", "+1", "tries", "+27999", "tries", "+1",
                "tries", "+29999", "tries", "+1", "tries"}
         << "" << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-"
-        << QStringList{"999: 1", "1000: 2", "2999: 2", "3000: 3", "30999: 5", "31000: 6", "60999: 6", "61000: 7"};
+        << QStringList{"999: 1", "1000: 2", "2999: 2", "3000: 3", "30999: 5", "31000: 6", "60999: 6", "61000: 7"}
+        << QStringList{};
     QTest::newRow("an answered poll starts the back-off again at 1 s")
         << QStringList{"down", "poll", "+1000", "up", "+1999", "< 80\r", "lost", "+999", "tries", "+1", "tries"}
-        << "CR0 CR1 CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1"
-        << QStringList{"4000: 3", "4001: 4"};
+        << "CR0 CR1 CR0" << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1" << QStringList{"4000: 3", "4001: 4"}
+        << QStringList{};
     QTest::newRow("cooling down: the power is polled every second until standby")
         << QStringList{"poll", "< 20\r", "+2100", "< 20\r", "+1000", "< 80\r", "+1500"} << "CR0 CR1 CR0 CR0"
-        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1" << QStringList{};
+        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1" << QStringList{} << QStringList{};
     QTest::newRow("characters after a reopening are no reply to a frame that never went out")
         << QStringList{"A> CR0<CR>", "lost", "B> CR1<CR>", "+1000", "< 80\r"} << "CR0"
-        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-" << QStringList{};
+        << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-" << QStringList{} << QStringList{};
     QTest::newRow("a client that goes takes its waiting frames with it")
         << QStringList{"A> C00<CR>C01<CR>C02<CR>", "B> CR0<CR>", "A closes", "+2100", "< 80\r"} << "C00 CR0"
-        << QStringList{"A: ", "B: 80<CR>", "P:"} << QStringList{"A: gone"} << "1" << QStringList{};
+        << QStringList{"A: ", "B: 80<CR>", "P:"} << QStringList{"A: gone"} << "1" << QStringList{} << QStringList{};
+    QTest::newRow("audit: share power on, a NAK, no answer, a PJLink power on; queries unaudited")
+        << QStringList{"A> C00<CR>", "< \x06", "B> C01<CR>", "+3", "< \x15", "A> CR0<CR>", "< 80\r", "A> C0A<CR>",
+               "+2100", "P> %1POWR 1", "+2", "< \x06"}
+        << "C00 C01 CR0 C0A C00" << QStringList{"A: <ACK>80<CR>", "B: <NAK>", "P: %1POWR=OK"} << QStringList{} << "1"
+        << QStringList{}
+        << QStringList{"share A share C00 power-on ok - 1", "share B share C01 power-off nak refused 4",
+               "share A share C0A - no-answer no-answer 500", "pjlink P pjlink C00 power-on ok - 3"};
+    QTest::newRow("audit: the file moved aside and opened again")
+        << QStringList{"A> C00<CR>", "< \x06", "rotate", "A> C01<CR>", "< \x06"} << "C00 C01"
+        << QStringList{"A: <ACK><ACK>", "B: ", "P:"} << QStringList{} << "-" << QStringList{}
+        << QStringList{"share A share C00 power-on ok - 1", "rotated", "share A share C01 power-off ok - 1"};
 }
 
 void ProjectorTest::scenario()
@@ -137,6 +189,11 @@ void ProjectorTest::scenario()
     if (steps.contains(QLatin1String("down")))
         line.failOpening(config.line, QStringLiteral("No such file or directory"));
     Projector projector(config, steps.contains(QLatin1String("poll")) ? 5000 : 0, 500, std::move(owned), clock, log);
+    QTemporaryDir dir;
+    const QString auditPath = dir.filePath(QStringLiteral("audit.jsonl"));
+    AuditLog audit(log, [&clock] { return 1'800'000'000'000 + clock.nowMs(); });
+    audit.setFile(auditPath);
+    projector.setAudit(&audit);
     projector.start();
 
     std::map<QString, ShareClient> clients;
@@ -177,6 +234,9 @@ void ProjectorTest::scenario()
             const auto opens = std::count_if(line.log().begin(), line.log().end(),
                 [](const QString& entry) { return entry.startsWith(QLatin1String("open ")); });
             tries.append(QStringLiteral("%1: %2").arg(clock.nowMs()).arg(opens));
+        } else if (step == QLatin1String("rotate")) {
+            QVERIFY(QFile::rename(auditPath, auditPath + QStringLiteral(".1")));
+            audit.reopen();
         } else if (step == QLatin1String("up")) {
             line.clearOpeningFailure(config.line);
         } else if (step == QLatin1String("lost")) {
@@ -219,6 +279,11 @@ void ProjectorTest::scenario()
     QTEST(closed, "closed");
     QTEST(powerText(projector), "power");
     QTEST(tries, "tries");
+    QStringList audited = auditLines(auditPath + QStringLiteral(".1"));
+    if (QFile::exists(auditPath + QStringLiteral(".1")))
+        audited.append(QStringLiteral("rotated"));
+    audited += auditLines(auditPath);
+    QTEST(audited, "audit");
 }
 
 QTEST_GUILESS_MAIN(ProjectorTest)

@@ -133,6 +133,7 @@ HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& t
 {
     connect(&m_events, &HttpEvents::published, this, &HttpApi::published);
     m_events.watch(m_served);
+    m_who = token ? QStringLiteral("default") : QStringLiteral("local");
 }
 
 void HttpApi::setServed(std::vector<Projector*> served)
@@ -175,6 +176,7 @@ void HttpApi::setServed(std::vector<Projector*> served)
 void HttpApi::setToken(const std::optional<QString>& token)
 {
     m_access.setToken(token);
+    m_who = token ? QStringLiteral("default") : QStringLiteral("local");
 }
 
 HttpApi::~HttpApi() = default;
@@ -420,6 +422,8 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         ExchangeResult down;
         down.outcome = ExchangeOutcome::LineFailed;
         down.error = projector.lineError();
+        projector.auditUnsent(call.requester, call.peer, request.code, QStringLiteral("error"),
+            lineErrorKindName(down.error->kind), AuditTag{{}, {}, m_who, action});
         answer(down);
         return;
     }
@@ -428,10 +432,13 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         QStringLiteral("%1: %2").arg(call.peer, action.isEmpty() ? QStringLiteral("send ") + request.code : action));
     const Projector::Requester requester = call.requester;
     m_inFlight[requester] = InFlight{&projector, call.respond};
-    projector.submit(requester, call.peer, request, [this, requester, answer](const ExchangeResult& result) {
-        m_inFlight.erase(requester);
-        answer(result);
-    });
+    projector.submit(
+        requester, call.peer, request,
+        [this, requester, answer](const ExchangeResult& result) {
+            m_inFlight.erase(requester);
+            answer(result);
+        },
+        AuditTag{{}, {}, m_who, action});
 }
 
 } // namespace orva::hub

@@ -126,6 +126,9 @@ private:
 
     std::vector<Projector*> m_served;
     HttpAccess m_access;
+    // Who an action is in the audit: "default", the configured token's
+    // holder, or "local" on a hub without a token (loopback alone).
+    QString m_who;
     HttpEvents m_events;
     // Each connection's action waiting for its projector (one at most).
     struct InFlight

@@ -43,9 +43,11 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
     , m_clock(clock)
     , m_log(log)
     , m_epochNowMs(epochNowMs ? std::move(epochNowMs) : [] { return QDateTime::currentMSecsSinceEpoch(); })
+    , m_audit(log, m_epochNowMs)
     , m_pjlinkGuard(QStringLiteral("pjlink"), QStringLiteral("password"), clock, log)
     , m_httpGuard(QStringLiteral("http"), QStringLiteral("token"), clock, log)
 {
+    m_audit.setFile(config.auditLog);
     m_served.reserve(std::size_t(config.projectors.size()));
     for (const ProjectorConfig& projectorConfig : config.projectors)
         m_served.push_back(makeServed(projectorConfig));
@@ -70,6 +72,7 @@ Hub::Served Hub::makeServed(const ProjectorConfig& config)
     served.projector = std::make_unique<Projector>(
         config, m_config.pollIntervalMs, m_config.replyTimeoutMs, m_lines(config), m_clock, m_log);
     served.projector->setLateReplyMs(m_config.lateReplyMs);
+    served.projector->setAudit(&m_audit);
     if (config.sharePort != 0) {
         served.share = std::make_unique<ShareDoor>(*served.projector, m_log);
         served.share->setAllowed(config.shareAllow);
@@ -189,6 +192,9 @@ void Hub::stop()
 Hub::ReloadCounts Hub::reconfigure(const HubConfig& config)
 {
     ReloadCounts counts;
+    // Every reload opens the file again: logrotate moved it and sent SIGHUP.
+    m_config.auditLog = config.auditLog;
+    m_audit.setFile(config.auditLog);
     const bool timingChanged = config.pollIntervalMs != m_config.pollIntervalMs
         || config.replyTimeoutMs != m_config.replyTimeoutMs || config.lateReplyMs != m_config.lateReplyMs;
     const auto wantedOf = [&config](const QString& name) -> const ProjectorConfig* {

@@ -2,6 +2,7 @@
 
 #include "engine/line/SerialLine.h"
 #include "engine/timing/IntervalTimer.h"
+#include "hub/AuditLog.h"
 #include "hub/GuessGuard.h"
 #include "hub/HttpApi.h"
 #include "hub/HubConfig.h"
@@ -67,6 +68,9 @@ public:
 
     // The projector of that name, served now; null when there is none.
     Projector* projector(const QString& name) const;
+    // The audit trail every projector's commands are written to; a reload
+    // opens its file again (after logrotate moved it), or the new one.
+    AuditLog& audit() { return m_audit; }
 
 private:
     // A projector and its doors; the doors go first, forgetting their
@@ -97,6 +101,7 @@ private:
     Clock& m_clock;
     const HubLog& m_log;
     EpochClock m_epochNowMs;
+    AuditLog m_audit; // before the projectors that write to it
     // Wrong secrets per client address: one for every PJLink door, one for
     // the HTTP door. Before the doors that use them.
     GuessGuard m_pjlinkGuard;

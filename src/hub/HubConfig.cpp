@@ -485,6 +485,14 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
                 else
                     config.httpToken = *token;
             }
+        } else if (key == QLatin1String("audit-log")) {
+            if (const auto file = text(report, node, key)) {
+                if (!file->startsWith(QLatin1Char('/')) || file->endsWith(QLatin1Char('/')))
+                    report.error(node.source(), key,
+                        QStringLiteral("an absolute path of a file (e.g. /var/log/orva/audit.jsonl)"));
+                else
+                    config.auditLog = *file;
+            }
         } else if (key == QLatin1String("projector")) {
             const toml::array* tables = node.as_array();
             if (!tables || !tables->is_array_of_tables()) {

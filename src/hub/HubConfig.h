@@ -67,6 +67,7 @@ struct HubConfig
     int lateReplyMs = 1500;
     quint16 httpPort = 0;             // the HTTP door on every listen address; 0 = none
     std::optional<QString> httpToken; // bearer token every changing request must carry
+    QString auditLog;                 // a file the audit trail is appended to as well; empty: none
     QList<ProjectorConfig> projectors;
     QString timezone; // IANA name the schedules' times are read in; empty: the system's
     QList<ScheduleConfig> schedules;

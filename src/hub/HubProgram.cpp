@@ -15,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -48,10 +49,13 @@ void reload(const HubLog& log, Hub& hub, const QString& path)
         log.warning(QString(), warning);
     for (const QString& error : read.errors)
         log.error(QString(), error);
-    if (read.config)
+    if (read.config) {
         hub.reconfigure(*read.config);
-    else
+    } else {
         log.error(QString(), QStringLiteral("not reloaded: still serving the configuration read before"));
+        // logrotate's SIGHUP still moves the audit trail to a new file.
+        hub.audit().reopen();
+    }
     notifySystemd("READY=1");
 }
 
@@ -103,6 +107,13 @@ int runHub(int argc, char* argv[])
     if (!read.config)
         return BadUsage;
     if (parser.isSet(check)) {
+        // The file itself is made at start, in the directory that must be
+        // there by then (systemd's LogsDirectory= makes /var/log/orva).
+        const QString auditDirectory = QFileInfo(read.config->auditLog).absolutePath();
+        if (!read.config->auditLog.isEmpty() && !QFileInfo(auditDirectory).isDir()) {
+            log.error(QString(), QStringLiteral("%1: audit-log: no directory %2").arg(path, auditDirectory));
+            return BadUsage;
+        }
         say(stdout, QStringLiteral("%1: good (%2)").arg(path, projectorCount(read.config->projectors.size())));
         const QTimeZone zone = Scheduler::zoneOf(*read.config);
         for (const ScheduleConfig& schedule : read.config->schedules) {

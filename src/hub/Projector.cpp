@@ -3,6 +3,7 @@
 #include "engine/line/LineAddress.h"
 #include "engine/protocol/Commands.h"
 #include "engine/protocol/PowerStates.h"
+#include "engine/protocol/ValueNames.h"
 #include "engine/protocol/ValuesChanged.h"
 
 #include <algorithm>
@@ -150,12 +151,13 @@ void Projector::scheduleReopen()
     m_retryMs = std::min(m_retryMs * 2, LastRetryMs);
 }
 
-quint64 Projector::submit(
-    Requester requester, const QString& origin, const ExchangeRequest& request, CommandExchange::Handler done)
+quint64 Projector::submit(Requester requester, const QString& origin, const ExchangeRequest& request,
+    CommandExchange::Handler done, const AuditTag& tag)
 {
+    const bool audited = m_audit && requester != Poller && AuditLog::audits(request.code);
     const quint64 id = m_exchange->submit(
         request,
-        [this, requester, origin, request, done = std::move(done)](const ExchangeResult& result) {
+        [this, requester, origin, request, done = std::move(done), tag, audited](const ExchangeResult& result) {
             if (result.outcome == ExchangeOutcome::QueueFull) {
                 m_log.refused({m_config.name, origin, QStringLiteral("frames"),
                     QStringLiteral("more than %1 frames queued").arg(MaxPerRequester),
@@ -182,6 +184,13 @@ quint64 Projector::submit(
             }
             m_log.debug(m_config.name,
                 QStringLiteral("%1: %2 -> %3 %4").arg(origin, request.code, outcomeName(result), result.reply));
+            if (audited && m_audit) {
+                AuditEntry entry = auditEntry(requester, origin, request.code, tag);
+                AuditLog::describe(entry, request, result);
+                // As the HTTP door reports it: the frame's time on the line.
+                entry.ms = result.frame.isEmpty() ? 0 : result.endedAtMs - result.sentAtMs;
+                m_audit->record(entry);
+            }
             if (done)
                 done(result);
         },
@@ -202,6 +211,35 @@ std::optional<Command> Projector::lastAcknowledged(const std::vector<Command>& c
         }
     }
     return last;
+}
+
+void Projector::auditUnsent(Requester requester, const QString& origin, const QString& code, const QString& outcome,
+    const QString& errorKind, const AuditTag& tag)
+{
+    if (!m_audit || requester == Poller || !AuditLog::audits(code))
+        return;
+    AuditEntry entry = auditEntry(requester, origin, code, tag);
+    entry.outcome = outcome;
+    entry.errorKind = errorKind;
+    m_audit->record(entry);
+}
+
+AuditEntry Projector::auditEntry(
+    Requester requester, const QString& origin, const QString& code, const AuditTag& tag) const
+{
+    AuditEntry entry;
+    entry.projector = m_config.name;
+    entry.door = tag.door.isEmpty() ? QString(doorName(doorOf(requester))) : tag.door;
+    // An origin is "DOOR ADDRESS:PORT"; the audit keeps the address.
+    const qsizetype space = origin.indexOf(QLatin1Char(' '));
+    entry.peer = !tag.peer.isEmpty() ? tag.peer : space < 0 ? origin : origin.mid(space + 1);
+    entry.who = tag.who.isEmpty() ? entry.door : tag.who;
+    entry.code = code;
+    if (!tag.action.isEmpty())
+        entry.action = tag.action;
+    else if (const std::optional<Command> command = commandOfCode(code))
+        entry.action = httpActionName(*command);
+    return entry;
 }
 
 void Projector::forget(Requester requester)

@@ -5,6 +5,7 @@
 #include "engine/protocol/Commands.h"
 #include "engine/protocol/ReplyValues.h"
 #include "engine/timing/IntervalTimer.h"
+#include "hub/AuditLog.h"
 #include "hub/HubConfig.h"
 #include "hub/HubLog.h"
 
@@ -98,9 +99,17 @@ public:
 
     // Queues a request of a requester; done is called once with its result
     // (at once when refused). origin names the requester in the log
-    // ("share 127.0.0.1:40112").
-    quint64 submit(
-        Requester requester, const QString& origin, const ExchangeRequest& request, CommandExchange::Handler done);
+    // ("share 127.0.0.1:40112"). A code that may change the projector (not
+    // a query of the vocabulary) from any requester but the poller writes
+    // one audit line when it ends, tagged as tag says.
+    quint64 submit(Requester requester, const QString& origin, const ExchangeRequest& request,
+        CommandExchange::Handler done, const AuditTag& tag = {});
+    // A door refused a frame before it was queued (a share frame that is
+    // not ASCII, an action while the line is down): its audit line.
+    void auditUnsent(Requester requester, const QString& origin, const QString& code, const QString& outcome,
+        const QString& errorKind, const AuditTag& tag = {});
+    // Where audit lines go; none: not audited.
+    void setAudit(AuditLog* audit) { m_audit = audit; }
     // A requester went away: its waiting requests are dropped, unanswered.
     void forget(Requester requester);
 
@@ -144,12 +153,14 @@ private:
     void learn(const ExchangeRequest& request, const ExchangeResult& result);
     void markChangedBy(const QString& code, quint64 id);
     void noteLineState();
+    AuditEntry auditEntry(Requester requester, const QString& origin, const QString& code, const AuditTag& tag) const;
 
     ProjectorConfig m_config;
     const int m_pollIntervalMs;
     const int m_replyTimeoutMs;
     Clock& m_clock;
     const HubLog& m_log;
+    AuditLog* m_audit = nullptr;
     std::unique_ptr<SerialLine> m_line;
     std::unique_ptr<CommandExchange> m_exchange;
     std::unique_ptr<IntervalTimer> m_reopenTimer;

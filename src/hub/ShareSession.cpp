@@ -51,6 +51,8 @@ void ShareSession::send(const QByteArray& frame)
     // The line carries ASCII; a byte beyond it would reach the projector
     // changed, so the frame is refused instead.
     if (std::any_of(code.begin(), code.end(), [](char c) { return static_cast<unsigned char>(c) > 127; })) {
+        m_projector.auditUnsent(
+            m_requester, m_peer, QString::fromLatin1(code), QStringLiteral("refused"), QStringLiteral("not-ascii"));
         refuse(QStringLiteral("not ASCII"));
         return;
     }
