@@ -481,13 +481,18 @@ void HttpApi::groupAction(const Call& call)
             ExchangeResult down;
             down.outcome = ExchangeOutcome::LineFailed;
             down.error = member->lineError();
+            member->auditUnsent(requester, call.peer, request.code, QStringLiteral("error"),
+                lineErrorKindName(down.error->kind), AuditTag{QStringLiteral("group"), {}, m_who, name});
             finishGroupMember(requester, member, resultJson(down, request, false).body);
             continue;
         }
         m_log.info(member->name(), QStringLiteral("%1: %2 (group %3)").arg(call.peer, name, group));
-        member->submit(requester, call.peer, request, [this, requester, member, request](const ExchangeResult& result) {
-            finishGroupMember(requester, member, resultJson(result, request, false).body);
-        });
+        member->submit(
+            requester, call.peer, request,
+            [this, requester, member, request](const ExchangeResult& result) {
+                finishGroupMember(requester, member, resultJson(result, request, false).body);
+            },
+            AuditTag{QStringLiteral("group"), {}, m_who, name});
     }
 }
 

@@ -1,5 +1,7 @@
 #include "hub/Scheduler.h"
 
+#include "hub/AuditLog.h"
+
 #include "engine/protocol/ValueNames.h"
 #include "hub/HubJson.h"
 
@@ -33,6 +35,13 @@ struct Scheduler::Planned
 };
 
 namespace {
+
+// A schedule acts in its own name: the audit trail's door "schedule", its
+// peer and who the schedule's name.
+AuditTag scheduleTag(const ScheduleConfig& config)
+{
+    return AuditTag{QStringLiteral("schedule"), config.name, config.name, config.action};
+}
 
 CalendarEvent eventOf(const QString& at)
 {
@@ -232,14 +241,19 @@ void Scheduler::run(Planned& planned, std::int64_t dueEpochMs)
         if (!projector || !projector->isLineOpen()) {
             ExchangeResult down;
             down.outcome = ExchangeOutcome::LineFailed;
-            if (projector)
+            if (projector) {
                 down.error = projector->lineError();
+                projector->auditUnsent(planned.requester, QStringLiteral("schedule ") + planned.config.name,
+                    ExchangeRequest::of(*command, 0).code, QStringLiteral("error"), lineErrorKindName(down.error->kind),
+                    scheduleTag(planned.config));
+            }
             done(down, ExchangeRequest::of(*command, 0));
             continue;
         }
         const ExchangeRequest request = ExchangeRequest::of(*command, projector->replyTimeoutMs());
-        projector->submit(planned.requester, QStringLiteral("schedule ") + planned.config.name, request,
-            [done, request](const ExchangeResult& result) { done(result, request); });
+        projector->submit(
+            planned.requester, QStringLiteral("schedule ") + planned.config.name, request,
+            [done, request](const ExchangeResult& result) { done(result, request); }, scheduleTag(planned.config));
     }
 }
 
