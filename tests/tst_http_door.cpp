@@ -69,8 +69,9 @@ void HttpDoorTest::scenario_data()
         << QList<QByteArray>{"> " + withToken(powerOn), "< \x06"} << "C00"
         << QStringList{"HTTP/1.1 200 OK", "Cache-Control: no-store", "\"action\":\"power-on\"", "\"code\":\"C00\"",
                "\"error\":null", "\"ok\":true", "audit:",
-               "\"projector\":\"a101\",\"door\":\"http\",\"peer\":\"192.0.2.7:4000\",\"who\":\"default\","
-               "\"code\":\"C00\",\"action\":\"power-on\",\"outcome\":\"ok\",\"error_kind\":null,\"ms\":1}"}
+               QStringLiteral(
+                   "\"projector\":\"a101\",\"door\":\"http\",\"peer\":\"192.0.2.7:4000\",\"who\":\"default\","
+                   "\"code\":\"C00\",\"action\":\"power-on\",\"outcome\":\"ok\",\"error_kind\":null,\"ms\":1}")}
         << "";
     QTest::newRow("no token") << QList<QByteArray>{"> " + post(powerOn, "")} << ""
                               << QStringList{"HTTP/1.1 401 Unauthorized", "WWW-Authenticate: Bearer"} << "";
@@ -161,8 +162,9 @@ void HttpDoorTest::scenario_data()
         << QList<QByteArray>{"poll", "> " + get("/api/projectors")} << ""
         << QStringList{"200 OK", "\"line_open\":true", "\"up\":true",
                "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\",\"value\":1234}",
-               "\"power_state\":{\"fault\":\"none\",\"phase\":\"standby\",\"read_at\":\"2026-12-07T12:00:00.001Z\","
-               "\"state\":\"standby\",\"value\":\"standby\"}",
+               QStringLiteral(
+                   "\"power_state\":{\"fault\":\"none\",\"phase\":\"standby\",\"read_at\":\"2026-12-07T12:00:00.001Z\","
+                   "\"state\":\"standby\",\"value\":\"standby\"}"),
                "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\",\"value\":[25,26,27]}", "!\"orientation\""}
         << "";
     QTest::newRow("cooling down after a temperature fault: a phase and a fault")
@@ -221,8 +223,9 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("events: snapshot, then each change")
         << QList<QByteArray>{"> " + get("/api/events"), "poll", "+15000"} << "CR0 CR0 CR0"
         << QStringList{"Content-Type: text/event-stream", "event: snapshot\ndata: {\"projectors\":[{",
-               "event: value\ndata: "
-               "{\"fault\":\"none\",\"name\":\"power_state\",\"phase\":\"standby\",\"projector\":\"a101\"",
+               QStringLiteral(
+                   "event: value\ndata: "
+                   "{\"fault\":\"none\",\"name\":\"power_state\",\"phase\":\"standby\",\"projector\":\"a101\""),
                "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
                "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":", ": keep-alive\n\n"}
         << "";
@@ -235,12 +238,15 @@ void HttpDoorTest::scenario_data()
         << "";
     QTest::newRow("group action, all ok")
         << QList<QByteArray>{"fleet", "> " + withToken(groupOff), "<b \x06", "< \x06"} << "C01"
-        << QStringList{"event: group-result\ndata: {\"action\":\"power-off\",\"error\":null,\"error_kind\":null,"
-                       "\"group\":\"building-3\",\"ms\":1,\"ok\":true,\"projector\":\"b202\"}",
+        << QStringList{QStringLiteral(
+                           "event: group-result\ndata: {\"action\":\"power-off\",\"error\":null,\"error_kind\":null,"
+                           "\"group\":\"building-3\",\"ms\":1,\"ok\":true,\"projector\":\"b202\"}"),
                "event: group-result", "\"projector\":\"a101\"}", "HTTP/1.1 200 OK",
-               "{\"action\":\"power-off\",\"group\":\"building-3\",\"results\":[{\"error\":null,\"error_kind\":null,"
-               "\"ms\":2,\"ok\":true,\"projector\":\"a101\"},{\"error\":null,\"error_kind\":null,\"ms\":1,"
-               "\"ok\":true,\"projector\":\"b202\"}]}"}
+               QStringLiteral(
+                   "{\"action\":\"power-off\",\"group\":\"building-3\",\"results\":[{\"error\":null,\"error_kind\":"
+                   "null,"
+                   "\"ms\":2,\"ok\":true,\"projector\":\"a101\"},{\"error\":null,\"error_kind\":null,\"ms\":1,"
+                   "\"ok\":true,\"projector\":\"b202\"}]}")}
         << "";
     QTest::newRow("group action, one NAK")
         << QList<QByteArray>{"fleet", "> " + withToken(groupOff), "< \x06", "<b \x15"} << "C01"

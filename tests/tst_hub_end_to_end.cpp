@@ -791,8 +791,10 @@ void HubEndToEndTest::monitoring()
     QCOMPARE(status, QByteArray("HTTP/1.1 200 OK"));
     const QJsonArray results = QJsonDocument::fromJson(body).object()["results"].toArray();
     QCOMPARE(results.size(), 3);
-    for (const QJsonValue& result : results)
-        QVERIFY2(result["ok"].toBool() && result["ms"].isDouble(), body.constData());
+    for (const auto& result : results)
+        QVERIFY2(result.toObject().value(QStringLiteral("ok")).toBool()
+                && result.toObject().value(QStringLiteral("ms")).isDouble(),
+            body.constData());
     QTRY_COMPARE_WITH_TIMEOUT(
         query("orva_projector_power_state{projector=\"a101\",state=\"cooling\"}"), QStringLiteral("1"), Patience);
 

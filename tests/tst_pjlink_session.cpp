@@ -121,8 +121,9 @@ void PjlinkSessionTest::scenario_data()
         << "";
     QTest::newRow("class 2, from the configuration")
         << none << 0
-        << QStringList{"reload serial-number = \"SN 0042\"\nsoftware-version = \"2.10\"\nlamp-model = \"LMP-7\"\n"
-                       "filter-model = \"FLT-9\"\ninput-names = { \"22\" = \"Document camera\" }",
+        << QStringList{QStringLiteral(
+                           "reload serial-number = \"SN 0042\"\nsoftware-version = \"2.10\"\nlamp-model = \"LMP-7\"\n"
+                           "filter-model = \"FLT-9\"\ninput-names = { \"22\" = \"Document camera\" }"),
                "> %2SNUM ?", "> %2SVER ?", "> %2RLMP ?", "> %2RFIL ?", "> %2INNM ?22", "> %2INNM ?21"}
         << ""
         << QStringList{"PJLINK 0", "%2SNUM=SN 0042", "%2SVER=2.10", "%2RLMP=LMP-7", "%2RFIL=FLT-9",

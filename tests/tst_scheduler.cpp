@@ -156,7 +156,7 @@ void SchedulerTest::runs()
     const QJsonArray results
         = shown.value(QStringLiteral("last")).toObject().value(QStringLiteral("results")).toArray();
     QCOMPARE(results.size(), runs.isEmpty() ? 0 : 2);
-    for (const QJsonValue& result : results)
+    for (const auto& result : results)
         QVERIFY2(result.toObject().value(QStringLiteral("ok")).toBool(),
             QJsonDocument(result.toObject()).toJson().constData());
     QVERIFY2(scheduler.metrics().contains(

@@ -223,7 +223,7 @@ void Scheduler::run(Planned& planned, std::int64_t dueEpochMs)
     if (names.isEmpty())
         ++planned.runsOk;
     for (qsizetype i = 0; i < names.size(); ++i) {
-        const QString name = names.at(i);
+        const QString& name = names.at(i);
         const auto done = [run, owner, i, name](const ExchangeResult& result, const ExchangeRequest& request) {
             const QJsonObject body = resultJson(result, request, false).body;
             QJsonObject one;
