@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 client.saidFull = client.unread > Unread;
                 return !client.saidFull;
             },
-            [&client](const QString&) { client.closed = true; });
+            [&client](const QString&, bool) { client.closed = true; });
     }
 
     for (int step = 0; step < 64 && in.remaining_bytes() > 0; ++step) {
