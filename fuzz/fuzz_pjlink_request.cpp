@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!request.parameter.isEmpty());
         FUZZ_CHECK(
             std::all_of(request.parameter.begin(), request.parameter.end(), [](char c) { return c > ' ' && c < 127; }));
-        const QByteArray again = request.digest + "%1" + request.body + ' ' + request.parameter;
+        const QByteArray again = request.digest + request.header + request.body + ' ' + request.parameter;
         FUZZ_CHECK(again.toUpper() == line.toUpper());
         FUZZ_CHECK(again.size() - request.digest.size() <= MaxRequestLength);
     }
