@@ -1,4 +1,5 @@
 #include "FakeSerialLine.h"
+#include "ShownBytes.h"
 #include "VirtualClock.h"
 #include "engine/CommandExchange.h"
 
@@ -11,11 +12,9 @@ using namespace orva;
 
 namespace {
 
-QString shown(QString text)
+QString shown(const QString& text)
 {
-    return text.replace(QChar(6), QLatin1String("<ACK>"))
-        .replace(QChar(21), QLatin1String("<NAK>"))
-        .replace(QChar(13), QLatin1String("<CR>"));
+    return shownBytes(text);
 }
 
 QString valueText(const ReplyValue& value)

@@ -1,5 +1,6 @@
 #include "FakeSerialLine.h"
 #include "PollRound.h"
+#include "ShownBytes.h"
 #include "VirtualClock.h"
 #include "hub/GuessGuard.h"
 #include "hub/HubConfig.h"
@@ -16,11 +17,10 @@ using namespace orva::hub;
 
 namespace {
 
-QString shown(QString text)
+// As a controller's answers read: without the carriage return.
+QString shown(const QString& text)
 {
-    return text.replace(QChar(6), QLatin1String("<ACK>"))
-        .replace(QChar(21), QLatin1String("<NAK>"))
-        .replace(QChar(13), QLatin1String(""));
+    return shownBytes(text).remove(QLatin1String("<CR>"));
 }
 
 } // namespace
