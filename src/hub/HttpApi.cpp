@@ -1,8 +1,8 @@
 #include "hub/HttpApi.h"
 
+#include "hub/HttpFleetRoutes.h"
+
 #include "engine/protocol/ValueNames.h"
-#include "hub/GroupAction.h"
-#include "hub/Groups.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/Scheduler.h"
@@ -19,21 +19,6 @@
 namespace orva::hub {
 
 namespace {
-
-HttpResponse json(int status, const QJsonObject& body)
-{
-    HttpResponse response;
-    response.status = status;
-    response.headers = {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
-    response.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    response.body += '\n';
-    return response;
-}
-
-HttpResponse jsonError(int status, const QString& error)
-{
-    return json(status, QJsonObject{{QStringLiteral("error"), error}});
-}
 
 HttpResponse methodNotAllowed(const char* allow)
 {
@@ -127,6 +112,7 @@ HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& t
     , m_served(std::move(served))
     , m_access(token, guard, log)
     , m_events([this](std::int64_t hubMs) { return epochOf(hubMs); })
+    , m_fleet(std::make_unique<HttpFleetRoutes>(m_events, log))
     , m_clock(clock)
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
@@ -157,20 +143,7 @@ void HttpApi::setServed(std::vector<Projector*> served)
     for (const Respond& respond : orphaned)
         respond(
             Answer{jsonError(503, QStringLiteral("the projector is no longer served (the hub was reloaded)")), false});
-    // A group action's members no longer served: their results now.
-    std::vector<std::pair<Projector::Requester, Projector*>> gone;
-    for (const auto& [requester, waiting] : m_groupsInFlight) {
-        for (Projector* member : waiting.run->pending()) {
-            if (std::find(m_served.begin(), m_served.end(), member) == m_served.end())
-                gone.emplace_back(requester, member);
-        }
-    }
-    for (const auto& [requester, member] : gone) {
-        member->forget(requester);
-        finishGroupMember(requester, member,
-            QJsonObject{{QStringLiteral("ok"), false},
-                {QStringLiteral("error"), QStringLiteral("the projector is no longer served (the hub was reloaded)")}});
-    }
+    m_fleet->setServed(m_served);
 }
 
 void HttpApi::setToken(const std::optional<QString>& token)
@@ -269,7 +242,7 @@ QByteArray HttpApi::snapshotEvent()
 void HttpApi::forget(Projector::Requester requester)
 {
     m_inFlight.erase(requester);
-    m_groupsInFlight.erase(requester);
+    m_fleet->forget(requester);
     for (Projector* projector : m_served)
         projector->forget(requester);
 }
@@ -347,13 +320,13 @@ void HttpApi::events(const Call& call)
 
 void HttpApi::list(const Call& call)
 {
-    call.answer(json(200, projectorsJson()));
+    call.answer(jsonResponse(200, projectorsJson()));
 }
 
 void HttpApi::one(const Call& call)
 {
     const Projector* projector = find(call.parts.at(2));
-    call.answer(projector ? json(200, projectorJson(*projector))
+    call.answer(projector ? jsonResponse(200, projectorJson(*projector))
                           : jsonError(404, QStringLiteral("no projector named '%1'").arg(call.parts.at(2))));
 }
 
@@ -374,8 +347,8 @@ void HttpApi::action(const Call& call)
 
 void HttpApi::schedules(const Call& call)
 {
-    call.answer(
-        json(200, m_schedules ? m_schedules->json() : QJsonObject{{QStringLiteral("schedules"), QJsonArray()}}));
+    call.answer(jsonResponse(
+        200, m_schedules ? m_schedules->json() : QJsonObject{{QStringLiteral("schedules"), QJsonArray()}}));
 }
 
 void HttpApi::send(const Call& call)
@@ -412,7 +385,7 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         ResultJson out = resultJson(result, request, action.isEmpty());
         out.body.insert(QStringLiteral("projector"), name);
         out.body.insert(QStringLiteral("action"), action.isEmpty() ? QJsonValue() : QJsonValue(action));
-        HttpResponse response = json(out.status, out.body);
+        HttpResponse response = jsonResponse(out.status, out.body);
         if (out.status == 429)
             response.headers.append(std::pair<QByteArray, QByteArray>("Retry-After", "1"));
         respond(Answer{response, false});
@@ -441,79 +414,17 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         AuditTag{{}, {}, m_who, action});
 }
 
-} // namespace orva::hub
-
-namespace orva::hub {
-
 void HttpApi::groups(const Call& call)
 {
-    QJsonArray list;
-    for (const Group& group : groupsOf(m_served)) {
-        QJsonArray names;
-        for (const Projector* member : group.members)
-            names.append(member->name());
-        list.append(QJsonObject{{QStringLiteral("name"), group.name}, {QStringLiteral("projectors"), names}});
-    }
-    call.answer(json(200, QJsonObject{{QStringLiteral("groups"), list}}));
+    call.answer(m_fleet->groups(m_served));
 }
 
 void HttpApi::groupAction(const Call& call)
 {
-    const QString& group = call.parts.at(2);
-    const QString& name = call.parts.at(4);
-    const std::optional<std::vector<Projector*>> members = membersOf(group, m_served);
-    if (!members) {
-        call.answer(jsonError(404, QStringLiteral("no group named '%1'").arg(group)));
-        return;
-    }
-    const std::optional<Command> command = commandOfHttpAction(name);
-    if (!command) {
-        call.answer(jsonError(404, QStringLiteral("no action named '%1'").arg(name)));
-        return;
-    }
-    const Projector::Requester requester = call.requester;
-    m_groupsInFlight[requester] = GroupInFlight{std::make_unique<GroupAction>(group, name, *members), call.respond};
-    // Every member at once, each on its own queue; one whose line is down
-    // has its result now, as the one-projector route answers at once.
-    for (Projector* member : *members) {
-        const ExchangeRequest request = ExchangeRequest::of(*command, member->replyTimeoutMs());
-        if (!member->isLineOpen()) {
-            ExchangeResult down;
-            down.outcome = ExchangeOutcome::LineFailed;
-            down.error = member->lineError();
-            member->auditUnsent(requester, call.peer, request.code, QStringLiteral("error"),
-                lineErrorKindName(down.error->kind), AuditTag{QStringLiteral("group"), {}, m_who, name});
-            finishGroupMember(requester, member, resultJson(down, request, false).body);
-            continue;
-        }
-        m_log.info(member->name(), QStringLiteral("%1: %2 (group %3)").arg(call.peer, name, group));
-        member->submit(
-            requester, call.peer, request,
-            [this, requester, member, request](const ExchangeResult& result) {
-                finishGroupMember(requester, member, resultJson(result, request, false).body);
-            },
-            AuditTag{QStringLiteral("group"), {}, m_who, name});
-    }
-}
-
-void HttpApi::finishGroupMember(Projector::Requester requester, const Projector* member, const QJsonObject& result)
-{
-    const auto it = m_groupsInFlight.find(requester);
-    if (it == m_groupsInFlight.end())
-        return;
-    GroupAction& run = *it->second.run;
-    QJsonObject event = run.record(member, result);
-    if (event.isEmpty())
-        return;
-    event.insert(QStringLiteral("group"), run.group());
-    event.insert(QStringLiteral("action"), run.action());
-    m_events.publish("group-result", event);
-    if (!run.done())
-        return;
-    const HttpResponse response = json(200, run.answer());
-    const Respond respond = std::move(it->second.respond);
-    m_groupsInFlight.erase(it);
-    respond(Answer{response, false});
+    m_fleet->groupAction(call.parts.at(2), call.parts.at(4), m_served, call.requester, call.peer, m_who,
+        [respond = call.respond](const HttpResponse& response) {
+            respond(Answer{response, false});
+        });
 }
 
 } // namespace orva::hub

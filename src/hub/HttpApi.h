@@ -19,8 +19,8 @@
 
 namespace orva::hub {
 
-class GroupAction;
 class GuessGuard;
+class HttpFleetRoutes;
 class Scheduler;
 
 // What the HTTP door answers, without sockets: each request to a response,
@@ -33,7 +33,10 @@ class Scheduler;
 //   POST /api/projectors/NAME/send            {"code": "..."}: a free command
 //   GET  /api/events                          Server-Sent Events (HttpEvents)
 //   GET  /api/groups                          each group (and "all") with its members
-//   POST /api/groups/GROUP/actions/ACTION     the action on every member at once (GroupAction)
+//   POST /api/groups/GROUP/actions/ACTION     the action on every member at once
+//   GET  /api/schedules                       each schedule, its next run and its last
+//
+// The groups' routes are HttpFleetRoutes'.
 //
 // The routes are one table: method, path pattern, what the request needs,
 // handler. Reading needs a loopback Host when the hub has no token; every
@@ -120,7 +123,6 @@ private:
     QByteArray metrics();
     void run(Projector& projector, const ExchangeRequest& request, const QString& action, const Call& call);
     Projector* find(const QString& name) const;
-    void finishGroupMember(Projector::Requester requester, const Projector* member, const QJsonObject& result);
 
     static const Route Routes[];
 
@@ -130,6 +132,7 @@ private:
     // holder, or "local" on a hub without a token (loopback alone).
     QString m_who;
     HttpEvents m_events;
+    std::unique_ptr<HttpFleetRoutes> m_fleet; // the groups' routes
     // Each connection's action waiting for its projector (one at most).
     struct InFlight
     {
@@ -137,13 +140,6 @@ private:
         Respond respond;
     };
     std::map<Projector::Requester, InFlight> m_inFlight;
-    // Each connection's group action waiting for its members (one at most).
-    struct GroupInFlight
-    {
-        std::unique_ptr<GroupAction> run;
-        Respond respond;
-    };
-    std::map<Projector::Requester, GroupInFlight> m_groupsInFlight;
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;
