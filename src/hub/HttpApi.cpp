@@ -36,13 +36,7 @@ bool isSendableCode(const QString& code)
 
 } // namespace
 
-// What a request must bring, besides its method and path.
-enum class Needs : quint8 {
-    // A loopback Host when the hub has no token (always checked first).
-    LoopbackHost,
-    // That, and the token when the hub has one, from no other site.
-    Token,
-};
+using Needs = HttpAccess::Needs;
 
 struct HttpApi::Call
 {
@@ -51,6 +45,7 @@ struct HttpApi::Call
     Projector::Requester requester;
     const QString& peer;
     const Respond& respond;
+    const QString& who; // a token's holder, "local" on a hub without tokens, or empty (a read)
 
     void answer(const HttpResponse& response) const { respond(Answer{response, false}); }
 };
@@ -59,24 +54,24 @@ struct HttpApi::Route
 {
     const char* methods; // as the Allow header lists them; null: any method
     const char* path;    // "/"-separated segments, "*" any one segment
-    Needs needs;
+    Needs needs;         // the least a request must bring (HttpAccess)
     void (HttpApi::*handler)(const Call&);
 };
 
 const HttpApi::Route HttpApi::Routes[] = {
-    {"GET, HEAD", "/", Needs::LoopbackHost, &HttpApi::page},
-    {"GET, HEAD", "/panel.js", Needs::LoopbackHost, &HttpApi::page},
-    {"GET, HEAD", "/panel.css", Needs::LoopbackHost, &HttpApi::page},
-    {nullptr, "/favicon.ico", Needs::LoopbackHost, &HttpApi::favicon},
-    {"GET, HEAD", "/metrics", Needs::LoopbackHost, &HttpApi::metricsPage},
-    {"GET", "/api/events", Needs::LoopbackHost, &HttpApi::events},
-    {"GET, HEAD", "/api/projectors", Needs::LoopbackHost, &HttpApi::list},
-    {"GET, HEAD", "/api/projectors/*", Needs::LoopbackHost, &HttpApi::one},
-    {"POST", "/api/projectors/*/send", Needs::Token, &HttpApi::send},
-    {"POST", "/api/projectors/*/actions/*", Needs::Token, &HttpApi::action},
-    {"GET, HEAD", "/api/groups", Needs::LoopbackHost, &HttpApi::groups},
-    {"POST", "/api/groups/*/actions/*", Needs::Token, &HttpApi::groupAction},
-    {"GET, HEAD", "/api/schedules", Needs::LoopbackHost, &HttpApi::schedules},
+    {"GET, HEAD", "/", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/panel.js", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/panel.css", Needs::Nothing, &HttpApi::page},
+    {nullptr, "/favicon.ico", Needs::Nothing, &HttpApi::favicon},
+    {"GET, HEAD", "/metrics", Needs::Viewer, &HttpApi::metricsPage},
+    {"GET", "/api/events", Needs::Viewer, &HttpApi::events},
+    {"GET, HEAD", "/api/projectors", Needs::Viewer, &HttpApi::list},
+    {"GET, HEAD", "/api/projectors/*", Needs::Viewer, &HttpApi::one},
+    {"POST", "/api/projectors/*/send", Needs::Admin, &HttpApi::send},
+    {"POST", "/api/projectors/*/actions/*", Needs::Operator, &HttpApi::action},
+    {"GET, HEAD", "/api/groups", Needs::Viewer, &HttpApi::groups},
+    {"POST", "/api/groups/*/actions/*", Needs::Operator, &HttpApi::groupAction},
+    {"GET, HEAD", "/api/schedules", Needs::Viewer, &HttpApi::schedules},
 };
 
 namespace {
@@ -106,11 +101,11 @@ bool methodAllowed(const char* methods, const QByteArray& method)
 
 } // namespace
 
-HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& token, Clock& clock,
+HttpApi::HttpApi(std::vector<Projector*> served, HttpTokens tokens, HttpReads reads, Clock& clock,
     EpochClock epochNowMs, const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
-    , m_access(token, guard, log)
+    , m_access(guard, log)
     , m_events([this](std::int64_t hubMs) { return epochOf(hubMs); })
     , m_fleet(std::make_unique<HttpFleetRoutes>(m_events, log))
     , m_clock(clock)
@@ -119,7 +114,7 @@ HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& t
 {
     connect(&m_events, &HttpEvents::published, this, &HttpApi::published);
     m_events.watch(m_served);
-    m_who = token ? QStringLiteral("default") : QStringLiteral("local");
+    m_access.setTokens(std::move(tokens), reads);
 }
 
 void HttpApi::setServed(std::vector<Projector*> served)
@@ -146,10 +141,15 @@ void HttpApi::setServed(std::vector<Projector*> served)
     m_fleet->setServed(m_served);
 }
 
-void HttpApi::setToken(const std::optional<QString>& token)
+void HttpApi::setAccess(HttpTokens tokens, HttpReads reads)
 {
-    m_access.setToken(token);
-    m_who = token ? QStringLiteral("default") : QStringLiteral("local");
+    m_access.setTokens(std::move(tokens), reads);
+    Q_EMIT accessChanged();
+}
+
+bool HttpApi::admitsStream(const HttpRequest& request) const
+{
+    return m_access.stillAdmits(request, Needs::Viewer);
 }
 
 HttpApi::~HttpApi() = default;
@@ -250,7 +250,7 @@ void HttpApi::forget(Projector::Requester requester)
 void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
 {
     const auto refuse = [&respond](const HttpAccess::Refusal& refusal) {
-        HttpResponse response = jsonError(refusal.status, refusal.error);
+        HttpResponse response = jsonResponse(refusal.status, refusal.body);
         response.headers += refusal.headers;
         respond(Answer{response, false});
     };
@@ -281,13 +281,13 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         respond(Answer{methodNotAllowed(found->methods), false});
         return;
     }
-    if (found->needs == Needs::Token) {
-        if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAction(request, peer)) {
-            refuse(*refusal);
-            return;
-        }
+    const std::variant<HttpAccess::Admitted, HttpAccess::Refusal> access = m_access.admit(request, peer, found->needs);
+    if (const auto* refusal = std::get_if<HttpAccess::Refusal>(&access)) {
+        refuse(*refusal);
+        return;
     }
-    (this->*found->handler)(Call{request, *path, requester, peer, respond});
+    const QString& who = std::get<HttpAccess::Admitted>(access).who;
+    (this->*found->handler)(Call{request, *path, requester, peer, respond, who});
 }
 
 void HttpApi::page(const Call& call)
@@ -396,7 +396,7 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         down.outcome = ExchangeOutcome::LineFailed;
         down.error = projector.lineError();
         projector.auditUnsent(call.requester, call.peer, request.code, QStringLiteral("error"),
-            lineErrorKindName(down.error->kind), AuditTag{{}, {}, m_who, action});
+            lineErrorKindName(down.error->kind), AuditTag{{}, {}, call.who, action});
         answer(down);
         return;
     }
@@ -411,7 +411,7 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
             m_inFlight.erase(requester);
             answer(result);
         },
-        AuditTag{{}, {}, m_who, action});
+        AuditTag{{}, {}, call.who, action});
 }
 
 void HttpApi::groups(const Call& call)
@@ -421,7 +421,7 @@ void HttpApi::groups(const Call& call)
 
 void HttpApi::groupAction(const Call& call)
 {
-    m_fleet->groupAction(call.parts.at(2), call.parts.at(4), m_served, call.requester, call.peer, m_who,
+    m_fleet->groupAction(call.parts.at(2), call.parts.at(4), m_served, call.requester, call.peer, call.who,
         [respond = call.respond](const HttpResponse& response) {
             respond(Answer{response, false});
         });
