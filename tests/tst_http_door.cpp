@@ -310,8 +310,7 @@ void HttpDoorTest::scenario_data()
         << "";
     QTest::newRow("admin: sends a free code")
         << QList<QByteArray>{"> " + post(send, bearer(Admin), R"({"code":"C00"})"), "< \x06"} << "C00"
-        << QStringList{"200 OK", "\"ok\":true", "audit:", "\"who\":\"av-admin\",\"code\":\"C00\""}
-        << "";
+        << QStringList{"200 OK", "\"ok\":true", "audit:", "\"who\":\"av-admin\",\"code\":\"C00\""} << "";
     QTest::newRow("reads need a token, but not the page's files")
         << QList<QByteArray>{"reads-token", "> " + get("/"), "> HEAD /panel.js HTTP/1.1\r\nHost: hub\r\n\r\n",
                "> " + get("/api/projectors"), "> " + get("/api/events"), "> " + get("/metrics", bearer("x" + Viewer)),
@@ -393,13 +392,15 @@ void HttpDoorTest::scenario()
         served.push_back(&b202);
 
     // "tokenless": the hub keeps no token.
-    HubConfig access;
+    QByteArray accessText = "[[projector]]\nname = \"a101\"\nline = \"/dev/null\"\n";
     if (!steps.contains("tokenless")) {
-        access.httpToken = Token;
-        access.tokens = {{QStringLiteral("prometheus"), QString::fromLatin1(Viewer), {}, TokenRole::Viewer},
-            {QStringLiteral("room-101"), QString::fromLatin1(Operator), {}, TokenRole::Operator},
-            {QStringLiteral("av-admin"), QString::fromLatin1(Admin), {}, TokenRole::Admin}};
+        accessText = "http-token = \"" + Token.toLatin1() + "\"\n" + accessText;
+        for (const auto& [name, role, secret] : {std::tuple{"prometheus", "viewer", Viewer},
+                 std::tuple{"room-101", "operator", Operator}, std::tuple{"av-admin", "admin", Admin}})
+            accessText += QByteArray("[[token]]\nname = \"") + name + "\"\nrole = \"" + role + "\"\nsecret = \""
+                + secret + "\"\n";
     }
+    HubConfig access = parseHubConfig(accessText, QStringLiteral("hub.toml"), 0100600).config.value();
     access.httpReads = steps.contains("reads-token") ? HttpReads::Token : HttpReads::Open;
     GuessGuard guard(QStringLiteral("http"), QStringLiteral("token"), clock, log);
     HttpApi api(
