@@ -100,6 +100,10 @@ void HttpDoorTest::scenario_data()
         << QStringList{"401", "401", "401", "401", "401", "HTTP/1.1 429 Too Many Requests", "Retry-After: 1\r\n",
                "HTTP/1.1 200 OK", "\"ok\":true"}
         << "";
+    QTest::newRow("a viewer's reads do not wipe wrong guesses")
+        << QList<QByteArray>{"reads-token", wrong, wrong, wrong, wrong, "> " + get("/api/groups", bearer(Viewer)),
+               wrong, "> " + post(powerOn, bearer(Operator))}
+        << "" << QStringList{"401", "401", "401", "401", "200 OK", "401", "429 Too Many Requests"} << "";
     QTest::newRow("token in another scheme")
         << QList<QByteArray>{"> " + post(powerOn, "Authorization: Basic " + Token.toLatin1() + "\r\n")} << ""
         << QStringList{"HTTP/1.1 401 Unauthorized"} << "";

@@ -93,7 +93,7 @@ std::optional<HttpAccess::Refusal> HttpAccess::refuseAny(const HttpRequest& requ
     logRefusal(request, peer, QStringLiteral("no token, and not asked by a loopback name"),
         QStringLiteral("no token, and asked as %1").arg(QString::fromLatin1(request.header("host"))));
     return refusal(
-        403, QStringLiteral("without http-token the hub answers only when asked as 127.0.0.1, [::1] or localhost"));
+        403, QStringLiteral("a hub without tokens answers only when asked as 127.0.0.1, [::1] or localhost"));
 }
 
 std::variant<HttpAccess::Admitted, HttpAccess::Refusal> HttpAccess::admit(
@@ -129,7 +129,9 @@ std::variant<HttpAccess::Admitted, HttpAccess::Refusal> HttpAccess::admit(
         unknown.headers = {{"WWW-Authenticate", "Bearer realm=\"orva-hub\""}};
         return unknown;
     }
-    m_guard.succeeded(address);
+    // A right token does not wipe the address's wrong ones: the holder of a
+    // viewer's token could otherwise guess an admin's between two reads.
+    // They pass with the guard's window instead.
     const TokenRole needed = roleFor(needs);
     if (holder->role < needed) {
         const QString role = QLatin1String(tokenRoleName(holder->role));

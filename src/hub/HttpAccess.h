@@ -29,8 +29,9 @@ class GuessGuard;
 //    whose role must be at least what the request needs, else 403 with the
 //    role and what was needed. Reads need a token only with http-reads =
 //    "token". A token that is none of the hub's is 401 and counts against
-//    the address in the guard; while the address is in penalty a request
-//    needing a token is refused 429 with Retry-After, nothing compared.
+//    the address in the guard (a right one forgets nothing); while the
+//    address is in penalty a request needing a token is refused 429 with
+//    Retry-After, nothing compared.
 //  - An action a browser says comes from another site (Origin) is refused.
 class HttpAccess
 {

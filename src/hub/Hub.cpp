@@ -168,7 +168,8 @@ bool Hub::listen(QString* error)
         m_log.info(QString(),
             QStringLiteral("HTTP door on port %1%2")
                 .arg(m_config.httpPort)
-                .arg(HttpTokens(m_config).isEmpty() ? QStringLiteral(", actions without a token (loopback only)")
+                .arg(!m_config.httpToken && m_config.tokens.isEmpty()
+                        ? QStringLiteral(", actions without a token (loopback only)")
                         : m_config.httpReads == HttpReads::Token ? QStringLiteral(", reads and actions need a token")
                                                                  : QStringLiteral(", actions need a token")));
     }

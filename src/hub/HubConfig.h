@@ -116,7 +116,7 @@ struct ConfigResult
 // password that others than its owner and group may read, and a PJLink door
 // on an address other than loopback without a password (unless the password
 // is set to "" explicitly, which is only warned about). The HTTP door
-// likewise: off loopback it needs http-token, and a file holding the token
+// likewise: off loopback it needs a token, and a file holding a token
 // is kept from others. A share door off loopback needs share-allow, the
 // networks that may use it. One address and port serves one door, an
 // unspecified address (0.0.0.0, ::) counting as every address of its kind.
