@@ -1,8 +1,7 @@
 #include "hub/HttpApi.h"
 
-#include "hub/HttpFleetRoutes.h"
-
 #include "engine/protocol/ValueNames.h"
+#include "hub/HttpFleetRoutes.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/Scheduler.h"

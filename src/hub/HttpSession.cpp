@@ -126,11 +126,11 @@ void HttpSession::startStream(const HttpResponse& head, const HttpRequest& reque
         if (!m_closed)
             m_write(event);
     });
-    // A reload that takes away the token the stream was opened with ends it:
-    // the events are reads like any other.
+    // A reload that takes away what let the stream in (its token, or open
+    // reads) ends it: the events are reads like any other.
     connect(&m_api, &HttpApi::accessChanged, this, [this] {
         if (!m_closed && !m_api.admitsStream(m_streamRequest))
-            finish(QStringLiteral("closed: the event stream's token was withdrawn"), LogLevel::Info);
+            finish(QStringLiteral("closed: no longer admitted after a reload"), LogLevel::Info);
     });
     m_keepAlive->setEnabled(true);
     m_log.debug(QString(), QStringLiteral("%1: event stream opened").arg(m_peer));
