@@ -38,6 +38,16 @@ QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
     return "GET " + path + " HTTP/1.1\r\nHost: hub\r\n" + headers + "\r\n";
 }
 
+// The named tokens beside http-token, by role.
+const QByteArray Viewer = "viewer-0123456789";
+const QByteArray Operator = "operator-0123456789";
+const QByteArray Admin = "admin-0123456789";
+
+QByteArray bearer(const QByteArray& secret)
+{
+    return "Authorization: Bearer " + secret + "\r\n";
+}
+
 } // namespace
 
 // An HTTP connection to the hub's door for one projector on a fake line,
@@ -45,8 +55,9 @@ QByteArray get(const QByteArray& path, const QByteArray& headers = QByteArray())
 // projector sends, "+MS" time passes, "lost" the line goes away, "poll" the
 // poller's round is answered (standby, PC1, no mute, 1234 hours, lamp off,
 // three temperatures, TK600), "unanswered" the poller runs and nothing
-// answers it, "retoken" a reload gives the hub another token, "removed" a
-// reload serves the projector no longer. What the
+// answers it, "retoken" a reload gives the hub another token and takes its
+// named ones, "reads-token" reads need a token, "removed" a reload serves
+// the projector no longer. What the
 // client receives, then "audit:" and the audit lines when there are any,
 // is checked for fragments in order; "!FRAGMENT" must not be there at all.
 class HttpDoorTest : public QObject
@@ -89,6 +100,10 @@ void HttpDoorTest::scenario_data()
         << QStringList{"401", "401", "401", "401", "401", "HTTP/1.1 429 Too Many Requests", "Retry-After: 1\r\n",
                "HTTP/1.1 200 OK", "\"ok\":true"}
         << "";
+    QTest::newRow("a viewer's reads do not wipe wrong guesses")
+        << QList<QByteArray>{"reads-token", wrong, wrong, wrong, wrong, "> " + get("/api/groups", bearer(Viewer)),
+               wrong, "> " + post(powerOn, bearer(Operator))}
+        << "" << QStringList{"401", "401", "401", "401", "200 OK", "401", "429 Too Many Requests"} << "";
     QTest::newRow("token in another scheme")
         << QList<QByteArray>{"> " + post(powerOn, "Authorization: Basic " + Token.toLatin1() + "\r\n")} << ""
         << QStringList{"HTTP/1.1 401 Unauthorized"} << "";
@@ -132,20 +147,20 @@ void HttpDoorTest::scenario_data()
                                     "audit:", "\"outcome\":\"nak\""}
                              << "";
     QTest::newRow("free command") << QList<QByteArray>{"> "
-            + withToken("/api/projectors/a101/send", R"({"code":"CR3"})"),
+            + post("/api/projectors/a101/send", bearer(Admin), R"({"code":"CR3"})"),
         "< 01234\r"} << "CR3" << QStringList{"200 OK", "\"action\":null", "\"ok\":true", "\"value\":1234", "!audit:"}
                                   << "";
     QTest::newRow("free command, bad JSON")
-        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":)")} << ""
+        << QList<QByteArray>{"> " + post("/api/projectors/a101/send", bearer(Admin), R"({"code":)")} << ""
         << QStringList{"400 Bad Request", "not a JSON object"} << "";
     QTest::newRow("free command, an array")
-        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"(["CR3"])")} << ""
+        << QList<QByteArray>{"> " + post("/api/projectors/a101/send", bearer(Admin), R"(["CR3"])")} << ""
         << QStringList{"400 Bad Request", "not a JSON object", "!no error occurred"} << "";
     QTest::newRow("free command with a carriage return")
-        << QList<QByteArray>{"> " + withToken("/api/projectors/a101/send", R"({"code":"C00\rC01"})")} << ""
+        << QList<QByteArray>{"> " + post("/api/projectors/a101/send", bearer(Admin), R"({"code":"C00\rC01"})")} << ""
         << QStringList{"400 Bad Request", "printable ASCII"} << "";
     QTest::newRow("free command too long") << QList<QByteArray>{"> "
-        + withToken("/api/projectors/a101/send", "{\"code\":\"" + QByteArray(65, 'C') + "\"}")}
+        + post("/api/projectors/a101/send", bearer(Admin), "{\"code\":\"" + QByteArray(65, 'C') + "\"}")}
                                            << "" << QStringList{"400 Bad Request"} << "";
     QTest::newRow("line down") << QList<QByteArray>{"lost", "> " + withToken(powerOn)} << ""
                                << QStringList{"503 Service Unavailable", "\"error_kind\":\"lost\"", "\"ok\":false",
@@ -277,6 +292,43 @@ void HttpDoorTest::scenario_data()
                                           "orva_projector_group{projector=\"b202\",group=\"building-3\"} 1",
                                           "orva_projector_group{projector=\"b202\",group=\"lecture-halls\"} 1"}
                                    << "";
+    const QByteArray send = "/api/projectors/a101/send";
+    const QByteArray mayNot = "{\"error\":\"the token \\\"prometheus\\\" has the role viewer; this needs operator "
+                              "or more\",\"needs\":\"operator\",\"role\":\"viewer\",\"token\":\"prometheus\"}";
+    QTest::newRow("viewer: reads; may not act, on a group or send")
+        << QList<QByteArray>{"fleet", "> " + get("/api/groups", bearer(Viewer)), "> " + post(powerOn, bearer(Viewer)),
+               "> " + post(groupOff, bearer(Viewer)), "> " + post(send, bearer(Viewer), R"({"code":"C00"})")}
+        << ""
+        << QStringList{"200 OK", "\"building-3\"", "403 Forbidden", mayNot, "403 Forbidden", mayNot, "403 Forbidden",
+               "\"needs\":\"admin\",\"role\":\"viewer\"", "!group-result", "!audit:"}
+        << "";
+    QTest::newRow("operator: acts on a projector and a group; may not send")
+        << QList<QByteArray>{"fleet", "> " + post(powerOn, bearer(Operator)), "< \x06",
+               "> " + post(send, bearer(Operator), R"({"code":"C00"})"), "> " + post(groupOff, bearer(Operator)),
+               "< \x06", "<b \x06"}
+        << "C00 C01"
+        << QStringList{"200 OK", "403 Forbidden", "\"needs\":\"admin\",\"role\":\"operator\",\"token\":\"room-101\"",
+               "HTTP/1.1 200 OK", "\"group\":\"building-3\"",
+               "audit:", "\"door\":\"http\",\"peer\":\"192.0.2.7:4000\",\"who\":\"room-101\",\"code\":\"C00\"",
+               "\"door\":\"group\",\"peer\":\"192.0.2.7:4000\",\"who\":\"room-101\",\"code\":\"C01\""}
+        << "";
+    QTest::newRow("admin: sends a free code")
+        << QList<QByteArray>{"> " + post(send, bearer(Admin), R"({"code":"C00"})"), "< \x06"} << "C00"
+        << QStringList{"200 OK", "\"ok\":true", "audit:", "\"who\":\"av-admin\",\"code\":\"C00\""} << "";
+    QTest::newRow("reads need a token, but not the page's files")
+        << QList<QByteArray>{"reads-token", "> " + get("/"), "> HEAD /panel.js HTTP/1.1\r\nHost: hub\r\n\r\n",
+               "> " + get("/api/projectors"), "> " + get("/api/events"), "> " + get("/metrics", bearer("x" + Viewer)),
+               "> " + get("/metrics", bearer(Viewer))}
+        << ""
+        << QStringList{"200 OK", "<html", "200 OK", "401 Unauthorized", "401 Unauthorized", "401 Unauthorized",
+               "200 OK", "orva_projector_up{projector=\"a101\"} 0", "!text/event-stream"}
+        << "";
+    QTest::newRow("reads need a token: the stream ends when its token goes")
+        << QList<QByteArray>{"reads-token", "> " + get("/api/events", bearer(Viewer)), "retoken"} << ""
+        << QStringList{"text/event-stream", "event: snapshot"} << "closed: no longer admitted after a reload";
+    QTest::newRow("reads open: a stream outlives its token")
+        << QList<QByteArray>{"> " + get("/api/events", bearer(Viewer)), "retoken"} << ""
+        << QStringList{"text/event-stream"} << "";
     QTest::newRow("the page, with its policy")
         << QList<QByteArray>{"> " + get("/")} << ""
         << QStringList{"200 OK", "Content-Type: text/html; charset=utf-8",
@@ -344,10 +396,19 @@ void HttpDoorTest::scenario()
         served.push_back(&b202);
 
     // "tokenless": the hub keeps no token.
-    const std::optional<QString> token = steps.contains("tokenless") ? std::nullopt : std::optional(Token);
+    QByteArray accessText = "[[projector]]\nname = \"a101\"\nline = \"/dev/null\"\n";
+    if (!steps.contains("tokenless")) {
+        accessText = "http-token = \"" + Token.toLatin1() + "\"\n" + accessText;
+        for (const auto& [name, role, secret] : {std::tuple{"prometheus", "viewer", Viewer},
+                 std::tuple{"room-101", "operator", Operator}, std::tuple{"av-admin", "admin", Admin}})
+            accessText += QByteArray("[[token]]\nname = \"") + name + "\"\nrole = \"" + role + "\"\nsecret = \""
+                + secret + "\"\n";
+    }
+    HubConfig access = parseHubConfig(accessText, QStringLiteral("hub.toml"), 0100600).config.value();
+    access.httpReads = steps.contains("reads-token") ? HttpReads::Token : HttpReads::Open;
     GuessGuard guard(QStringLiteral("http"), QStringLiteral("token"), clock, log);
     HttpApi api(
-        served, token, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
+        served, HttpTokens(access), access.httpReads, clock, [&clock] { return Epoch + clock.nowMs(); }, log, guard);
     // "scheduled": one schedule, switching every projector off on weekday evenings.
     HubConfig hubConfig;
     hubConfig.projectors = {config};
@@ -391,7 +452,9 @@ void HttpDoorTest::scenario()
         } else if (step == "removed") {
             api.setServed({});
         } else if (step == "retoken") {
-            api.setToken(QStringLiteral("fedcba9876543210"));
+            access.httpToken = QStringLiteral("fedcba9876543210");
+            access.tokens.clear();
+            api.setAccess(HttpTokens(access), access.httpReads);
         } else if (step == "lost") {
             line.loseDevice(QStringLiteral("gone"));
         } else if (step == "poll") {

@@ -125,9 +125,9 @@ void TestHubConfig::files_data()
     QTest::newRow("HTTP door off loopback without token")
         << QByteArray("listen = [\"::\"]\nhttp-port = 8352\n") + OneProjector << privateMode
         << "cfg.toml:2:13: http-port: an HTTP door on an address other than loopback needs http-token" << QString();
-    QTest::newRow("HTTP door off loopback with token")
+    QTest::newRow("HTTP door off loopback with token, reads open by default")
         << QByteArray("listen = [\"::\"]\nhttp-port = 8352\nhttp-token = \"0123456789abcdef\"\n") + OneProjector
-        << privateMode << QString() << QString();
+        << privateMode << QString() << "cfg.toml:2:13: http-reads: not set: anybody who reaches :: may read";
     QTest::newRow("world-readable token")
         << QByteArray("http-port = 8352\nhttp-token = \"0123456789abcdef\"\n") + OneProjector << uint(0100604)
         << "cfg.toml: holds a password or token but its mode 0604 lets others read it" << QString();
@@ -137,6 +137,80 @@ void TestHubConfig::files_data()
         << QByteArray("http-token = \"abababababababab1234\"\n") + OneProjector << privateMode
         << "cfg.toml:1:14: http-token: 16 to 256 printable ASCII characters, no blanks, at least 8 of them different"
         << QString();
+    // Secret files the rows name in @DIR@: good.token (0600), open.token
+    // (0644) and weak.token (0600, "aaaa...").
+    const auto token = [](const char* name, const char* role, const QByteArray& secret) {
+        return QByteArray("[[token]]\nname = \"") + name + "\"\nrole = \"" + role + "\"\n" + secret + '\n';
+    };
+    const QByteArray httpToken = "http-port = 8352\nhttp-token = \"0123456789abcdef\"\n";
+    QTest::newRow("tokens of each role, one in a file, reads need one")
+        << QByteArray("listen = [\"::\"]\nhttp-reads = \"token\"\n") + httpToken + OneProjector
+            + token("prometheus", "viewer", "secret-file = \"@DIR@/good.token\"")
+            + token("room-101", "operator", "secret = \"room-0123456789ab\"")
+            + token("av", "admin", "secret = \"admin-0123456789\"")
+        << privateMode << QString() << QString();
+    QTest::newRow("token file readable by others")
+        << OneProjector + token("p", "viewer", "secret-file = \"@DIR@/open.token\"") << privateMode
+        << "cfg.toml:7:15: secret-file: @DIR@/open.token: its mode 0644 lets others read it" << QString();
+    QTest::newRow("token file of a weak token")
+        << OneProjector + token("p", "viewer", "secret-file = \"@DIR@/weak.token\"") << privateMode
+        << "secret-file: @DIR@/weak.token: holds no token: 16 to 256" << QString();
+    QTest::newRow("token file a directory") << OneProjector + token("p", "viewer", "secret-file = \"@DIR@\"")
+                                            << privateMode << "secret-file: @DIR@: not a regular file" << QString();
+    QTest::newRow("token file missing") << OneProjector + token("p", "viewer", "secret-file = \"@DIR@/none\"")
+                                        << privateMode << "secret-file: @DIR@/none: No such file or directory"
+                                        << QString();
+    QTest::newRow("token file not absolute") << OneProjector + token("p", "viewer", "secret-file = \"p.token\"")
+                                             << privateMode << "secret-file: an absolute path" << QString();
+    QTest::newRow("token file only: the configuration may be read")
+        << OneProjector + token("p", "viewer", "secret-file = \"@DIR@/good.token\"") << uint(0100644) << QString()
+        << QString();
+    QTest::newRow("token secret: the configuration may not be read")
+        << OneProjector + token("p", "viewer", "secret = \"room-0123456789ab\"") << uint(0100644)
+        << "cfg.toml: holds a password or token but its mode 0644" << QString();
+    QTest::newRow("token with secret and file")
+        << OneProjector + token("p", "viewer", "secret = \"room-0123456789ab\"\nsecret-file = \"/x\"") << privateMode
+        << "cfg.toml:8:15: secret-file: give secret or secret-file, not both" << QString();
+    QTest::newRow("token without a secret") << OneProjector + token("p", "viewer", "") << privateMode
+                                            << "cfg.toml:4:1: secret: missing in [[token]]" << QString();
+    QTest::newRow("token of a weak secret") << OneProjector + token("p", "viewer", "secret = \"aaaaaaaaaaaaaaaa\"")
+                                            << privateMode << "cfg.toml:7:10: secret: 16 to 256" << QString();
+    QTest::newRow("token of an unknown role")
+        << OneProjector + token("p", "root", "secret = \"room-0123456789ab\"") << privateMode
+        << "cfg.toml:6:8: role: \"viewer\", \"operator\" or \"admin\"" << QString();
+    QTest::newRow("token without a role") << OneProjector + "[[token]]\nname = \"p\"\nsecret = \"room-0123456789ab\"\n"
+                                          << privateMode << "cfg.toml:4:1: role: missing in [[token]]" << QString();
+    QTest::newRow("token of an unknown key")
+        << OneProjector + token("p", "viewer", "secret = \"room-0123456789ab\"\nrights = \"all\"") << privateMode
+        << "cfg.toml:8:1: rights: unknown key in [[token]]" << QString();
+    QTest::newRow("token named local") << OneProjector + token("local", "viewer", "secret = \"room-0123456789ab\"")
+                                       << privateMode << "cfg.toml:5:8: name: \"local\" is who acts" << QString();
+    QTest::newRow("token named default beside http-token")
+        << httpToken + OneProjector + token("default", "admin", "secret = \"room-0123456789ab\"") << privateMode
+        << "cfg.toml:7:8: name: \"default\" is http-token's holder already" << QString();
+    QTest::newRow("token named default, no http-token")
+        << OneProjector + token("default", "admin", "secret = \"room-0123456789ab\"") << privateMode << QString()
+        << QString();
+    QTest::newRow("two tokens of one name")
+        << OneProjector + token("p", "viewer", "secret = \"room-0123456789ab\"")
+            + token("p", "admin", "secret = \"admin-0123456789\"")
+        << privateMode << "cfg.toml:9:8: name: \"p\" names another token already" << QString();
+    QTest::newRow("two tokens of one secret, one in a file")
+        << OneProjector + token("p", "viewer", "secret = \"0123456789abcdefXYZ\"")
+            + token("q", "admin", "secret-file = \"@DIR@/good.token\"")
+        << privateMode << "cfg.toml:11:15: secret-file: the same secret as token \"p\"" << QString();
+    QTest::newRow("a token of the http-token's secret")
+        << httpToken + OneProjector + token("p", "viewer", "secret = \"0123456789abcdef\"") << privateMode
+        << "cfg.toml:9:10: secret: the same secret as http-token" << QString();
+    QTest::newRow("reads need a token, there is none")
+        << QByteArray("http-port = 8352\nhttp-reads = \"token\"\n") + OneProjector << privateMode
+        << "cfg.toml:2:14: http-reads: \"token\" needs http-token or a [[token]]" << QString();
+    QTest::newRow("reads of another kind") << QByteArray("http-reads = \"closed\"\n") + OneProjector << privateMode
+                                           << "cfg.toml:1:14: http-reads: \"open\" or \"token\"" << QString();
+    QTest::newRow("HTTP door off loopback, a viewer's token alone")
+        << QByteArray("listen = [\"::\"]\nhttp-port = 8352\nhttp-reads = \"open\"\n") + OneProjector
+            + token("p", "viewer", "secret = \"room-0123456789ab\"")
+        << privateMode << QString() << QString();
     const int deep = 40'000;
     QTest::newRow("dotted key nested too deep")
         << "a" + QByteArray(".a").repeated(deep) + " = 1\n" + OneProjector << privateMode
@@ -240,6 +314,16 @@ void TestHubConfig::files()
     // file of that kind, made for the row.
     QTemporaryDir dir;
     const QString special = dir.filePath(QStringLiteral("cfg.toml"));
+    for (const auto& [name, content, permissions] : {std::tuple{"good.token", "0123456789abcdefXYZ\n", 0600},
+             std::tuple{"open.token", "0123456789abcdefXYZ\n", 0644},
+             std::tuple{"weak.token", "aaaaaaaaaaaaaaaaaa", 0600}}) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) > 0);
+        file.close();
+        QVERIFY(::chmod(QFile::encodeName(file.fileName()).constData(), mode_t(permissions)) == 0);
+    }
+    text.replace("@DIR@", QFile::encodeName(dir.path()));
+    error.replace(QLatin1String("@DIR@"), dir.path());
     QVERIFY(S_ISREG(mode) || (S_ISFIFO(mode) && ::mkfifo(QFile::encodeName(special).constData(), 0600) == 0));
     const ConfigResult result
         = S_ISREG(mode) ? parseHubConfig(text, QStringLiteral("cfg.toml"), mode) : readHubConfig(special);

@@ -743,17 +743,28 @@ void HubEndToEndTest::monitoring()
     const quint16 port = freePort();
     const quint16 share = freePort();
     HubProcess hub;
-    const QString grouped = QStringLiteral("groups = [\"building-3\"]\n");
-    QVERIFY2(hub.start(httpDoor(port) + projectorTable(QStringLiteral("a101"), first.device(), share, 0) + grouped
-                 + projectorTable(QStringLiteral("a102"), second.device(), 0, 0) + grouped
-                 + projectorTable(QStringLiteral("a103"), third.device(), 0, 0) + grouped),
-        qPrintable(hub.log()));
-
+    // Reads need a token: Prometheus scrapes with a viewer's, from a file
+    // that the hub reads too.
     QTemporaryDir dir;
+    const QByteArray viewer = "prometheus-0123456789";
+    const QString tokenFile = writeFile(dir, QStringLiteral("prometheus.token"), QString::fromLatin1(viewer + '\n'));
+    QVERIFY(QFile::setPermissions(tokenFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    const QString grouped = QStringLiteral("groups = [\"building-3\"]\n");
+    QVERIFY2(hub.start(httpDoor(port) + QStringLiteral("http-reads = \"token\"\n")
+                 + projectorTable(QStringLiteral("a101"), first.device(), share, 0) + grouped
+                 + projectorTable(QStringLiteral("a102"), second.device(), 0, 0) + grouped
+                 + projectorTable(QStringLiteral("a103"), third.device(), 0, 0) + grouped
+                 + QStringLiteral("[[token]]\nname = \"prometheus\"\nrole = \"viewer\"\nsecret-file = \"%1\"\n")
+                       .arg(tokenFile)),
+        qPrintable(hub.log()));
+    QCOMPARE(http(port, "GET", "/metrics").first, QByteArray("HTTP/1.1 401 Unauthorized"));
+
     const QString config = writeFile(dir, QStringLiteral("prometheus.yml"),
         QStringLiteral("global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: orva-hub\n"
+                       "    authorization:\n      type: Bearer\n      credentials_file: %2\n"
                        "    static_configs:\n      - targets: ['127.0.0.1:%1']\n")
-            .arg(port));
+            .arg(port)
+            .arg(tokenFile));
     const quint16 prometheusPort = freePort();
     ServerProcess prometheus;
     QVERIFY2(
@@ -801,7 +812,7 @@ void HubEndToEndTest::monitoring()
     QProcess promtool;
     promtool.setProcessChannelMode(QProcess::MergedChannels);
     promtool.start(QStringLiteral("promtool"), {QStringLiteral("check"), QStringLiteral("metrics")});
-    promtool.write(http(port, "GET", "/metrics").second);
+    promtool.write(http(port, "GET", "/metrics", "Authorization: Bearer " + viewer + "\r\n").second);
     promtool.closeWriteChannel();
     QVERIFY(promtool.waitForFinished(Patience));
     QVERIFY2(promtool.exitCode() == 0, promtool.readAll().constData());

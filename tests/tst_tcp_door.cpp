@@ -84,7 +84,7 @@ void TcpDoorTest::bounds()
     Projector projector(config, 0, 500, std::make_unique<FakeSerialLine>(), clock, log);
     projector.start();
     HttpApi api(
-        {&projector}, std::nullopt, clock, [] { return std::int64_t(0); }, log, guard);
+        {&projector}, HttpTokens(), HttpReads::Open, clock, [] { return std::int64_t(0); }, log, guard);
     std::unique_ptr<TcpDoor> tcpDoor;
     if (door == QLatin1String("share"))
         tcpDoor = std::make_unique<ShareDoor>(projector, log);

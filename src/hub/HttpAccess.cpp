@@ -2,20 +2,12 @@
 
 #include "hub/GuessGuard.h"
 #include "hub/PeerName.h"
-#include "hub/SecretCompare.h"
-
-#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QUrl>
 
 namespace orva::hub {
 
 namespace {
-
-QByteArray hashOf(const QString& token)
-{
-    return QCryptographicHash::hash(token.toUtf8(), QCryptographicHash::Sha256);
-}
 
 // The Origin a browser sends, against the Host it asked: a page of another
 // site may not make the operator's browser press a button.
@@ -45,18 +37,36 @@ bool askedAsLocal(const HttpRequest& request)
     return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
 }
 
+// The least role a route's need is met by.
+TokenRole roleFor(HttpAccess::Needs needs)
+{
+    switch (needs) {
+    case HttpAccess::Needs::Admin:
+        return TokenRole::Admin;
+    case HttpAccess::Needs::Operator:
+        return TokenRole::Operator;
+    default:
+        return TokenRole::Viewer;
+    }
+}
+
+HttpAccess::Refusal refusal(int status, const QString& error)
+{
+    return HttpAccess::Refusal{status, QJsonObject{{QStringLiteral("error"), error}}, {}};
+}
+
 } // namespace
 
-HttpAccess::HttpAccess(const std::optional<QString>& token, GuessGuard& guard, const HubLog& log)
-    : m_tokenHash(token ? hashOf(*token) : QByteArray())
-    , m_guard(guard)
+HttpAccess::HttpAccess(GuessGuard& guard, const HubLog& log)
+    : m_guard(guard)
     , m_log(log)
 {
 }
 
-void HttpAccess::setToken(const std::optional<QString>& token)
+void HttpAccess::setTokens(HttpTokens tokens, HttpReads reads)
 {
-    m_tokenHash = token ? hashOf(*token) : QByteArray();
+    m_tokens = std::move(tokens);
+    m_reads = reads;
 }
 
 void HttpAccess::logRefusal(
@@ -66,56 +76,86 @@ void HttpAccess::logRefusal(
         QStringLiteral("%1: refused %2: %3").arg(peer, QString::fromLatin1(request.target), text)});
 }
 
-bool HttpAccess::tokenMatches(const HttpRequest& request) const
+std::optional<HttpTokens::Holder> HttpAccess::holderOf(const HttpRequest& request) const
 {
     // "Bearer TOKEN", the scheme's name in any case (RFC 9110, 11.1).
     const QByteArray given = request.header("authorization").trimmed();
     const qsizetype space = given.indexOf(' ');
     if (space < 0 || given.first(space).compare("bearer", Qt::CaseInsensitive) != 0)
-        return false;
-    // Compared as digests, in time that depends neither on where they
-    // differ nor on the token's length.
-    return digestsMatch(hashOf(QString::fromLatin1(given.mid(space + 1).trimmed())), m_tokenHash);
+        return std::nullopt;
+    return m_tokens.holderOf(given.mid(space + 1).trimmed());
 }
 
 std::optional<HttpAccess::Refusal> HttpAccess::refuseAny(const HttpRequest& request, const QString& peer) const
 {
-    if (!m_tokenHash.isEmpty() || askedAsLocal(request))
+    if (!m_tokens.isEmpty() || askedAsLocal(request))
         return std::nullopt;
     logRefusal(request, peer, QStringLiteral("no token, and not asked by a loopback name"),
         QStringLiteral("no token, and asked as %1").arg(QString::fromLatin1(request.header("host"))));
-    return Refusal{
-        403, QStringLiteral("without http-token the hub answers only when asked as 127.0.0.1, [::1] or localhost"), {}};
+    return refusal(
+        403, QStringLiteral("a hub without tokens answers only when asked as 127.0.0.1, [::1] or localhost"));
 }
 
-std::optional<HttpAccess::Refusal> HttpAccess::refuseAction(const HttpRequest& request, const QString& peer)
+std::variant<HttpAccess::Admitted, HttpAccess::Refusal> HttpAccess::admit(
+    const HttpRequest& request, const QString& peer, Needs needs)
 {
-    if (fromAnotherSite(request)) {
+    const bool acts = needs == Needs::Operator || needs == Needs::Admin;
+    if (acts && fromAnotherSite(request)) {
         logRefusal(request, peer, QStringLiteral("sent from another site"),
             QStringLiteral("sent from another site (%1)").arg(QString::fromLatin1(request.header("origin"))));
-        return Refusal{403, QStringLiteral("requests from other sites are refused"), {}};
+        return refusal(403, QStringLiteral("requests from other sites are refused"));
     }
-    if (m_tokenHash.isEmpty())
-        return std::nullopt;
+    if (m_tokens.isEmpty())
+        return Admitted{QStringLiteral("local")};
+    if (needs == Needs::Nothing || (needs == Needs::Viewer && m_reads == HttpReads::Open))
+        return Admitted{};
     const QString address = addressOfPeer(peer);
     if (const std::int64_t leftMs = m_guard.penaltyLeftMs(address); leftMs > 0) {
         logRefusal(request, peer, QStringLiteral("too many wrong tokens"), QStringLiteral("too many wrong tokens"));
-        return Refusal{429, QStringLiteral("too many wrong tokens from this address; try again later"),
-            {{"Retry-After", QByteArray::number((leftMs + 999) / 1000)}}};
+        Refusal wait = refusal(429, QStringLiteral("too many wrong tokens from this address; try again later"));
+        wait.headers = {{"Retry-After", QByteArray::number((leftMs + 999) / 1000)}};
+        return wait;
     }
-    if (tokenMatches(request)) {
-        m_guard.succeeded(address);
-        return std::nullopt;
+    const std::optional<HttpTokens::Holder> holder = holderOf(request);
+    if (!holder) {
+        // Only a token given counts as a guess; a client that sends none
+        // learns nothing.
+        const bool given = !request.header("authorization").isEmpty();
+        if (given)
+            m_guard.failed(address);
+        const QString why = given ? QStringLiteral("wrong token") : QStringLiteral("no token");
+        logRefusal(request, peer, why, why);
+        Refusal unknown = refusal(401, QStringLiteral("a valid bearer token is needed"));
+        unknown.headers = {{"WWW-Authenticate", "Bearer realm=\"orva-hub\""}};
+        return unknown;
     }
-    // Only a token given counts as a guess; a client that sends none
-    // learns nothing.
-    const bool given = !request.header("authorization").isEmpty();
-    if (given)
-        m_guard.failed(address);
-    const QString why = given ? QStringLiteral("wrong token") : QStringLiteral("no token");
-    logRefusal(request, peer, why, why);
-    return Refusal{
-        401, QStringLiteral("a valid bearer token is needed"), {{"WWW-Authenticate", "Bearer realm=\"orva-hub\""}}};
+    // A right token does not wipe the address's wrong ones: the holder of a
+    // viewer's token could otherwise guess an admin's between two reads.
+    // They pass with the guard's window instead.
+    const TokenRole needed = roleFor(needs);
+    if (holder->role < needed) {
+        const QString role = QLatin1String(tokenRoleName(holder->role));
+        const QString wanted = QLatin1String(tokenRoleName(needed));
+        logRefusal(request, peer, QStringLiteral("a role that may not"),
+            QStringLiteral("token \"%1\" has the role %2, this needs %3").arg(holder->name, role, wanted));
+        Refusal mayNot = refusal(403,
+            QStringLiteral("the token \"%1\" has the role %2; this needs %3 or more").arg(holder->name, role, wanted));
+        mayNot.body.insert(QStringLiteral("token"), holder->name);
+        mayNot.body.insert(QStringLiteral("role"), role);
+        mayNot.body.insert(QStringLiteral("needs"), wanted);
+        return mayNot;
+    }
+    return Admitted{holder->name};
+}
+
+bool HttpAccess::stillAdmits(const HttpRequest& request, Needs needs) const
+{
+    if (m_tokens.isEmpty())
+        return askedAsLocal(request);
+    if (needs == Needs::Nothing || (needs == Needs::Viewer && m_reads == HttpReads::Open))
+        return true;
+    const std::optional<HttpTokens::Holder> holder = holderOf(request);
+    return holder && holder->role >= roleFor(needs);
 }
 
 } // namespace orva::hub

@@ -1,8 +1,7 @@
 #include "hub/HttpApi.h"
 
 #include "engine/protocol/ValueNames.h"
-#include "hub/GroupAction.h"
-#include "hub/Groups.h"
+#include "hub/HttpFleetRoutes.h"
 #include "hub/HubJson.h"
 #include "hub/Metrics.h"
 #include "hub/Scheduler.h"
@@ -20,21 +19,6 @@ namespace orva::hub {
 
 namespace {
 
-HttpResponse json(int status, const QJsonObject& body)
-{
-    HttpResponse response;
-    response.status = status;
-    response.headers = {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
-    response.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    response.body += '\n';
-    return response;
-}
-
-HttpResponse jsonError(int status, const QString& error)
-{
-    return json(status, QJsonObject{{QStringLiteral("error"), error}});
-}
-
 HttpResponse methodNotAllowed(const char* allow)
 {
     HttpResponse response = jsonError(405, QStringLiteral("use %1").arg(QLatin1String(allow)));
@@ -51,13 +35,7 @@ bool isSendableCode(const QString& code)
 
 } // namespace
 
-// What a request must bring, besides its method and path.
-enum class Needs : quint8 {
-    // A loopback Host when the hub has no token (always checked first).
-    LoopbackHost,
-    // That, and the token when the hub has one, from no other site.
-    Token,
-};
+using Needs = HttpAccess::Needs;
 
 struct HttpApi::Call
 {
@@ -66,6 +44,7 @@ struct HttpApi::Call
     Projector::Requester requester;
     const QString& peer;
     const Respond& respond;
+    const QString& who; // a token's holder, "local" on a hub without tokens, or empty (a read)
 
     void answer(const HttpResponse& response) const { respond(Answer{response, false}); }
 };
@@ -74,24 +53,24 @@ struct HttpApi::Route
 {
     const char* methods; // as the Allow header lists them; null: any method
     const char* path;    // "/"-separated segments, "*" any one segment
-    Needs needs;
+    Needs needs;         // the least a request must bring (HttpAccess)
     void (HttpApi::*handler)(const Call&);
 };
 
 const HttpApi::Route HttpApi::Routes[] = {
-    {"GET, HEAD", "/", Needs::LoopbackHost, &HttpApi::page},
-    {"GET, HEAD", "/panel.js", Needs::LoopbackHost, &HttpApi::page},
-    {"GET, HEAD", "/panel.css", Needs::LoopbackHost, &HttpApi::page},
-    {nullptr, "/favicon.ico", Needs::LoopbackHost, &HttpApi::favicon},
-    {"GET, HEAD", "/metrics", Needs::LoopbackHost, &HttpApi::metricsPage},
-    {"GET", "/api/events", Needs::LoopbackHost, &HttpApi::events},
-    {"GET, HEAD", "/api/projectors", Needs::LoopbackHost, &HttpApi::list},
-    {"GET, HEAD", "/api/projectors/*", Needs::LoopbackHost, &HttpApi::one},
-    {"POST", "/api/projectors/*/send", Needs::Token, &HttpApi::send},
-    {"POST", "/api/projectors/*/actions/*", Needs::Token, &HttpApi::action},
-    {"GET, HEAD", "/api/groups", Needs::LoopbackHost, &HttpApi::groups},
-    {"POST", "/api/groups/*/actions/*", Needs::Token, &HttpApi::groupAction},
-    {"GET, HEAD", "/api/schedules", Needs::LoopbackHost, &HttpApi::schedules},
+    {"GET, HEAD", "/", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/panel.js", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/panel.css", Needs::Nothing, &HttpApi::page},
+    {nullptr, "/favicon.ico", Needs::Nothing, &HttpApi::favicon},
+    {"GET, HEAD", "/metrics", Needs::Viewer, &HttpApi::metricsPage},
+    {"GET", "/api/events", Needs::Viewer, &HttpApi::events},
+    {"GET, HEAD", "/api/projectors", Needs::Viewer, &HttpApi::list},
+    {"GET, HEAD", "/api/projectors/*", Needs::Viewer, &HttpApi::one},
+    {"POST", "/api/projectors/*/send", Needs::Admin, &HttpApi::send},
+    {"POST", "/api/projectors/*/actions/*", Needs::Operator, &HttpApi::action},
+    {"GET, HEAD", "/api/groups", Needs::Viewer, &HttpApi::groups},
+    {"POST", "/api/groups/*/actions/*", Needs::Operator, &HttpApi::groupAction},
+    {"GET, HEAD", "/api/schedules", Needs::Viewer, &HttpApi::schedules},
 };
 
 namespace {
@@ -121,19 +100,20 @@ bool methodAllowed(const char* methods, const QByteArray& method)
 
 } // namespace
 
-HttpApi::HttpApi(std::vector<Projector*> served, const std::optional<QString>& token, Clock& clock,
+HttpApi::HttpApi(std::vector<Projector*> served, HttpTokens tokens, HttpReads reads, Clock& clock,
     EpochClock epochNowMs, const HubLog& log, GuessGuard& guard, QObject* parent)
     : QObject(parent)
     , m_served(std::move(served))
-    , m_access(token, guard, log)
+    , m_access(guard, log)
     , m_events([this](std::int64_t hubMs) { return epochOf(hubMs); })
+    , m_fleet(std::make_unique<HttpFleetRoutes>(m_events, log))
     , m_clock(clock)
     , m_epochNowMs(std::move(epochNowMs))
     , m_log(log)
 {
     connect(&m_events, &HttpEvents::published, this, &HttpApi::published);
     m_events.watch(m_served);
-    m_who = token ? QStringLiteral("default") : QStringLiteral("local");
+    m_access.setTokens(std::move(tokens), reads);
 }
 
 void HttpApi::setServed(std::vector<Projector*> served)
@@ -157,26 +137,18 @@ void HttpApi::setServed(std::vector<Projector*> served)
     for (const Respond& respond : orphaned)
         respond(
             Answer{jsonError(503, QStringLiteral("the projector is no longer served (the hub was reloaded)")), false});
-    // A group action's members no longer served: their results now.
-    std::vector<std::pair<Projector::Requester, Projector*>> gone;
-    for (const auto& [requester, waiting] : m_groupsInFlight) {
-        for (Projector* member : waiting.run->pending()) {
-            if (std::find(m_served.begin(), m_served.end(), member) == m_served.end())
-                gone.emplace_back(requester, member);
-        }
-    }
-    for (const auto& [requester, member] : gone) {
-        member->forget(requester);
-        finishGroupMember(requester, member,
-            QJsonObject{{QStringLiteral("ok"), false},
-                {QStringLiteral("error"), QStringLiteral("the projector is no longer served (the hub was reloaded)")}});
-    }
+    m_fleet->setServed(m_served);
 }
 
-void HttpApi::setToken(const std::optional<QString>& token)
+void HttpApi::setAccess(HttpTokens tokens, HttpReads reads)
 {
-    m_access.setToken(token);
-    m_who = token ? QStringLiteral("default") : QStringLiteral("local");
+    m_access.setTokens(std::move(tokens), reads);
+    Q_EMIT accessChanged();
+}
+
+bool HttpApi::admitsStream(const HttpRequest& request) const
+{
+    return m_access.stillAdmits(request, Needs::Viewer);
 }
 
 HttpApi::~HttpApi() = default;
@@ -269,7 +241,7 @@ QByteArray HttpApi::snapshotEvent()
 void HttpApi::forget(Projector::Requester requester)
 {
     m_inFlight.erase(requester);
-    m_groupsInFlight.erase(requester);
+    m_fleet->forget(requester);
     for (Projector* projector : m_served)
         projector->forget(requester);
 }
@@ -277,7 +249,7 @@ void HttpApi::forget(Projector::Requester requester)
 void HttpApi::handle(const HttpRequest& request, Projector::Requester requester, const QString& peer, Respond respond)
 {
     const auto refuse = [&respond](const HttpAccess::Refusal& refusal) {
-        HttpResponse response = jsonError(refusal.status, refusal.error);
+        HttpResponse response = jsonResponse(refusal.status, refusal.body);
         response.headers += refusal.headers;
         respond(Answer{response, false});
     };
@@ -308,13 +280,13 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
         respond(Answer{methodNotAllowed(found->methods), false});
         return;
     }
-    if (found->needs == Needs::Token) {
-        if (const std::optional<HttpAccess::Refusal> refusal = m_access.refuseAction(request, peer)) {
-            refuse(*refusal);
-            return;
-        }
+    const std::variant<HttpAccess::Admitted, HttpAccess::Refusal> access = m_access.admit(request, peer, found->needs);
+    if (const auto* refusal = std::get_if<HttpAccess::Refusal>(&access)) {
+        refuse(*refusal);
+        return;
     }
-    (this->*found->handler)(Call{request, *path, requester, peer, respond});
+    const QString& who = std::get<HttpAccess::Admitted>(access).who;
+    (this->*found->handler)(Call{request, *path, requester, peer, respond, who});
 }
 
 void HttpApi::page(const Call& call)
@@ -347,13 +319,13 @@ void HttpApi::events(const Call& call)
 
 void HttpApi::list(const Call& call)
 {
-    call.answer(json(200, projectorsJson()));
+    call.answer(jsonResponse(200, projectorsJson()));
 }
 
 void HttpApi::one(const Call& call)
 {
     const Projector* projector = find(call.parts.at(2));
-    call.answer(projector ? json(200, projectorJson(*projector))
+    call.answer(projector ? jsonResponse(200, projectorJson(*projector))
                           : jsonError(404, QStringLiteral("no projector named '%1'").arg(call.parts.at(2))));
 }
 
@@ -374,8 +346,8 @@ void HttpApi::action(const Call& call)
 
 void HttpApi::schedules(const Call& call)
 {
-    call.answer(
-        json(200, m_schedules ? m_schedules->json() : QJsonObject{{QStringLiteral("schedules"), QJsonArray()}}));
+    call.answer(jsonResponse(
+        200, m_schedules ? m_schedules->json() : QJsonObject{{QStringLiteral("schedules"), QJsonArray()}}));
 }
 
 void HttpApi::send(const Call& call)
@@ -412,7 +384,7 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         ResultJson out = resultJson(result, request, action.isEmpty());
         out.body.insert(QStringLiteral("projector"), name);
         out.body.insert(QStringLiteral("action"), action.isEmpty() ? QJsonValue() : QJsonValue(action));
-        HttpResponse response = json(out.status, out.body);
+        HttpResponse response = jsonResponse(out.status, out.body);
         if (out.status == 429)
             response.headers.append(std::pair<QByteArray, QByteArray>("Retry-After", "1"));
         respond(Answer{response, false});
@@ -423,7 +395,7 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
         down.outcome = ExchangeOutcome::LineFailed;
         down.error = projector.lineError();
         projector.auditUnsent(call.requester, call.peer, request.code, QStringLiteral("error"),
-            lineErrorKindName(down.error->kind), AuditTag{{}, {}, m_who, action});
+            lineErrorKindName(down.error->kind), AuditTag{{}, {}, call.who, action});
         answer(down);
         return;
     }
@@ -438,82 +410,20 @@ void HttpApi::run(Projector& projector, const ExchangeRequest& request, const QS
             m_inFlight.erase(requester);
             answer(result);
         },
-        AuditTag{{}, {}, m_who, action});
+        AuditTag{{}, {}, call.who, action});
 }
-
-} // namespace orva::hub
-
-namespace orva::hub {
 
 void HttpApi::groups(const Call& call)
 {
-    QJsonArray list;
-    for (const Group& group : groupsOf(m_served)) {
-        QJsonArray names;
-        for (const Projector* member : group.members)
-            names.append(member->name());
-        list.append(QJsonObject{{QStringLiteral("name"), group.name}, {QStringLiteral("projectors"), names}});
-    }
-    call.answer(json(200, QJsonObject{{QStringLiteral("groups"), list}}));
+    call.answer(m_fleet->groups(m_served));
 }
 
 void HttpApi::groupAction(const Call& call)
 {
-    const QString& group = call.parts.at(2);
-    const QString& name = call.parts.at(4);
-    const std::optional<std::vector<Projector*>> members = membersOf(group, m_served);
-    if (!members) {
-        call.answer(jsonError(404, QStringLiteral("no group named '%1'").arg(group)));
-        return;
-    }
-    const std::optional<Command> command = commandOfHttpAction(name);
-    if (!command) {
-        call.answer(jsonError(404, QStringLiteral("no action named '%1'").arg(name)));
-        return;
-    }
-    const Projector::Requester requester = call.requester;
-    m_groupsInFlight[requester] = GroupInFlight{std::make_unique<GroupAction>(group, name, *members), call.respond};
-    // Every member at once, each on its own queue; one whose line is down
-    // has its result now, as the one-projector route answers at once.
-    for (Projector* member : *members) {
-        const ExchangeRequest request = ExchangeRequest::of(*command, member->replyTimeoutMs());
-        if (!member->isLineOpen()) {
-            ExchangeResult down;
-            down.outcome = ExchangeOutcome::LineFailed;
-            down.error = member->lineError();
-            member->auditUnsent(requester, call.peer, request.code, QStringLiteral("error"),
-                lineErrorKindName(down.error->kind), AuditTag{QStringLiteral("group"), {}, m_who, name});
-            finishGroupMember(requester, member, resultJson(down, request, false).body);
-            continue;
-        }
-        m_log.info(member->name(), QStringLiteral("%1: %2 (group %3)").arg(call.peer, name, group));
-        member->submit(
-            requester, call.peer, request,
-            [this, requester, member, request](const ExchangeResult& result) {
-                finishGroupMember(requester, member, resultJson(result, request, false).body);
-            },
-            AuditTag{QStringLiteral("group"), {}, m_who, name});
-    }
-}
-
-void HttpApi::finishGroupMember(Projector::Requester requester, const Projector* member, const QJsonObject& result)
-{
-    const auto it = m_groupsInFlight.find(requester);
-    if (it == m_groupsInFlight.end())
-        return;
-    GroupAction& run = *it->second.run;
-    QJsonObject event = run.record(member, result);
-    if (event.isEmpty())
-        return;
-    event.insert(QStringLiteral("group"), run.group());
-    event.insert(QStringLiteral("action"), run.action());
-    m_events.publish("group-result", event);
-    if (!run.done())
-        return;
-    const HttpResponse response = json(200, run.answer());
-    const Respond respond = std::move(it->second.respond);
-    m_groupsInFlight.erase(it);
-    respond(Answer{response, false});
+    m_fleet->groupAction(call.parts.at(2), call.parts.at(4), m_served, call.requester, call.peer, call.who,
+        [respond = call.respond](const HttpResponse& response) {
+            respond(Answer{response, false});
+        });
 }
 
 } // namespace orva::hub

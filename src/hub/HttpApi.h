@@ -19,8 +19,8 @@
 
 namespace orva::hub {
 
-class GroupAction;
 class GuessGuard;
+class HttpFleetRoutes;
 class Scheduler;
 
 // What the HTTP door answers, without sockets: each request to a response,
@@ -33,15 +33,20 @@ class Scheduler;
 //   POST /api/projectors/NAME/send            {"code": "..."}: a free command
 //   GET  /api/events                          Server-Sent Events (HttpEvents)
 //   GET  /api/groups                          each group (and "all") with its members
-//   POST /api/groups/GROUP/actions/ACTION     the action on every member at once (GroupAction)
+//   POST /api/groups/GROUP/actions/ACTION     the action on every member at once
+//   GET  /api/schedules                       each schedule, its next run and its last
+//
+// The groups' routes are HttpFleetRoutes'.
 //
 // The routes are one table: method, path pattern, what the request needs,
-// handler. Reading needs a loopback Host when the hub has no token; every
-// POST needs "Authorization: Bearer TOKEN" when the hub has a token, and is
-// refused when a browser says it comes from another site (Origin), so that
-// no web page can press a button through the operator's browser.
-// HttpAccess decides, with guard holding back an address that guesses the
-// token.
+// handler. What it needs is a role: the page and its files need none, a
+// read a viewer's token (with http-reads = "token" alone), an action an
+// operator's, a free command an admin's. A hub without tokens answers its
+// loopback names alone, and them everything. An action a browser says
+// comes from another site (Origin) is refused, so that no web page can
+// press a button through the operator's browser. HttpAccess decides, with
+// guard holding back an address that guesses tokens. An event stream is
+// closed when a reload takes away what let it in.
 class HttpApi : public QObject
 {
     Q_OBJECT
@@ -67,7 +72,7 @@ public:
     // the HTTP door (projector null).
     using ConnectionCount = std::function<std::optional<int>(Projector::Door door, const Projector* projector)>;
 
-    HttpApi(std::vector<Projector*> served, const std::optional<QString>& token, Clock& clock, EpochClock epochNowMs,
+    HttpApi(std::vector<Projector*> served, HttpTokens tokens, HttpReads reads, Clock& clock, EpochClock epochNowMs,
         const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~HttpApi() override;
 
@@ -75,8 +80,11 @@ public:
     // served before is read again (a projector no longer served may be gone),
     // and an action waiting on one of those is answered 503 at once.
     void setServed(std::vector<Projector*> served);
-    // The token changing requests must carry from now on; none: no token.
-    void setToken(const std::optional<QString>& token);
+    // The tokens and the reads' rule from now on (a reload); a token taken
+    // away works no more, for the next request and for a stream it opened.
+    void setAccess(HttpTokens tokens, HttpReads reads);
+    // Whether the request that opened an event stream would open it now.
+    bool admitsStream(const HttpRequest& request) const;
 
     // Answers a request of a connection (requester, peer name for the log);
     // respond is called exactly once, unless forget() is called first.
@@ -96,6 +104,8 @@ public:
 Q_SIGNALS:
     // An event for every stream, as the bytes to write.
     void published(const QByteArray& bytes);
+    // The tokens changed: every stream asks admitsStream again.
+    void accessChanged();
 
 private:
     struct Route;
@@ -120,16 +130,13 @@ private:
     QByteArray metrics();
     void run(Projector& projector, const ExchangeRequest& request, const QString& action, const Call& call);
     Projector* find(const QString& name) const;
-    void finishGroupMember(Projector::Requester requester, const Projector* member, const QJsonObject& result);
 
     static const Route Routes[];
 
     std::vector<Projector*> m_served;
     HttpAccess m_access;
-    // Who an action is in the audit: "default", the configured token's
-    // holder, or "local" on a hub without a token (loopback alone).
-    QString m_who;
     HttpEvents m_events;
+    std::unique_ptr<HttpFleetRoutes> m_fleet; // the groups' routes
     // Each connection's action waiting for its projector (one at most).
     struct InFlight
     {
@@ -137,13 +144,6 @@ private:
         Respond respond;
     };
     std::map<Projector::Requester, InFlight> m_inFlight;
-    // Each connection's group action waiting for its members (one at most).
-    struct GroupInFlight
-    {
-        std::unique_ptr<GroupAction> run;
-        Respond respond;
-    };
-    std::map<Projector::Requester, GroupInFlight> m_groupsInFlight;
     Clock& m_clock;
     EpochClock m_epochNowMs;
     const HubLog& m_log;

@@ -69,18 +69,18 @@ void HttpSession::next()
     const bool keepAlive = request.keepAlive;
     const bool headOnly = request.method == "HEAD";
     QPointer<HttpSession> self(this);
-    m_api.handle(request, m_requester, m_peer, [self, keepAlive, headOnly](const HttpApi::Answer& answer) {
+    m_api.handle(request, m_requester, m_peer, [self, keepAlive, headOnly, request](const HttpApi::Answer& answer) {
         if (self)
-            self->answered(answer, keepAlive, headOnly);
+            self->answered(answer, keepAlive, headOnly, request);
     });
 }
 
-void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool headOnly)
+void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool headOnly, const HttpRequest& request)
 {
     if (m_closed)
         return;
     if (answer.stream && (!m_streamAllowed || m_streamAllowed())) {
-        startStream(answer.response);
+        startStream(answer.response, request);
         return;
     }
     HttpResponse response = answer.response;
@@ -113,9 +113,10 @@ void HttpSession::answered(const HttpApi::Answer& answer, bool keepAlive, bool h
         m_readyForMore();
 }
 
-void HttpSession::startStream(const HttpResponse& head)
+void HttpSession::startStream(const HttpResponse& head, const HttpRequest& request)
 {
     m_stream = true;
+    m_streamRequest = request;
     HttpResponse withDate = head;
     withDate.headers.append(std::pair<QByteArray, QByteArray>("Date", m_api.httpDate()));
     QByteArray bytes = renderStreamHead(withDate);
@@ -124,6 +125,12 @@ void HttpSession::startStream(const HttpResponse& head)
     connect(&m_api, &HttpApi::published, this, [this](const QByteArray& event) {
         if (!m_closed)
             m_write(event);
+    });
+    // A reload that takes away what let the stream in (its token, or open
+    // reads) ends it: the events are reads like any other.
+    connect(&m_api, &HttpApi::accessChanged, this, [this] {
+        if (!m_closed && !m_api.admitsStream(m_streamRequest))
+            finish(QStringLiteral("closed: no longer admitted after a reload"), LogLevel::Info);
     });
     m_keepAlive->setEnabled(true);
     m_log.debug(QString(), QStringLiteral("%1: event stream opened").arg(m_peer));

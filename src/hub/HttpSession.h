@@ -25,6 +25,8 @@ namespace orva::hub {
 //    longer);
 //  - an event stream writes a comment every KeepAliveMs, so that proxies
 //    and the browser see it alive.
+// An event stream ends when a reload takes away the token it was opened
+// with (HttpApi::admitsStream).
 // A request that does not read as HTTP gets its status (400, 413, 431,
 // 501, 505) and the connection closes; the hub goes on.
 class HttpSession : public QObject
@@ -58,8 +60,8 @@ public:
 
 private:
     void next();
-    void answered(const HttpApi::Answer& answer, bool keepAlive, bool headOnly);
-    void startStream(const HttpResponse& head);
+    void answered(const HttpApi::Answer& answer, bool keepAlive, bool headOnly, const HttpRequest& request);
+    void startStream(const HttpResponse& head, const HttpRequest& request);
     void fail(int status, const QString& why);
     void finish(const QString& why, LogLevel level);
     void onDeadline();
@@ -79,6 +81,7 @@ private:
     bool m_requestBegun = false;
     bool m_askedBefore = false; // a request was answered on this connection
     bool m_stream = false;
+    HttpRequest m_streamRequest; // what opened the stream, asked again after a reload
     bool m_closed = false;
 };
 

@@ -84,7 +84,8 @@ Hub::Served Hub::makeServed(const ProjectorConfig& config)
 
 void Hub::makeHttp()
 {
-    m_httpApi = std::make_unique<HttpApi>(views(), m_config.httpToken, m_clock, m_epochNowMs, m_log, m_httpGuard);
+    m_httpApi = std::make_unique<HttpApi>(
+        views(), HttpTokens(m_config), m_config.httpReads, m_clock, m_epochNowMs, m_log, m_httpGuard);
     m_http = std::make_unique<HttpDoor>(*m_httpApi, m_clock, m_log);
     // The doors count their own connections; the HTTP door reads them here
     // rather than holding its sibling doors.
@@ -167,8 +168,10 @@ bool Hub::listen(QString* error)
         m_log.info(QString(),
             QStringLiteral("HTTP door on port %1%2")
                 .arg(m_config.httpPort)
-                .arg(m_config.httpToken ? QStringLiteral(", actions need the token")
-                                        : QStringLiteral(", actions without a token (loopback only)")));
+                .arg(!m_config.httpToken && m_config.tokens.isEmpty()
+                        ? QStringLiteral(", actions without a token (loopback only)")
+                        : m_config.httpReads == HttpReads::Token ? QStringLiteral(", reads and actions need a token")
+                                                                 : QStringLiteral(", actions need a token")));
     }
     return true;
 }
@@ -357,9 +360,11 @@ void Hub::reconfigureHttp(const HubConfig& config)
 {
     const bool moved = config.httpPort != m_config.httpPort || config.listen != m_config.listen;
     m_config.httpToken = config.httpToken;
+    m_config.tokens = config.tokens;
+    m_config.httpReads = config.httpReads;
     if (m_httpApi) {
         m_httpApi->setServed(views());
-        m_httpApi->setToken(config.httpToken);
+        m_httpApi->setAccess(HttpTokens(config), config.httpReads);
     }
     if (!moved)
         return;

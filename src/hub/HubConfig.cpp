@@ -5,6 +5,7 @@
 #include "hub/DoorBindings.h"
 #include "hub/ProjectorReader.h"
 #include "hub/ScheduleReader.h"
+#include "hub/TokenReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -26,17 +27,6 @@ using namespace config;
 // Levels of tables, dotted keys and arrays a configuration may nest: ours
 // needs 2; the TOML library descends once per level.
 constexpr int MaxNesting = 32;
-
-// A token a guesser cannot shorten: long, and not a few characters
-// repeated ("aaaaaaaaaaaaaaaa" has the length and almost no guesses in it).
-constexpr qsizetype MinTokenLength = 16;
-constexpr qsizetype MaxTokenLength = 256;
-constexpr qsizetype MinTokenDistinct = 8;
-
-qsizetype distinctCharacters(const QString& text)
-{
-    return QSet<QChar>(text.begin(), text.end()).size();
-}
 
 bool isLoopback(const QString& address)
 {
@@ -105,11 +95,11 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
         };
         claim(config.listen, config.httpPort, QStringLiteral("the HTTP door"), where("http-port"),
             QStringLiteral("http-port"));
-        if (!config.httpToken && !std::all_of(config.listen.begin(), config.listen.end(), isLoopback))
-            report.error(where("http-port"), QStringLiteral("http-port"),
-                QStringLiteral("an HTTP door on an address other than loopback needs http-token"));
+        checkHttpAccess(report, root, config);
     }
-    holdsSecret = holdsSecret || config.httpToken.has_value();
+    holdsSecret = holdsSecret || config.httpToken.has_value()
+        || std::any_of(config.tokens.begin(), config.tokens.end(),
+            [](const TokenConfig& token) { return token.secretFile.isEmpty(); });
     if (holdsSecret && fileMode && (*fileMode & 07) != 0)
         report.fileError(QStringLiteral("holds a password or token but its mode %1 lets others read it "
                                         "(chmod o-rwx %2)")
@@ -170,19 +160,14 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
                 config.httpPort = *port;
         } else if (key == QLatin1String("http-token")) {
             if (const auto token = text(report, node, key)) {
-                // Sent in a header: visible ASCII only, and long and varied
-                // enough not to be guessed over the network.
-                if (token->size() < MinTokenLength || token->size() > MaxTokenLength || !isVisibleAscii(*token)
-                    || distinctCharacters(*token) < MinTokenDistinct)
-                    report.error(node.source(), key,
-                        QStringLiteral("%1 to %2 printable ASCII characters, no blanks, at least %3 of them "
-                                       "different (e.g. the output of: openssl rand -hex 24)")
-                            .arg(MinTokenLength)
-                            .arg(MaxTokenLength)
-                            .arg(MinTokenDistinct));
-                else
+                // Sent in a header, over the network.
+                if (isStrongSecret(*token))
                     config.httpToken = *token;
+                else
+                    report.error(node.source(), key, strongSecretRule());
             }
+        } else if (key == QLatin1String("http-reads")) {
+            readHttpReads(report, node, config);
         } else if (key == QLatin1String("audit-log")) {
             if (const auto file = text(report, node, key)) {
                 if (!file->startsWith(QLatin1Char('/')) || file->endsWith(QLatin1Char('/')))
@@ -209,12 +194,14 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
             }
         } else if (key == QLatin1String("timezone")) {
             schedules.readTimezone(node, config);
-        } else if (key != QLatin1String("schedule")) { // read below, once every projector is known
+        } else if (key != QLatin1String("schedule") && key != QLatin1String("token")) { // read below
             report.error(tomlKey.source(), key, QStringLiteral("unknown key"));
         }
     }
     if (const toml::node* node = root.get("schedule"))
         schedules.readSchedules(*node, config);
+    if (const toml::node* node = root.get("token"))
+        readTokens(report, *node, config);
     if (!result.errors.isEmpty())
         return result;
     if (config.projectors.isEmpty()) {

@@ -52,6 +52,33 @@ struct ScheduleConfig
     bool operator==(const ScheduleConfig&) const = default;
 };
 
+// What a token of the HTTP door may do: a viewer reads, an operator also
+// acts on projectors and groups, an admin also sends free codes. In order:
+// each role may all that the ones before it may.
+enum class TokenRole : quint8 {
+    Viewer,
+    Operator,
+    Admin,
+};
+
+// A named holder of the HTTP door's bearer token.
+struct TokenConfig
+{
+    QString name;       // as a projector's name, unique; in the audit's "who"
+    QString secret;     // the token itself, as written or as read from secretFile
+    QString secretFile; // the file it was read from; empty: written in the configuration
+    TokenRole role = TokenRole::Viewer;
+
+    bool operator==(const TokenConfig&) const = default;
+};
+
+// Who may read through the HTTP door: anybody it answers (as it always
+// has), or only the holder of a token, of any role.
+enum class HttpReads : quint8 {
+    Open,
+    Token,
+};
+
 // The whole configuration of orva-hub, as read from its TOML file.
 struct HubConfig
 {
@@ -66,8 +93,10 @@ struct HubConfig
     // that a late reply is never taken for the next frame's.
     int lateReplyMs = 1500;
     quint16 httpPort = 0;             // the HTTP door on every listen address; 0 = none
-    std::optional<QString> httpToken; // bearer token every changing request must carry
-    QString auditLog;                 // a file the audit trail is appended to as well; empty: none
+    std::optional<QString> httpToken; // an operator's token, named "default"
+    QList<TokenConfig> tokens;        // the [[token]] tables
+    HttpReads httpReads = HttpReads::Open;
+    QString auditLog; // a file the audit trail is appended to as well; empty: none
     QList<ProjectorConfig> projectors;
     QString timezone; // IANA name the schedules' times are read in; empty: the system's
     QList<ScheduleConfig> schedules;
@@ -87,7 +116,7 @@ struct ConfigResult
 // password that others than its owner and group may read, and a PJLink door
 // on an address other than loopback without a password (unless the password
 // is set to "" explicitly, which is only warned about). The HTTP door
-// likewise: off loopback it needs http-token, and a file holding the token
+// likewise: off loopback it needs a token, and a file holding a token
 // is kept from others. A share door off loopback needs share-allow, the
 // networks that may use it. One address and port serves one door, an
 // unspecified address (0.0.0.0, ::) counting as every address of its kind.

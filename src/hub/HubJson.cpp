@@ -7,6 +7,7 @@
 #include "engine/protocol/ValueJson.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
 
 #include <cmath>
 
@@ -65,6 +66,21 @@ ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& reque
     body.insert(QStringLiteral("ms"),
         result.frame.isEmpty() ? QJsonValue() : QJsonValue(double(result.endedAtMs - result.sentAtMs)));
     return out;
+}
+
+HttpResponse jsonResponse(int status, const QJsonObject& body)
+{
+    HttpResponse response;
+    response.status = status;
+    response.headers = {{"Content-Type", "application/json"}, {"Cache-Control", "no-store"}};
+    response.body = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    response.body += '\n';
+    return response;
+}
+
+HttpResponse jsonError(int status, const QString& error)
+{
+    return jsonResponse(status, QJsonObject{{QStringLiteral("error"), error}});
 }
 
 } // namespace orva::hub

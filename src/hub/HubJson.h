@@ -2,6 +2,7 @@
 
 #include "engine/CommandExchange.h"
 #include "engine/protocol/ReplyValues.h"
+#include "hub/HttpMessage.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -33,5 +34,10 @@ struct ResultJson
 ResultJson resultJson(const ExchangeResult& result, const ExchangeRequest& request, bool freeCommand);
 
 QString isoTime(std::int64_t epochMs);
+
+// An answer of the HTTP door with a JSON body, never cached.
+HttpResponse jsonResponse(int status, const QJsonObject& body);
+// The same with the body {"error": error}.
+HttpResponse jsonError(int status, const QString& error);
 
 } // namespace orva::hub
