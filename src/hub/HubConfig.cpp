@@ -3,6 +3,7 @@
 #include "hub/ConfigNesting.h"
 #include "hub/ConfigValues.h"
 #include "hub/DoorBindings.h"
+#include "hub/PjlinkUdpReader.h"
 #include "hub/ProjectorReader.h"
 #include "hub/ScheduleReader.h"
 
@@ -110,6 +111,7 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
                 QStringLiteral("an HTTP door on an address other than loopback needs http-token"));
     }
     holdsSecret = holdsSecret || config.httpToken.has_value();
+    checkPjlinkUdp(report, *tables, config);
     if (holdsSecret && fileMode && (*fileMode & 07) != 0)
         report.fileError(QStringLiteral("holds a password or token but its mode %1 lets others read it "
                                         "(chmod o-rwx %2)")
@@ -207,6 +209,7 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
                     report.error(element.source(), QStringLiteral("line"), QStringLiteral("missing in [[projector]]"));
                 config.projectors.append(projector);
             }
+        } else if (readPjlinkUdpTopKey(report, key, node, config)) {
         } else if (key == QLatin1String("timezone")) {
             schedules.readTimezone(node, config);
         } else if (key != QLatin1String("schedule")) { // read below, once every projector is known
@@ -227,6 +230,8 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
             projector.listen = config.listen;
         if (projector.shareAllow.isEmpty())
             projector.shareAllow = shareAllow;
+        if (!projector.pjlinkNotify)
+            projector.pjlinkNotify = config.pjlinkNotify;
     }
     result.config = config;
     checkAcross(report, root, result, fileMode);

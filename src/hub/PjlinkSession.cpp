@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <utility>
 
 namespace orva::hub {
 
@@ -150,6 +151,8 @@ void PjlinkSession::handle(const QByteArray& line)
         m_random.reset();
         request = line.mid(DigestLength);
     }
+    if (m_onServed)
+        std::exchange(m_onServed, nullptr)();
     const PjlinkParse parse = parsePjlinkRequest(request);
     if (!parse.request) {
         if (parse.answerable)
