@@ -351,14 +351,18 @@ void HubEndToEndTest::controllers()
 void HubEndToEndTest::pjlinkUdp_data()
 {
     // Steps: "search" from 127.0.0.1 (and "search-other" from 127.0.0.4) to
-    // 127.0.0.2, "> LINE" a PJLink request to a101's door, "wait DATAGRAM"
-    // until 127.0.0.1 has it. Received: what 127.0.0.1 got, "FROM DATAGRAM".
+    // 127.0.0.2, "> LINE" a PJLink request to a101's door, "reload closed"
+    // (or "open") a reload closes (or opens) a102's door, "wait DATAGRAM"
+    // until 127.0.0.1 has had it as often as it was waited for. Received: what 127.0.0.1 got, "FROM DATAGRAM".
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("received");
     const QStringList announced{"127.0.0.2 %2LKUP=02:00:00:00:01:01", "127.0.0.3 %2LKUP=02:00:00:00:01:02"};
     QTest::newRow("a search answered once per projector, from its own address; again at once: not")
         << QStringList{"wait 127.0.0.3 %2LKUP=02:00:00:00:01:02", "search", "search", "search-other"}
         << announced + QStringList{"127.0.0.2 %2ACKN=02:00:00:00:01:01", "127.0.0.3 %2ACKN=02:00:00:00:01:02"};
+    QTest::newRow("a door a reload opens announces itself") << QStringList{"wait 127.0.0.3 %2LKUP=02:00:00:00:01:02",
+        "reload closed", "reload open",
+        "wait 127.0.0.3 %2LKUP=02:00:00:00:01:02"} << announced + QStringList{"127.0.0.3 %2LKUP=02:00:00:00:01:02"};
     QTest::newRow("power on, the count-down, a temperature warning, an input")
         << QStringList{"> %1POWR 1", "wait 127.0.0.2 %2ERST=001000", "> %2INPT 21", "wait 127.0.0.2 %2INPT=21"}
         << announced
@@ -392,25 +396,35 @@ void HubEndToEndTest::pjlinkUdp()
             }
         });
     }
+    // a102's PJLink door is there unless a reload closes it.
+    const auto config = [&](bool secondDoor) {
+        return QStringLiteral("poll-interval-ms = 1000\npjlink-udp-port = %1\npjlink-notify = [\"127.0.0.1\"]\n")
+                   .arg(port)
+            + projectorTable(QStringLiteral("a101"), first.device(), 0, door)
+            + QStringLiteral("listen = [\"127.0.0.2\"]\npjlink-password = \"\"\nmac = \"02:00:00:00:01:01\"\n")
+            + projectorTable(QStringLiteral("a102"), second.device(), 0, secondDoor ? door : 0)
+            + QStringLiteral("listen = [\"127.0.0.3\"]\npjlink-password = \"\"\nmac = \"02:00:00:00:01:02\"\n");
+    };
     HubProcess hub;
-    QString config
-        = QStringLiteral("poll-interval-ms = 1000\npjlink-udp-port = %1\npjlink-notify = [\"127.0.0.1\"]\n").arg(port);
-    config += projectorTable(QStringLiteral("a101"), first.device(), 0, door)
-        + QStringLiteral("listen = [\"127.0.0.2\"]\npjlink-password = \"\"\nmac = \"02:00:00:00:01:01\"\n");
-    config += projectorTable(QStringLiteral("a102"), second.device(), 0, door)
-        + QStringLiteral("listen = [\"127.0.0.3\"]\npjlink-password = \"\"\nmac = \"02:00:00:00:01:02\"\n");
-    QVERIFY2(hub.start(config), qPrintable(hub.log()));
+    QVERIFY2(hub.start(config(true)), qPrintable(hub.log()));
     Conversation pjlinkDoor;
     QVERIFY(pjlinkDoor.open(QStringLiteral("127.0.0.2"), door, true));
+    QStringList waited;
     for (const QString& step : steps) {
-        if (step.startsWith(QLatin1String("search")))
+        if (step.startsWith(QLatin1String("search"))) {
             (step == QLatin1String("search") ? controller : other)
                 .writeDatagram("%2SRCH\r", QHostAddress(QStringLiteral("127.0.0.2")), port);
-        else if (step.startsWith(QLatin1String("> ")))
+        } else if (step.startsWith(QLatin1String("> "))) {
             QVERIFY(pjlinkDoor.ask(step.mid(2).toLatin1()).endsWith("=OK"));
-        else
-            QVERIFY2(QTest::qWaitFor([&] { return received.contains(step.mid(5)); }, Patience),
+        } else if (step.startsWith(QLatin1String("reload "))) {
+            QVERIFY2(hub.reload(config(step == QLatin1String("reload open"))), qPrintable(hub.log()));
+        } else {
+            // As often as it was waited for.
+            waited.append(step.mid(5));
+            QVERIFY2(
+                QTest::qWaitFor([&] { return received.count(waited.last()) == waited.count(waited.last()); }, Patience),
                 qPrintable(received.join(u'\n')));
+        }
     }
     // The answers to the last search came after those to the ones before.
     if (steps.contains(QLatin1String("search-other")))

@@ -160,6 +160,7 @@ void Hub::logDoors(const Served& served) const
 
 bool Hub::listen(QString* error)
 {
+    m_listened = true;
     for (const Served& served : m_served) {
         const ProjectorConfig& config = served.projector->config();
         for (const QString& address : config.listen) {
@@ -423,7 +424,7 @@ void Hub::reconfigurePjlinkUdp(const HubConfig& config)
     m_config.pjlinkUdpPort = config.pjlinkUdpPort;
     m_config.pjlinkNotify = config.pjlinkNotify;
     const quint16 port = pjlinkUdpPortWanted(config);
-    if (port != m_pjlinkUdp->port()) {
+    if (m_listened && port != m_pjlinkUdp->port()) {
         QString why;
         if (m_pjlinkUdp->listen(port, &why))
             m_log.info(QString(), QStringLiteral("PJLink search and notifications on UDP port %1").arg(port));

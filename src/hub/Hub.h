@@ -112,6 +112,7 @@ private:
     GuessGuard m_pjlinkGuard;
     GuessGuard m_httpGuard;
     bool m_started = false;
+    bool m_listened = false; // listen() was called: a reload binds what it adds
     std::vector<Served> m_served;
     // PJLink's search and notifications, for every projector with a PJLink
     // door; goes before the projectors it watches.
