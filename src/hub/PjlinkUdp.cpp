@@ -37,6 +37,19 @@ std::vector<QHostAddress> ipv4Listens(const Projector& projector)
     return addresses;
 }
 
+// Where a notification to `to` goes out from: a loopback listen address
+// for a loopback target and another for any other (a datagram from
+// 127.0.0.2 cannot leave the machine), else the first.
+std::optional<QHostAddress> notifyFrom(const Projector& projector, const QHostAddress& to)
+{
+    const std::vector<QHostAddress> listens = ipv4Listens(projector);
+    for (const QHostAddress& listen : listens) {
+        if (listen.isLoopback() == to.isLoopback())
+            return listen;
+    }
+    return listens.empty() ? std::nullopt : std::optional<QHostAddress>(listens.front());
+}
+
 bool answersSearches(const Projector& projector)
 {
     const ProjectorConfig& config = projector.config();
@@ -174,9 +187,10 @@ void PjlinkUdp::setServed(const std::vector<Projector*>& projectors)
         if (isNew) {
             notifier = std::make_unique<PjlinkNotifier>(
                 *projector, m_clock, [this, projector](const QHostAddress& to, const QByteArray& datagram) {
-                    const std::vector<QHostAddress> from = ipv4Listens(*projector);
-                    if (!from.empty() && ipv4Of(to))
-                        send(from.front(), *ipv4Of(to), datagram);
+                    const auto target = ipv4Of(to);
+                    const auto from = target ? notifyFrom(*projector, *target) : std::nullopt;
+                    if (from)
+                        send(*from, *target, datagram);
                 });
         } else {
             notifier = std::move(*kept);

@@ -34,8 +34,9 @@ class Projector;
 // but a search is ignored.
 //
 // Notifications: a PjlinkNotifier for each projector, made when its door is
-// there (and told to announce itself), sent from its first IPv4 listen
-// address to the port of each target.
+// there (and told to announce itself), sent from its IPv4 listen address
+// (a loopback one to a loopback target, another to the rest) to the port
+// of each target.
 class PjlinkUdp : public QObject
 {
     Q_OBJECT
