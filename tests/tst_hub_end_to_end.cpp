@@ -385,9 +385,11 @@ void HubEndToEndTest::pjlinkUdp()
     QUdpSocket other;
     QStringList received;
     QStringList otherReceived;
-    for (auto [socket, address, into] :
+    for (const auto& listener :
         {std::tuple{&controller, "127.0.0.1", &received}, std::tuple{&other, "127.0.0.4", &otherReceived}}) {
-        QVERIFY(socket->bind(QHostAddress(QLatin1String(address)), port, QUdpSocket::ShareAddress));
+        QUdpSocket* socket = std::get<0>(listener);
+        QStringList* into = std::get<2>(listener);
+        QVERIFY(socket->bind(QHostAddress(QLatin1String(std::get<1>(listener))), port, QUdpSocket::ShareAddress));
         connect(socket, &QUdpSocket::readyRead, socket, [socket, into] {
             while (socket->hasPendingDatagrams()) {
                 const QNetworkDatagram datagram = socket->receiveDatagram();

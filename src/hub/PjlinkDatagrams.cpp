@@ -57,7 +57,7 @@ QByteArray hubMachineId()
 {
     QFile file(QStringLiteral("/etc/machine-id"));
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray id = file.read(64).trimmed();
+        QByteArray id = file.read(64).trimmed();
         if (!id.isEmpty())
             return id;
     }
