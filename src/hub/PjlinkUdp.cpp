@@ -166,11 +166,15 @@ void PjlinkUdp::send(const QHostAddress& from, const QHostAddress& to, const QBy
             return;
         }
     }
-    if (socket->writeDatagram(datagram, to, m_port) < 0 && m_log.verbose())
-        m_log.debug(QString(),
-            QStringLiteral("%1 to %2 not sent: %3")
-                .arg(QString::fromLatin1(datagram.trimmed()), endpointName(to.toString(), m_port),
-                    socket->errorString()));
+    if (!m_log.verbose()) {
+        socket->writeDatagram(datagram, to, m_port);
+        return;
+    }
+    const bool sent = socket->writeDatagram(datagram, to, m_port) >= 0;
+    m_log.debug(QString(),
+        QStringLiteral("%1 from %2 to %3%4")
+            .arg(QString::fromLatin1(datagram.trimmed()), from.toString(), endpointName(to.toString(), m_port),
+                sent ? QString() : QStringLiteral(" not sent: ") + socket->errorString()));
 }
 
 void PjlinkUdp::setServed(const std::vector<Projector*>& projectors)
