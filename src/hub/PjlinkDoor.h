@@ -35,7 +35,7 @@ public:
     ~PjlinkDoor() override;
 
 Q_SIGNALS:
-    // A controller's first request was taken (past the password).
+    // A controller's first well-formed request was taken (past the password).
     void controllerServed(const QString& address);
 
 private:

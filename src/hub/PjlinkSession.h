@@ -56,8 +56,9 @@ public:
     void finishInput();
     // Called when the session has taken what it holds and may take more.
     void setReadyForMore(std::function<void()> ready) { m_readyForMore = std::move(ready); }
-    // Called once, when the first request is taken (past the password, if
-    // one is set): a controller the projector's notifications may go to.
+    // Called once, when the first well-formed request is taken (past the
+    // password, if one is set): a controller the projector's notifications
+    // may go to.
     void setOnServed(std::function<void()> served) { m_onServed = std::move(served); }
 
     const QString& peer() const { return m_peer; }
