@@ -47,6 +47,23 @@ void TestHubConfig::files_data()
             + "serial-number = \"SN 0042\"\nsoftware-version = \"2.10\"\nlamp-model = \"LMP-7\"\n"
               "filter-model = \"\"\ninput-names = { \"11\" = \"Lectern\", \"32\" = \"Kamera über\" }\n"
                                          << privateMode << QString() << QString();
+    QTest::newRow("PJLink over UDP") << "pjlink-udp-port = 0\npjlink-notify = [\"10.1.2.3\"]\n" + OneProjector
+            + "pjlink-port = 4352\nmac = \"02-1A-2B-3C-4D-5E\"\npjlink-search = false\npjlink-notify = []\n"
+                                     << privateMode << QString() << QString();
+    QTest::newRow("notification target not IPv4")
+        << "pjlink-notify = [\"10.1.2.3\", \"::1\"]\n" + OneProjector << privateMode
+        << "cfg.toml:1:30: pjlink-notify: \"::1\" is not an IPv4 address" << QString();
+    QTest::newRow("multicast MAC") << OneProjector + "mac = \"01:00:5e:00:00:01\"\n"
+                                   << privateMode << "cfg.toml:4:7: mac: \"01:00:5e:00:00:01\": six hex bytes"
+                                   << QString();
+    QTest::newRow("search without a PJLink door")
+        << OneProjector + "pjlink-search = true\n"
+        << privateMode << "cfg.toml:4:17: pjlink-search: answers for the PJLink door" << QString();
+    QTest::newRow("two projectors, one MAC")
+        << OneProjector
+            + "mac = \"02:00:00:00:00:01\"\n[[projector]]\nname = \"a102\"\nline = \"/dev/ttyUSB1\"\n"
+              "mac = \"02:00:00:00:00:01\"\n"
+        << privateMode << "cfg.toml:8:7: mac: 02:00:00:00:00:01 is projector a101's already" << QString();
     QTest::newRow("input name of no input code")
         << OneProjector + "input-names = { \"11\" = \"Lectern\", \"14\" = \"Wall\" }\n"
         << privateMode << "cfg.toml:4:35: input-names: 14 is no input code (11 12 13 21 22 23 31 32)" << QString();

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTcpServer>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 #include <QUrl>
 
 #include <QRegularExpression>
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <tuple>
 
 #include <csignal>
 #include <cstring>
@@ -291,6 +294,8 @@ class HubEndToEndTest : public QObject
 private Q_SLOTS:
     void controllers_data();
     void controllers();
+    void pjlinkUdp_data();
+    void pjlinkUdp();
     void sharing();
     void reconnects();
     void slowProjector_data();
@@ -340,6 +345,95 @@ void HubEndToEndTest::controllers()
     HubProcess hub;
     QVERIFY2(hub.start(projectorTable(QStringLiteral("a101"), sim.device(), 0, door, password)), qPrintable(hub.log()));
     QTEST(pjlink(door, clientPassword, steps), "lines");
+    QCOMPARE(hub.stop(), 0);
+}
+
+void HubEndToEndTest::pjlinkUdp_data()
+{
+    // Steps: "search" from 127.0.0.1 (and "search-other" from 127.0.0.4) to
+    // 127.0.0.2, "> LINE" a PJLink request to a101's door, "reload closed"
+    // (or "open") a reload closes (or opens) a102's door, "wait DATAGRAM"
+    // until 127.0.0.1 has had it as often as it was waited for. Received: what 127.0.0.1 got, "FROM DATAGRAM".
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("received");
+    // a101 notifies no address of the configuration, only the controller its door served.
+    const QStringList announced{"127.0.0.3 %2LKUP=02:00:00:00:01:02"};
+    QTest::newRow("a search answered once per projector, from its own address; again at once: not")
+        << QStringList{"wait 127.0.0.3 %2LKUP=02:00:00:00:01:02", "search", "search", "search-other"}
+        << announced + QStringList{"127.0.0.2 %2ACKN=02:00:00:00:01:01", "127.0.0.3 %2ACKN=02:00:00:00:01:02"};
+    QTest::newRow("a door a reload opens announces itself") << QStringList{"wait 127.0.0.3 %2LKUP=02:00:00:00:01:02",
+        "reload closed", "reload open",
+        "wait 127.0.0.3 %2LKUP=02:00:00:00:01:02"} << announced + QStringList{"127.0.0.3 %2LKUP=02:00:00:00:01:02"};
+    QTest::newRow("power on, the count-down, a temperature warning, an input")
+        << QStringList{"> %1POWR 1", "wait 127.0.0.2 %2ERST=001000", "> %2INPT 21", "wait 127.0.0.2 %2INPT=21"}
+        << announced
+            + QStringList{"127.0.0.2 %2POWR=3", "127.0.0.2 %2POWR=1", "127.0.0.2 %2ERST=001000", "127.0.0.2 %2INPT=21"};
+}
+
+// Two projectors on addresses of their own, a PJLink controller on
+// 127.0.0.1 listening on the hub's UDP port (as it shares it), one
+// notified by configuration.
+void HubEndToEndTest::pjlinkUdp()
+{
+    QFETCH(QStringList, steps);
+    SimulatorProcess first({QStringLiteral("--warmup"), QStringLiteral("1500"), QStringLiteral("--overheat-after"),
+        QStringLiteral("1500")});
+    SimulatorProcess second;
+    QVERIFY2(first.start() && second.start(), qPrintable(first.error() + second.error()));
+    const quint16 port = freePort();
+    const quint16 door = freePort();
+    QUdpSocket controller;
+    QUdpSocket other;
+    QStringList received;
+    QStringList otherReceived;
+    for (const auto& listener :
+        {std::tuple{&controller, "127.0.0.1", &received}, std::tuple{&other, "127.0.0.4", &otherReceived}}) {
+        QUdpSocket* socket = std::get<0>(listener);
+        QStringList* into = std::get<2>(listener);
+        QVERIFY(socket->bind(QHostAddress(QLatin1String(std::get<1>(listener))), port, QUdpSocket::ShareAddress));
+        connect(socket, &QUdpSocket::readyRead, socket, [socket, into] {
+            while (socket->hasPendingDatagrams()) {
+                const QNetworkDatagram datagram = socket->receiveDatagram();
+                into->append(datagram.senderAddress().toString() + u' ' + QString::fromLatin1(datagram.data()));
+                into->last().chop(into->last().endsWith(u'\r') ? 1 : 0);
+            }
+        });
+    }
+    // a102's PJLink door is there unless a reload closes it.
+    const auto config = [&](bool secondDoor) {
+        return QStringLiteral("poll-interval-ms = 1000\npjlink-udp-port = %1\npjlink-notify = [\"127.0.0.1\"]\n")
+                   .arg(port)
+            + projectorTable(QStringLiteral("a101"), first.device(), 0, door)
+            + QStringLiteral(
+                "listen = [\"127.0.0.2\"]\npjlink-password = \"\"\nmac = \"02:00:00:00:01:01\"\npjlink-notify = []\n")
+            + projectorTable(QStringLiteral("a102"), second.device(), 0, secondDoor ? door : 0)
+            + QStringLiteral("listen = [\"127.0.0.3\"]\npjlink-password = \"\"\nmac = \"02:00:00:00:01:02\"\n");
+    };
+    HubProcess hub;
+    QVERIFY2(hub.start(config(true)), qPrintable(hub.log()));
+    Conversation pjlinkDoor;
+    QVERIFY(pjlinkDoor.open(QStringLiteral("127.0.0.2"), door, true));
+    QStringList waited;
+    for (const QString& step : steps) {
+        if (step.startsWith(QLatin1String("search"))) {
+            (step == QLatin1String("search") ? controller : other)
+                .writeDatagram("%2SRCH\r", QHostAddress(QStringLiteral("127.0.0.2")), port);
+        } else if (step.startsWith(QLatin1String("> "))) {
+            QVERIFY(pjlinkDoor.ask(step.mid(2).toLatin1()).endsWith("=OK"));
+        } else if (step.startsWith(QLatin1String("reload "))) {
+            QVERIFY2(hub.reload(config(step == QLatin1String("reload open"))), qPrintable(hub.log()));
+        } else {
+            // As often as it was waited for.
+            waited.append(step.mid(5));
+            QVERIFY2(
+                QTest::qWaitFor([&] { return received.count(waited.last()) == waited.count(waited.last()); }, Patience),
+                qPrintable(received.join(u'\n')));
+        }
+    }
+    // The answers to the last search came after those to the ones before.
+    if (steps.contains(QLatin1String("search-other")))
+        QVERIFY(QTest::qWaitFor([&] { return otherReceived.size() == 2; }, Patience));
+    QTEST(received, "received");
     QCOMPARE(hub.stop(), 0);
 }
 

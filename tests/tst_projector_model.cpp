@@ -422,8 +422,8 @@ private Q_SLOTS:
     void optionsAreRead()
     {
         const auto parsed = parseOptions({"sim", "--link", "/tmp/com1", "--warmup=1500", "--cooldown", "700",
-            "--lamp-hours", "42", "--hour-ms", "60000", "--silent", "--delay", "800", "--split", "2", "--gap=30",
-            "--noise", "--stream", "5000", "--hangup-after", "3", "--verbose"});
+            "--lamp-hours", "42", "--hour-ms", "60000", "--overheat-after", "900", "--silent", "--delay", "800",
+            "--split", "2", "--gap=30", "--noise", "--stream", "5000", "--hangup-after", "3", "--verbose"});
         QCOMPARE(int(parsed.action), int(ParsedOptions::Action::Run));
         const SimOptions& o = parsed.options;
         QCOMPARE(o.link, std::string("/tmp/com1"));
@@ -431,6 +431,7 @@ private Q_SLOTS:
         QCOMPARE(o.model.cooldownMs, std::int64_t(700));
         QCOMPARE(o.model.lampHours, std::int64_t(42));
         QCOMPARE(o.model.hourMs, std::int64_t(60000));
+        QCOMPARE(o.model.overheatAfterMs, std::int64_t(900));
         QVERIFY(o.faults.silent);
         QCOMPARE(o.faults.delayMs, std::int64_t(800));
         QCOMPARE(o.faults.splitBytes, 2);
@@ -493,9 +494,9 @@ private Q_SLOTS:
     void helpNamesEveryOption()
     {
         const QString help = QString::fromStdString(helpText("orva-projector-sim"));
-        for (const char* option :
-            {"--link", "--warmup", "--cooldown", "--lamp-hours", "--hour-ms", "--verbose", "--silent", "--delay",
-                "--split", "--gap", "--noise", "--stream", "--hangup-after", "--help", "--version"})
+        for (const char* option : {"--link", "--warmup", "--cooldown", "--lamp-hours", "--hour-ms", "--overheat-after",
+                 "--verbose", "--silent", "--delay", "--split", "--gap", "--noise", "--stream", "--hangup-after",
+                 "--help", "--version"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
         QVERIFY(help.contains(QLatin1String("\"?\" and a carriage return")));
         QCOMPARE(int(parseOptions({"sim", "--delay", "5", "--help"}).action), int(ParsedOptions::Action::Help));

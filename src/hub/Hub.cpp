@@ -3,7 +3,9 @@
 #include "hub/HttpApi.h"
 #include "hub/HttpDoor.h"
 #include "hub/PeerName.h"
+#include "hub/PjlinkDatagrams.h"
 #include "hub/PjlinkDoor.h"
+#include "hub/PjlinkUdp.h"
 #include "hub/Projector.h"
 #include "hub/ShareDoor.h"
 
@@ -46,6 +48,7 @@ Hub::Hub(const HubConfig& config, const LineFactory& lines, Clock& clock, const 
     , m_audit(log, m_epochNowMs)
     , m_pjlinkGuard(QStringLiteral("pjlink"), QStringLiteral("password"), clock, log)
     , m_httpGuard(QStringLiteral("http"), QStringLiteral("token"), clock, log)
+    , m_pjlinkUdp(std::make_unique<PjlinkUdp>(clock, log, hubMachineId()))
 {
     m_audit.setFile(config.auditLog);
     m_served.reserve(std::size_t(config.projectors.size()));
@@ -64,6 +67,7 @@ Hub::~Hub()
     m_http.reset();
     m_httpApi.reset();
     m_scheduler.reset();
+    m_pjlinkUdp.reset();
 }
 
 Hub::Served Hub::makeServed(const ProjectorConfig& config)
@@ -78,8 +82,23 @@ Hub::Served Hub::makeServed(const ProjectorConfig& config)
         served.share->setAllowed(config.shareAllow);
     }
     if (config.pjlinkPort != 0)
-        served.pjlink = std::make_unique<PjlinkDoor>(*served.projector, m_clock, m_log, m_pjlinkGuard);
+        served.pjlink = makePjlinkDoor(*served.projector);
     return served;
+}
+
+std::unique_ptr<PjlinkDoor> Hub::makePjlinkDoor(Projector& projector)
+{
+    auto door = std::make_unique<PjlinkDoor>(projector, m_clock, m_log, m_pjlinkGuard);
+    connect(door.get(), &PjlinkDoor::controllerServed, this,
+        [this, served = &projector](const QString& address) { m_pjlinkUdp->controllerServed(served, address); });
+    return door;
+}
+
+quint16 Hub::pjlinkUdpPortWanted(const HubConfig& config) const
+{
+    const bool anyDoor = std::any_of(config.projectors.begin(), config.projectors.end(),
+        [](const ProjectorConfig& projector) { return projector.pjlinkPort != 0; });
+    return anyDoor ? config.pjlinkUdpPort : 0;
 }
 
 void Hub::makeHttp()
@@ -142,6 +161,7 @@ void Hub::logDoors(const Served& served) const
 
 bool Hub::listen(QString* error)
 {
+    m_listened = true;
     for (const Served& served : m_served) {
         const ProjectorConfig& config = served.projector->config();
         for (const QString& address : config.listen) {
@@ -156,6 +176,14 @@ bool Hub::listen(QString* error)
             }
         }
         logDoors(served);
+    }
+    if (const quint16 port = pjlinkUdpPortWanted(m_config)) {
+        QString why;
+        if (!m_pjlinkUdp->listen(port, &why)) {
+            *error = bindFailure(QStringLiteral("0.0.0.0"), port, QStringLiteral("PJLink search"), why);
+            return false;
+        }
+        m_log.info(QString(), QStringLiteral("PJLink search and notifications on UDP port %1").arg(port));
     }
     if (m_http) {
         for (const QString& address : m_config.listen) {
@@ -181,6 +209,7 @@ void Hub::start()
     m_started = true;
     for (const Served& served : m_served)
         served.projector->start();
+    m_pjlinkUdp->setServed(views());
     m_scheduler->start();
 }
 
@@ -227,6 +256,8 @@ Hub::ReloadCounts Hub::reconfigure(const HubConfig& config)
     m_served = std::move(kept);
     if (m_httpApi)
         m_httpApi->setServed(views());
+    if (m_started)
+        m_pjlinkUdp->setServed(views());
     leaving.clear();
     m_config.pollIntervalMs = config.pollIntervalMs;
     m_config.replyTimeoutMs = config.replyTimeoutMs;
@@ -267,6 +298,7 @@ Hub::ReloadCounts Hub::reconfigure(const HubConfig& config)
     m_config.schedules = config.schedules;
     m_scheduler->setConfig(config);
     reconfigureHttp(config);
+    reconfigurePjlinkUdp(config);
     m_log.info(QString(),
         QStringLiteral("reloaded: %1 (%2 added, %3 removed, %4 changed)")
             .arg(m_served.size() == 1 ? QStringLiteral("1 projector")
@@ -337,7 +369,7 @@ bool Hub::moveDoor(Served& served, bool share, const ProjectorConfig& wanted)
             shareDoor->setAllowed(wanted.shareAllow);
             made = std::move(shareDoor);
         } else {
-            made = std::make_unique<PjlinkDoor>(*served.projector, m_clock, m_log, m_pjlinkGuard);
+            made = makePjlinkDoor(*served.projector);
         }
         door = made.get();
     }
@@ -387,6 +419,25 @@ void Hub::reconfigureHttp(const HubConfig& config)
     }
     m_config.httpPort = config.httpPort;
     m_config.listen = config.listen;
+}
+
+// The search's socket moves when its port changes (or is wanted now, or no
+// longer); every projector's notifier is brought up to date, and those
+// whose PJLink door came with this reload announce themselves.
+void Hub::reconfigurePjlinkUdp(const HubConfig& config)
+{
+    m_config.pjlinkUdpPort = config.pjlinkUdpPort;
+    m_config.pjlinkNotify = config.pjlinkNotify;
+    const quint16 port = pjlinkUdpPortWanted(config);
+    if (m_listened && port != m_pjlinkUdp->port()) {
+        QString why;
+        if (m_pjlinkUdp->listen(port, &why))
+            m_log.info(QString(), QStringLiteral("PJLink search and notifications on UDP port %1").arg(port));
+        else
+            m_log.error(QString(), QStringLiteral("PJLink search not moved to UDP port %1: %2").arg(port).arg(why));
+    }
+    if (m_started)
+        m_pjlinkUdp->setServed(views());
 }
 
 } // namespace orva::hub

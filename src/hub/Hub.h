@@ -20,6 +20,7 @@ namespace orva::hub {
 
 class HttpDoor;
 class PjlinkDoor;
+class PjlinkUdp;
 class Projector;
 class ShareDoor;
 
@@ -86,10 +87,14 @@ private:
     };
 
     Served makeServed(const ProjectorConfig& config);
+    std::unique_ptr<PjlinkDoor> makePjlinkDoor(Projector& projector);
+    // The PJLink search's port, when some projector has a PJLink door.
+    quint16 pjlinkUdpPortWanted(const HubConfig& config) const;
     void applyDoors(Served& served, const ProjectorConfig& wanted);
     bool moveDoor(Served& served, bool share, const ProjectorConfig& wanted);
     void logDoors(const Served& served) const;
     void reconfigureHttp(const HubConfig& config);
+    void reconfigurePjlinkUdp(const HubConfig& config);
     void makeHttp();
     std::vector<Projector*> views() const;
     // Connections a door holds now: a projector's share or PJLink door, or
@@ -107,7 +112,11 @@ private:
     GuessGuard m_pjlinkGuard;
     GuessGuard m_httpGuard;
     bool m_started = false;
+    bool m_listened = false; // listen() was called: a reload binds what it adds
     std::vector<Served> m_served;
+    // PJLink's search and notifications, for every projector with a PJLink
+    // door; goes before the projectors it watches.
+    std::unique_ptr<PjlinkUdp> m_pjlinkUdp;
     // The HTTP door, for every projector; none when its port is 0. Goes
     // before the projectors it reads.
     std::unique_ptr<HttpApi> m_httpApi;

@@ -3,6 +3,7 @@
 #include "hub/ConfigNesting.h"
 #include "hub/ConfigValues.h"
 #include "hub/DoorBindings.h"
+#include "hub/PjlinkUdpReader.h"
 #include "hub/ProjectorReader.h"
 #include "hub/ScheduleReader.h"
 #include "hub/TokenReader.h"
@@ -100,6 +101,7 @@ void checkAcross(Reporter& report, const toml::table& root, ConfigResult& result
     holdsSecret = holdsSecret || config.httpToken.has_value()
         || std::any_of(config.tokens.begin(), config.tokens.end(),
             [](const TokenConfig& token) { return token.secretFile.isEmpty(); });
+    checkPjlinkUdp(report, *tables, config);
     if (holdsSecret && fileMode && (*fileMode & 07) != 0)
         report.fileError(QStringLiteral("holds a password or token but its mode %1 lets others read it "
                                         "(chmod o-rwx %2)")
@@ -192,6 +194,7 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
                     report.error(element.source(), QStringLiteral("line"), QStringLiteral("missing in [[projector]]"));
                 config.projectors.append(projector);
             }
+        } else if (readPjlinkUdpTopKey(report, key, node, config)) { // pjlink-udp-port, pjlink-notify
         } else if (key == QLatin1String("timezone")) {
             schedules.readTimezone(node, config);
         } else if (key != QLatin1String("schedule") && key != QLatin1String("token")) { // read below
@@ -214,6 +217,8 @@ ConfigResult parseHubConfig(const QByteArray& bytes, const QString& path, std::o
             projector.listen = config.listen;
         if (projector.shareAllow.isEmpty())
             projector.shareAllow = shareAllow;
+        if (!projector.pjlinkNotify)
+            projector.pjlinkNotify = config.pjlinkNotify;
     }
     result.config = config;
     checkAcross(report, root, result, fileMode);

@@ -36,6 +36,13 @@ struct ProjectorConfig
     std::optional<QString> label;         // shown to people: 1..64 characters of any text
     QStringList groups;                   // names as projector names; "all" is every projector already
     std::optional<qint64> lampRatedHours; // the lamp's rated life, for "at 93% of it"
+    // PJLink over UDP (PjlinkUdp): the hardware address searches are
+    // answered with ("02:1a:..."; none: derived from the machine and the
+    // name), whether searches are answered (none: when the PJLink door is
+    // on), and the addresses notified (none: the top's pjlink-notify).
+    std::optional<QString> mac;
+    std::optional<bool> pjlinkSearch;
+    std::optional<QStringList> pjlinkNotify;
 
     bool operator==(const ProjectorConfig&) const = default;
 };
@@ -100,6 +107,10 @@ struct HubConfig
     QList<ProjectorConfig> projectors;
     QString timezone; // IANA name the schedules' times are read in; empty: the system's
     QList<ScheduleConfig> schedules;
+    // The UDP port of PJLink's search and notifications, heard on every
+    // IPv4 address and sent to; 0: neither.
+    quint16 pjlinkUdpPort = 4352;
+    QStringList pjlinkNotify; // IPv4 addresses every projector notifies unless it names its own
 };
 
 // What reading a configuration found: the configuration, or the errors

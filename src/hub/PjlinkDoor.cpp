@@ -1,6 +1,7 @@
 #include "hub/PjlinkDoor.h"
 
 #include "hub/DoorConnection.h"
+#include "hub/PeerName.h"
 #include "hub/PjlinkSession.h"
 #include "hub/Projector.h"
 
@@ -41,6 +42,7 @@ void PjlinkDoor::serve(QTcpSocket* socket, Projector::Requester requester, const
                 guarded->close();
         });
     session->setParent(connection);
+    session->setOnServed([this, peer] { Q_EMIT controllerServed(addressOfPeer(peer)); });
     // Requests sent ahead stay in the socket, and then in the system's
     // buffers, until the session has room for them. A controller that
     // finished sending still gets the answers to what it sent.

@@ -34,6 +34,10 @@ public:
     PjlinkDoor(Projector& projector, Clock& clock, const HubLog& log, GuessGuard& guard, QObject* parent = nullptr);
     ~PjlinkDoor() override;
 
+Q_SIGNALS:
+    // A controller's first well-formed request was taken (past the password).
+    void controllerServed(const QString& address);
+
 private:
     void serve(QTcpSocket* socket, Projector::Requester requester, const QString& peer) override;
 

@@ -134,11 +134,13 @@ std::variant<QByteArray, PjlinkError> inputName(const PjlinkRequest& request, co
     return facts.config.inputNames.value(QString::fromLatin1(input->code), QString::fromUtf8(input->name)).toUtf8();
 }
 
+} // namespace
+
 // POWR ?: PJLink's four power states are the phases; a projector that
 // keeps its lamp lit through a warning is on, one that went dark to protect
 // itself cooling or in standby. A phase the projector does not tell has no
 // PJLink form.
-std::optional<QByteArray> powerDigit(PowerState state)
+std::optional<QByteArray> pjlinkPowerDigit(PowerState state)
 {
     switch (powerPhase(state)) {
     case PowerPhase::Standby:
@@ -158,7 +160,7 @@ std::optional<QByteArray> powerDigit(PowerState state)
 // ERST ?: six digits, fan, lamp, temperature, cover, filter, other; 0 fine,
 // 1 a warning, 2 an error. Only the power state tells of faults, one at a
 // time; a failed power supply is "other".
-QByteArray errorDigits(PowerState state)
+QByteArray pjlinkErrorDigits(PowerState state)
 {
     QByteArray digits("000000");
     switch (powerFault(state)) {
@@ -179,6 +181,13 @@ QByteArray errorDigits(PowerState state)
     }
     return digits;
 }
+
+std::optional<QByteArray> pjlinkInputNow(InputSource input, const PjlinkFacts& facts)
+{
+    return pjlinkInputCode(input, facts.lastAcknowledged(pjlinkSourcesOf(input)));
+}
+
+namespace {
 
 template <typename T> const T& valueOf(const PjlinkValues& values, StatusQuery query)
 {
@@ -238,15 +247,14 @@ std::variant<QByteArray, PjlinkError> answerPjlinkQuery(
 {
     const QByteArray& body = plan.body;
     if (body == "POWR") {
-        if (const auto digit = powerDigit(valueOf<PowerState>(values, StatusQuery::PowerState)))
+        if (const auto digit = pjlinkPowerDigit(valueOf<PowerState>(values, StatusQuery::PowerState)))
             return *digit;
         return PjlinkError::Failure;
     }
     if (body == "INPT" && plan.header == "%2") {
         // The projector tells the input; its source is the one the hub
         // picked last, else the input's first.
-        const InputSource input = valueOf<InputSource>(values, StatusQuery::InputSource);
-        if (const auto code = pjlinkInputCode(input, facts.lastAcknowledged(pjlinkSourcesOf(input))))
+        if (const auto code = pjlinkInputNow(valueOf<InputSource>(values, StatusQuery::InputSource), facts))
             return *code;
         return PjlinkError::Unavailable;
     }
@@ -302,7 +310,7 @@ std::variant<QByteArray, PjlinkError> answerPjlinkQuery(
         return QByteArray::number(hours) + (lit ? " 1" : " 0");
     }
     if (body == "ERST")
-        return errorDigits(valueOf<PowerState>(values, StatusQuery::PowerState));
+        return pjlinkErrorDigits(valueOf<PowerState>(values, StatusQuery::PowerState));
     if (body == "INF2") {
         // PJLink's names are at most 32 characters.
         return valueOf<ModelName>(values, StatusQuery::ModelName).text.left(32).toLatin1();

@@ -87,4 +87,11 @@ using PjlinkValues = std::array<ReplyValue, StatusQueryCount>;
 std::variant<QByteArray, PjlinkError> answerPjlinkQuery(
     const PjlinkPlan& plan, const PjlinkValues& values, const PjlinkFacts& facts);
 
+// The values as PJLink says them, for the answers and the notifications
+// alike: the power digit (none for a state PJLink has no word for), the six
+// error digits, and the class 2 input code of the input in use.
+std::optional<QByteArray> pjlinkPowerDigit(PowerState state);
+QByteArray pjlinkErrorDigits(PowerState state);
+std::optional<QByteArray> pjlinkInputNow(InputSource input, const PjlinkFacts& facts);
+
 } // namespace orva::hub

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <utility>
 
 namespace orva::hub {
 
@@ -158,6 +159,8 @@ void PjlinkSession::handle(const QByteArray& line)
             close(QStringLiteral("closed: not a PJLink request"), LogLevel::Warning);
         return;
     }
+    if (m_onServed)
+        std::exchange(m_onServed, nullptr)();
     // A class 2 device: a request of a later class names nothing it knows.
     if (parse.request->header != "%1" && parse.request->header != "%2") {
         answer(pjlinkAnswer(parse.request->body, PjlinkError::Undefined, parse.request->header));

@@ -56,6 +56,10 @@ public:
     void finishInput();
     // Called when the session has taken what it holds and may take more.
     void setReadyForMore(std::function<void()> ready) { m_readyForMore = std::move(ready); }
+    // Called once, when the first well-formed request is taken (past the
+    // password, if one is set): a controller the projector's notifications
+    // may go to.
+    void setOnServed(std::function<void()> served) { m_onServed = std::move(served); }
 
     const QString& peer() const { return m_peer; }
 
@@ -79,6 +83,7 @@ private:
     Write m_write;
     Close m_close;
     std::function<void()> m_readyForMore;
+    std::function<void()> m_onServed;
     std::unique_ptr<IntervalTimer> m_idle;
     QByteArray m_buffer;
     std::optional<QByteArray> m_random; // set while a digest is still due

@@ -178,9 +178,11 @@ quint64 Projector::submit(Requester requester, const QString& origin, const Exch
             if (result.outcome == ExchangeOutcome::TimedOut)
                 ++m_counters.replyTimeouts;
             learn(request, result);
+            std::optional<Command> acknowledged;
             if (result.outcome == ExchangeOutcome::Acknowledged) {
-                if (const std::optional<Command> command = commandOfCode(request.code))
-                    m_acknowledgedId[std::size_t(*command)] = result.id;
+                acknowledged = commandOfCode(request.code);
+                if (acknowledged)
+                    m_acknowledgedId[std::size_t(*acknowledged)] = result.id;
             }
             m_log.debug(m_config.name,
                 QStringLiteral("%1: %2 -> %3 %4").arg(origin, request.code, outcomeName(result), result.reply));
@@ -191,6 +193,8 @@ quint64 Projector::submit(Requester requester, const QString& origin, const Exch
                 entry.ms = result.frame.isEmpty() ? 0 : result.endedAtMs - result.sentAtMs;
                 m_audit->record(entry);
             }
+            if (acknowledged)
+                Q_EMIT commandAcknowledged(*acknowledged);
             if (done)
                 done(result);
         },

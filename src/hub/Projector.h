@@ -140,6 +140,9 @@ Q_SIGNALS:
     void valueChanged(orva::StatusQuery query);
     // isUp() or isLineOpen() changed.
     void lineChanged();
+    // The projector acknowledged a command of the vocabulary, from any
+    // requester: what lastAcknowledged() answers may have changed.
+    void commandAcknowledged(orva::Command command);
     // Characters came with nothing in flight: the late reply to the last
     // frame sent, which was this requester's.
     void lateReply(orva::hub::Projector::Requester requester, const QString& characters);

@@ -2,6 +2,7 @@
 
 #include "engine/line/LineAddress.h"
 #include "hub/PjlinkInputs.h"
+#include "hub/PjlinkUdpReader.h"
 
 #include <array>
 
@@ -152,6 +153,16 @@ void readProjector(Reporter& report, const toml::table& table, ProjectorConfig& 
                 else
                     projector.pjlinkPassword = *password;
             }
+        } else if (key == QLatin1String("pjlink-search")) {
+            if (const auto* search = node.as_boolean())
+                projector.pjlinkSearch = search->get();
+            else
+                report.error(node.source(), key, QStringLiteral("must be true or false"));
+        } else if (key == QLatin1String("pjlink-notify")) {
+            projector.pjlinkNotify.emplace();
+            readPjlinkNotify(report, node, *projector.pjlinkNotify);
+        } else if (key == QLatin1String("mac")) {
+            readMac(report, node, projector.mac);
         } else if (const auto limit = pjlinkTextLimit(key)) {
             if (const auto value = text(report, node, key)) {
                 if (value->toUtf8().size() > limit->bytes || !isPrintable(*value))

@@ -139,8 +139,11 @@ void ProjectorModel::operate(std::string_view code)
 
 std::string ProjectorModel::read(std::string_view query)
 {
-    if (query == "CR0")
-        return withCr(hexByte(unsigned(m_power)));
+    if (query == "CR0") {
+        const bool overheated = m_power == Power::On && m_settings.overheatAfterMs > 0
+            && m_time - m_powerSince >= m_settings.overheatAfterMs;
+        return withCr(overheated ? "08" : hexByte(unsigned(m_power)));
+    }
     if (query == "CR1")
         return withCr(std::to_string(m_input));
     if (query == "CR3") {

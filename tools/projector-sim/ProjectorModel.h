@@ -24,6 +24,9 @@ struct ModelSettings
     std::int64_t lampHours = 1234;   // lamp hours used at start
     std::int64_t hourMs = 3'600'000; // length of one lamp hour
     std::int64_t heatUpMs = 60'000;  // time for the temperatures to go from cold to running
+    // This long after the picture came on, the projector warns of its
+    // temperature (CR0 "08") until it is switched off; 0: never.
+    std::int64_t overheatAfterMs = 0;
 };
 
 // What a TK500 / TK600 projector does with the frames it is sent, without
@@ -34,7 +37,8 @@ struct ModelSettings
 // Replies:
 //   "C" + two upper-case hex digits    ACK (6), no carriage return
 //   "CF " + anything                   ACK
-//   "CR0"  power state                 "80" standby, "40" count-down, "00" on, "20" cool-down
+//   "CR0"  power state                 "80" standby, "40" count-down, "00" on, "20" cool-down,
+//                                      "08" on with a temperature warning (overheatAfterMs)
 //   "CR1"  input                       "1" computer 1, "2" computer 2, "3" video
 //   "CR3"  lamp hours                  five digits, growing while the lamp is lit
 //   "CR4"  picture orientation         "11" (normal)

@@ -73,6 +73,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& arguments)
         {"cooldown", 0, MaxMs, "milliseconds", &o.model.cooldownMs, nullptr},
         {"lamp-hours", 0, 99999, "hours", &o.model.lampHours, nullptr},
         {"hour-ms", 1, MaxMs, "milliseconds", &o.model.hourMs, nullptr},
+        {"overheat-after", 1, MaxMs, "milliseconds", &o.model.overheatAfterMs, nullptr},
         {"delay", 0, MaxMs, "milliseconds", &o.faults.delayMs, nullptr},
         {"gap", 0, MaxMs, "milliseconds", &o.faults.gapMs, nullptr},
         {"split", 1, 4096, "bytes", nullptr, &o.faults.splitBytes},
@@ -201,6 +202,8 @@ Options:
   --cooldown MS       length of the cool-down after C01 (default 5000)
   --lamp-hours N      lamp hours at start (default 1234)
   --hour-ms MS        length of one lamp hour (default 3600000)
+  --overheat-after MS warn of the temperature (power state 08) MS
+                      milliseconds after the picture came on
   --verbose           log every frame and reply on standard error
   -h, --help          show this text and exit
   -v, --version       show the version and exit
