@@ -694,12 +694,12 @@ void HubEndToEndTest::webPanel_data()
     QTest::newRow("a fleet of 40: a group powered off, one unreachable")
         << false << 40
         << QStringList{"token:" + Token, "viewport:1280x900", "see:@p40:state:Unreachable", "see:@p01:state:On",
-               "filter:building-3", "see:-:shown:12 of 42 projectors shown", "select-shown",
-               "see:-:selected:12 projectors selected", "bulk:power-off:Power off 12 projectors?",
+               "see:-:schedules:evenings-off", "filter:building-3", "see:-:shown:12 of 42 projectors shown",
+               "select-shown", "see:-:selected:12 projectors selected", "bulk:power-off:Power off 12 projectors?",
                "see-rows:result:Done", "see:-:progress:Power off: 12 of 12 done.", "see:@p01:state:Cooling",
-               "screenshot:" + shots + "/fleet-desktop.png", "filter:", "search:hörsaal 2",
+               "see-rows:contact:now", "screenshot:" + shots + "/fleet-desktop.png", "filter:", "search:hörsaal 2",
                "see:-:shown:3 of 42 projectors shown", "search:", "viewport:360x740",
-               "screenshot:" + shots + "/fleet-phone.png", "open:p02", "see:p02:power:Cooling", "same-page",
+               "screenshot-view:" + shots + "/fleet-phone.png", "open:p02", "see:p02:power:Cooling", "same-page",
                "no-alert"};
 }
 
@@ -712,22 +712,25 @@ void HubEndToEndTest::webPanel()
     SimulatorProcess sim({QStringLiteral("--warmup"), QStringLiteral("3000")});
     QVERIFY2(sim.start(), qPrintable(sim.error()));
     const quint16 port = freePort();
-    QString config = httpDoor(port) + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
+    QString hubConfig = httpDoor(port) + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
         + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0);
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
     for (int i = 1; i <= fleet; ++i) {
         auto& one = sims.emplace_back(std::make_unique<SimulatorProcess>(QStringList{
             QStringLiteral("--warmup"), QStringLiteral("500"), QStringLiteral("--cooldown"), QStringLiteral("60000")}));
         QVERIFY2(one->start(), qPrintable(one->error()));
-        config += projectorTable(QStringLiteral("p%1").arg(i, 2, 10, QLatin1Char('0')), one->device(), 0, 0)
+        hubConfig += projectorTable(QStringLiteral("p%1").arg(i, 2, 10, QLatin1Char('0')), one->device(), 0, 0)
             + QStringLiteral("groups = [\"%1\"]\nlamp-rated-hours = %2\n")
                   .arg(i <= 12 ? QStringLiteral("building-3") : QStringLiteral("lecture-halls"))
                   .arg(i % 2 ? 1300 : 20000);
         if (i % 4 == 0)
-            config += QStringLiteral("label = \"Hörsaal %1 – Decke\"\n").arg(i);
+            hubConfig += QStringLiteral("label = \"Hörsaal %1 – Decke\"\n").arg(i);
     }
+    if (fleet > 0)
+        hubConfig += QStringLiteral("[[schedule]]\nname = \"evenings-off\"\nat = \"Mon..Fri 22:00\"\n"
+                                    "action = \"power-off\"\ntargets = [\"group:building-3\"]\n");
     HubProcess hub;
-    QVERIFY2(hub.start(config), qPrintable(hub.log()));
+    QVERIFY2(hub.start(hubConfig), qPrintable(hub.log()));
     if (fleet > 0) {
         // Read by the hub before it goes, so that only "unreachable" is honest.
         const QByteArray last = "/api/projectors/p" + QByteArray::number(fleet);

@@ -25,6 +25,7 @@
 //   no-alert                no alert/confirm/prompt ever opened and no element
 //                           that could run or fetch anything was added to the page
 //   screenshot:PATH         saves the whole page as PNG
+//   screenshot-view:PATH    saves what the window shows as PNG
 //   viewport:WIDTHxHEIGHT   resizes the window (it starts at 360x740)
 // At the end, console errors, uncaught exceptions and Content-Security-Policy
 // violations, if any, are printed as a failed step "console".
@@ -287,13 +288,17 @@ const run = async () => {
       if (alerts.length) throw new StepFailure(alerts.join('; '));
       const added = await page.evaluate(() =>
         [...document.querySelectorAll('img, iframe, object, embed, script, link, svg')]
-          .filter((el) => !(el.matches('script[src="panel.js"]') || el.matches('link[href="panel.css"]')))
+          .filter((el) => !(el.matches('script[src="panel.js"]') || el.matches('link[href="panel.css"], link[href="fleet.css"]')))
           .map((el) => el.outerHTML.slice(0, 80)));
       if (added.length) throw new StepFailure(`elements from text: ${added.join(', ')}`);
     },
 
     screenshot: async (step) => {
       await page.screenshot({path: splitStep(step, 2)[1], fullPage: true});
+    },
+
+    'screenshot-view': async (step) => {
+      await page.screenshot({path: splitStep(step, 2)[1]});
     },
 
     viewport: async (step) => {
