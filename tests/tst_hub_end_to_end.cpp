@@ -693,12 +693,14 @@ void HubEndToEndTest::webPanel_data()
     const QString shots = qEnvironmentVariable("ORVA_FLEET_SCREENSHOTS", QStringLiteral(WEB_SCREENSHOT_DIR));
     QTest::newRow("a fleet of 40: a group powered off, one unreachable")
         << false << 40
-        << QStringList{"token:" + Token, "viewport:1280x900", "see:@p40:state:Unreachable", "see:@p01:state:On",
-               "see:-:schedules:evenings-off", "filter:building-3", "see:-:shown:12 of 42 projectors shown",
-               "select-shown", "see:-:selected:12 projectors selected", "bulk:power-off:Power off 12 projectors?",
-               "see-rows:result:Done", "see:-:progress:Power off: 12 of 12 done.", "see:@p01:state:Cooling",
-               "see-rows:contact:now", "screenshot:" + shots + "/fleet-desktop.png", "filter:", "search:hörsaal 2",
-               "see:-:shown:3 of 42 projectors shown", "search:", "viewport:360x740",
+        << QStringList{"token:" + Token, "viewport:1280x900", "see:@p40:state:Unreachable", "see:@p40:contact:8 s ago",
+               "see:@p01:state:On", "see:-:schedules:evenings-off", "filter:building-3",
+               "see:-:shown:12 of 42 projectors shown", "select-shown", "see:-:selected:12 projectors selected",
+               "bulk:power-off:Power off 12 projectors?", "see-rows:result:Done",
+               "see:-:progress:Power off: 12 of 12 done.", "see:@p01:state:Cooling", "see-rows:contact:now",
+               "screenshot:" + shots + "/fleet-desktop.png", "filter:", "search:hörsaal 2",
+               "see:-:shown:3 of 42 projectors shown", "select-shown", "bulk:power-on:Power on 3 projectors?",
+               "see-rows:result:Done", "see:@p24:state:On", "search:", "viewport:360x740",
                "screenshot-view:" + shots + "/fleet-phone.png", "open:p02", "see:p02:power:Cooling", "same-page",
                "no-alert"};
 }
@@ -767,6 +769,11 @@ void HubEndToEndTest::webPanel()
     QVERIFY2(driver.exitCode() == 0, qPrintable(output + hub.log()));
     QCOMPARE(output.count(QLatin1String(": ok\n")), steps.size());
     QCOMPARE(hub.stop(), 0);
+    if (fleet > 0) {
+        // A whole group went as one group action, a searched selection one projector at a time.
+        QCOMPARE(hub.log().count(QLatin1String(": power-off (group building-3)\n")), 12);
+        QVERIFY(hub.log().contains(QRegularExpression(QStringLiteral("p24: http [0-9.:]+: power-on\n"))));
+    }
 }
 
 // A real Prometheus scrapes the hub every second: it holds the lamp's time
