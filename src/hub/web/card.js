@@ -122,7 +122,8 @@ export const renderCard = (card, data, now) => {
   const lampParts = [];
   if (hours) lampParts.push(`${hours.value} h`);
   if (hours && Number(data.lamp_rated_hours) > 0) {
-    lampParts.push(`${Math.round((Number(hours.value) / Number(data.lamp_rated_hours)) * 100)}% of ${data.lamp_rated_hours} h rated`);
+    const percent = Math.round((Number(hours.value) / Number(data.lamp_rated_hours)) * 100);
+    lampParts.push(`${percent}% of ${data.lamp_rated_hours} h rated`);
   }
   if (lamp) lampParts.push(lamp.lit ? 'lit' : 'off');
   setText(field(card, 'lamp'), lampParts.length ? lampParts.join(', ') : '—');
@@ -134,7 +135,8 @@ export const renderCard = (card, data, now) => {
   setText(field(card, 'temperatures'), degrees ? `${degrees.join(', ')} °C` : '—');
 
   const trouble = lineTrouble(data);
-  showWithDetails(card, 'line', trouble ? `Down: ${trouble.words}` : `Up (${data.line})`, trouble ? trouble.technical : '');
+  const lineText = trouble ? `Down: ${trouble.words}` : `Up (${data.line})`;
+  showWithDetails(card, 'line', lineText, trouble ? trouble.technical : '');
   card.classList.toggle('is-down', !data.up);
 
   const latest = lastContact(data);
@@ -154,7 +156,9 @@ export const renderCard = (card, data, now) => {
   const muteNow = known(current, 'mute');
   markCurrent(card, 'power-on', phase === 'on' || phase === 'warming');
   markCurrent(card, 'power-off', phase === 'standby' || phase === 'cooling');
-  for (const name of ['pc1', 'pc2', 'video']) markCurrent(card, `input-${name}`, Boolean(inputNow && inputNow.value === name));
+  for (const name of ['pc1', 'pc2', 'video']) {
+    markCurrent(card, `input-${name}`, Boolean(inputNow && inputNow.value === name));
+  }
   markCurrent(card, 'sound-mute-on', Boolean(muteNow && muteNow.sound));
   markCurrent(card, 'sound-mute-off', Boolean(muteNow && !muteNow.sound));
   markCurrent(card, 'no-show-on', Boolean(muteNow && muteNow.picture));

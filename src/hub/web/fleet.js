@@ -8,7 +8,9 @@
 // per-projector results arrive as events; any other selection goes as one
 // action per projector, four at a time.
 
-import {ACTION_WORDS, LINE_ERROR_WORDS, ago, has, hottest, lampOf, lastContact, setText, stateOf, wordFor, INPUT_WORDS, known} from './words.js';
+import {
+  ACTION_WORDS, INPUT_WORDS, LINE_ERROR_WORDS, ago, has, hottest, known, lampOf, lastContact, setText, stateOf, wordFor,
+} from './words.js';
 import {postAction} from './token.js';
 
 const PARALLEL_POSTS = 4; // the browser keeps six connections to the hub; one is the event stream
@@ -164,7 +166,7 @@ export class Fleet {
       if (row.tr.hidden) this.select(name, false);
       else shown += 1;
     }
-    setText(shownNote, shown === this.rows.size ? `${plural(shown)}` : `${shown} of ${plural(this.rows.size)} shown`);
+    setText(shownNote, shown === this.rows.size ? plural(shown) : `${shown} of ${plural(this.rows.size)} shown`);
     this.showSelection();
   }
 
@@ -223,7 +225,9 @@ export class Fleet {
     if (names.length === 0 || this.run !== null || !has(ACTION_WORDS, action)) return;
     const words = ACTION_WORDS[action];
     const labels = names.map((name) => this.rows.get(name).data.label || name);
-    const which = labels.length <= 5 ? labels.join(', ') : `${labels.slice(0, 4).join(', ')} and ${labels.length - 4} more`;
+    const which = labels.length <= 5
+      ? labels.join(', ')
+      : `${labels.slice(0, 4).join(', ')} and ${labels.length - 4} more`;
     if (!(await this.confirm(`${words} ${plural(names.length)}?`, which, `${words} ${plural(names.length)}`))) return;
     const group = this.wholeGroup(names);
     this.run = {action, words, group, names, results: new Map()};
@@ -261,7 +265,8 @@ export class Fleet {
     const results = answer.body && Array.isArray(answer.body.results) ? answer.body.results : [];
     for (const result of results) this.finishRow(result.projector, result);
     // The hub did not act (no token, no answer): every row says why.
-    const why = answer.failure || (answer.cancelled ? 'not sent, no access token given' : answer.body.error || 'failed');
+    const why = answer.failure
+      || (answer.cancelled ? 'not sent, no access token given' : answer.body.error || 'failed');
     for (const name of this.run.names) {
       if (!this.run.results.has(name)) this.finishRow(name, {ok: false, error: why});
     }
@@ -282,7 +287,9 @@ export class Fleet {
     } else {
       const row = this.rows.get(name);
       const kind = result.error_kind;
-      const text = kind && has(LINE_ERROR_WORDS, kind) ? `${LINE_ERROR_WORDS[kind]}${kind === 'no-answer' || !row ? '' : `: ${row.data.line}`}` : String(result.error || 'failed');
+      // A line's trouble in words, naming the line; anything else as the hub says it.
+      const where = kind === 'no-answer' || !row ? '' : `: ${row.data.line}`;
+      const text = kind && has(LINE_ERROR_WORDS, kind) ? `${LINE_ERROR_WORDS[kind]}${where}` : String(result.error || 'failed');
       this.showRowResult(name, 'failed', `Failed: ${text}`, result.error ? String(result.error) : '');
     }
     this.showProgress();
@@ -305,7 +312,9 @@ export class Fleet {
     const of = run.names.length;
     const finished = run.results.size === of;
     const tail = failed ? `, ${failed} failed` : '';
-    setText(progress, finished ? `${run.words}: ${done} of ${of} done${tail}.` : `${run.words}: ${run.results.size} of ${of} answered${tail}…`);
+    setText(progress, finished
+      ? `${run.words}: ${done} of ${of} done${tail}.`
+      : `${run.words}: ${run.results.size} of ${of} answered${tail}…`);
     progress.setAttribute('data-state', finished ? (failed ? 'failed' : 'done') : 'sending');
   }
 }

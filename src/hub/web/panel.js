@@ -37,6 +37,8 @@ const openCard = (name) => {
   if (!open || open.name !== name) {
     const card = createCard(name, lineOf);
     cardHolder.replaceChildren(card);
+    // The dialog is called what the card is: the projector's label and name.
+    cardDialog.setAttribute('aria-labelledby', card.getAttribute('aria-labelledby'));
     open = {name, card};
     card.classList.toggle('is-stale', connectionState === 'lost');
     card.querySelector('[data-field="stale"]').hidden = connectionState !== 'lost';
@@ -69,7 +71,8 @@ const changed = (name, before) => {
 
 const applySnapshot = (list) => {
   const valid = list.filter((data) => data && typeof data.name === 'string');
-  const befores = new Map(valid.map((data) => [data.name, projectors.has(data.name) ? heard(projectors.get(data.name)) : null]));
+  const heardBefore = (name) => (projectors.has(name) ? heard(projectors.get(name)) : null);
+  const befores = new Map(valid.map((data) => [data.name, heardBefore(data.name)]));
   projectors.clear();
   for (const data of valid) projectors.set(data.name, data);
   fleet.setProjectors(valid, Date.now());

@@ -108,7 +108,9 @@ export const lineTrouble = (data) => {
     const words = `${wordFor(LINE_ERROR_WORDS, error.kind)}: ${data.line || ''}`.replace(/: $/, '');
     return {words, technical: `${error.kind}: ${error.text}`};
   }
-  if (data.line_open) return {words: 'no answer from the projector', technical: `the line ${data.line} is open; the last poll was not answered`};
+  if (data.line_open) {
+    return {words: 'no answer from the projector', technical: `the line ${data.line} is open; the last poll was not answered`};
+  }
   return {words: 'line closed', technical: `the line ${data.line} is not open`};
 };
 
@@ -162,6 +164,8 @@ export const lampOf = (data) => {
 
 export const hottest = (data) => {
   const temperatures = known(data.values, 'temperatures');
-  const list = temperatures && Array.isArray(temperatures.value) ? temperatures.value.filter((t) => typeof t === 'number') : [];
+  const list = temperatures && Array.isArray(temperatures.value)
+    ? temperatures.value.filter((t) => typeof t === 'number')
+    : [];
   return list.length ? `${Math.max(...list).toFixed(1)} °C` : '—';
 };
