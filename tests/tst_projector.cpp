@@ -159,6 +159,11 @@ void ProjectorTest::scenario_data()
         << QStringList{"poll", "+2100", "A> C00<CR>", "< \x06", "< 00\r"} << "CR0 C00 CR0 CR6"
         << QStringList{"A: <ACK>", "B: ", "P:"} << QStringList{} << "0" << QStringList{}
         << QStringList{"share A share C00 power-on ok - 1"};
+    QTest::newRow("two power ons back to back: each value read back once, after both")
+        << QStringList{"poll", "+2100", "A> C00<CR>C00<CR>", "< \x06", "< \x06", "< 00\r", "< 25.0,26.0,27.0\r",
+               "< 00\r", "< 01\r", "+600"}
+        << "CR0 C00 C00 CR0 CR6 CRA CR7" << QStringList{"A: <ACK><ACK>", "B: ", "P:"} << QStringList{} << "0"
+        << QStringList{} << QStringList{"share A share C00 power-on ok - 1", "share A share C00 power-on ok - 0"};
     QTest::newRow("an input the projector refused: nothing read back")
         << QStringList{"poll", "+2100", "A> C05<CR>", "< \x15", "+100"} << "CR0 C05"
         << QStringList{"A: <NAK>", "B: ", "P:"} << QStringList{} << "-" << QStringList{}

@@ -324,6 +324,7 @@ void Projector::poll()
                 if (result.outcome == ExchangeOutcome::TimedOut) {
                     m_exchange->cancelOwner(Poller);
                     m_pollsOutstanding = 0;
+                    m_readQueued.fill(false);
                 }
                 const bool answered = result.outcome == ExchangeOutcome::Replied
                     || result.outcome == ExchangeOutcome::ErrorReply || result.outcome == ExchangeOutcome::Acknowledged;
@@ -357,14 +358,26 @@ void Projector::readAfter(const ExchangeRequest& request, const ExchangeResult& 
     const std::optional<Command> command = commandOfCode(request.code);
     if (m_pollIntervalMs <= 0 || !command || result.outcome != ExchangeOutcome::Acknowledged)
         return;
-    const std::vector<StatusQuery> changed = valuesChangedBy(*command);
+    // A value already waiting to be read again is not asked twice: that
+    // read is behind this action in the queue (the action went out before
+    // it), so it reads what the action left. A flood of actions costs the
+    // line no more reads than one.
+    std::vector<StatusQuery> changed;
+    for (const StatusQuery query : valuesChangedBy(*command)) {
+        if (!m_readQueued[std::size_t(query)])
+            changed.push_back(query);
+    }
     // One event for the whole batch, when its last read ends; a batch cut
     // short (the poller withdrawn after a silence) is told by the next poll.
     auto left = std::make_shared<std::size_t>(changed.size());
     for (const StatusQuery query : changed) {
+        m_readQueued[std::size_t(query)] = true;
         submit(Poller, QStringLiteral("read after %1").arg(request.code),
             ExchangeRequest::of(queryCommand(query), m_replyTimeoutMs),
-            [this, left](const ExchangeResult& read) { notePollAnswered(read, --*left == 0); });
+            [this, left, query](const ExchangeResult& read) {
+                m_readQueued[std::size_t(query)] = false;
+                notePollAnswered(read, --*left == 0);
+            });
     }
 }
 

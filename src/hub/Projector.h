@@ -196,6 +196,8 @@ private:
     std::array<Cached, StatusQueryCount> m_cache{};
     // Per value, the last request that may have changed it.
     std::array<quint64, StatusQueryCount> m_changedBy{};
+    // Per value, a read after an action waits in the queue.
+    std::array<bool, StatusQueryCount> m_readQueued{};
 };
 
 } // namespace orva::hub
