@@ -270,10 +270,12 @@ void HttpDoorTest::scenario_data()
         << QStringList{"HTTP/1.1 200 OK", "\"ok\":true,\"projector\":\"a101\"",
                "\"error\":\"refused (NAK)\",\"error_kind\":null,\"ms\":2,\"ok\":false,\"projector\":\"b202\""}
         << "";
-    QTest::newRow("group action, one line down")
+    QTest::newRow("group action, one line down, told why")
         << QList<QByteArray>{"fleet", "lost b", "> " + withToken("/api/groups/all/actions/power-off"), "< \x06"}
         << "C01"
-        << QStringList{"\"error_kind\":\"lost\",\"group\":\"all\",\"ms\":null,\"ok\":false,\"projector\":\"b202\"",
+        << QStringList{"event: line\ndata: {\"line_error\":{\"kind\":\"lost\",\"text\":\"gone\"},\"line_open\":false,"
+                       "\"projector\":\"b202\",\"up\":false}",
+               "\"error_kind\":\"lost\",\"group\":\"all\",\"ms\":null,\"ok\":false,\"projector\":\"b202\"",
                "\"ok\":true,\"projector\":\"a101\"}", "HTTP/1.1 200 OK", "\"group\":\"all\""}
         << "";
     QTest::newRow("group action, a member removed by a reload")
