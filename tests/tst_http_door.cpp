@@ -175,12 +175,17 @@ void HttpDoorTest::scenario_data()
                                   << "";
     QTest::newRow("cached state, each with its time")
         << QList<QByteArray>{"poll", "> " + get("/api/projectors")} << ""
-        << QStringList{"200 OK", "\"line_open\":true", "\"up\":true",
-               "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\",\"value\":1234}",
+        << QStringList{"200 OK",
+               "\"line_error\":null,\"line_open\":true,\"name\":\"a101\",\"read_at\":\"2026-12-07T12:00:00.007Z\","
+               "\"up\":true",
+               "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\",\"since\":\"2026-12-07T12:00:00.004Z\","
+               "\"value\":1234}",
                QStringLiteral(
                    "\"power_state\":{\"fault\":\"none\",\"phase\":\"standby\",\"read_at\":\"2026-12-07T12:00:00.001Z\","
-                   "\"state\":\"standby\",\"value\":\"standby\"}"),
-               "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\",\"value\":[25,26,27]}", "!\"orientation\""}
+                   "\"since\":\"2026-12-07T12:00:00.001Z\",\"state\":\"standby\",\"value\":\"standby\"}"),
+               "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\",\"since\":\"2026-12-07T12:00:00.006Z\","
+               "\"value\":[25,26,27]}",
+               "!\"orientation\""}
         << "";
     QTest::newRow("cooling down after a temperature fault: a phase and a fault")
         << QList<QByteArray>{"> " + get("/api/projectors/a101"), "poll", "+5000", "< 28\r",
@@ -241,8 +246,10 @@ void HttpDoorTest::scenario_data()
                QStringLiteral(
                    "event: value\ndata: "
                    "{\"fault\":\"none\",\"name\":\"power_state\",\"phase\":\"standby\",\"projector\":\"a101\""),
-               "event: line\ndata: {\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
-               "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":", ": keep-alive\n\n"}
+               "event: line\ndata: {\"line_error\":null,\"line_open\":true,\"projector\":\"a101\",\"up\":true}",
+               "event: value\ndata: {\"name\":\"model\",\"projector\":\"a101\",\"read_at\":",
+               "event: read\ndata: {\"projector\":\"a101\",\"read_at\":\"2026-12-07T12:00:00.008Z\"}",
+               ": keep-alive\n\n"}
         << "";
     const QByteArray groupOff = "/api/groups/building-3/actions/power-off";
     QTest::newRow("groups and labels")
@@ -263,15 +270,27 @@ void HttpDoorTest::scenario_data()
                    "\"ms\":2,\"ok\":true,\"projector\":\"a101\"},{\"error\":null,\"error_kind\":null,\"ms\":1,"
                    "\"ok\":true,\"projector\":\"b202\"}]}")}
         << "";
+    QTest::newRow("an action acknowledged: what it changes read back and told at once")
+        << QList<QByteArray>{"fleet", "poll", "> " + withToken(powerOn), "< \x06", "< 40\r", "< 27.0,28.0,29.0\r",
+               "< 00\r", "< 01\r"}
+        << "C00 CR0 CR6 CRA CR7"
+        << QStringList{"\"ok\":true",
+               "event: value\ndata: {\"fault\":\"none\",\"name\":\"power_state\",\"phase\":\"warming\"",
+               "event: value\ndata: {\"name\":\"temperatures\"",
+               "event: value\ndata: {\"lit\":true,\"name\":\"lamp_mode\"",
+               "event: read\ndata: {\"projector\":\"a101\",\"read_at\":\"2026-12-07T12:00:00.013Z\"}"}
+        << "";
     QTest::newRow("group action, one NAK")
         << QList<QByteArray>{"fleet", "> " + withToken(groupOff), "< \x06", "<b \x15"} << "C01"
         << QStringList{"HTTP/1.1 200 OK", "\"ok\":true,\"projector\":\"a101\"",
                "\"error\":\"refused (NAK)\",\"error_kind\":null,\"ms\":2,\"ok\":false,\"projector\":\"b202\""}
         << "";
-    QTest::newRow("group action, one line down")
+    QTest::newRow("group action, one line down, told why")
         << QList<QByteArray>{"fleet", "lost b", "> " + withToken("/api/groups/all/actions/power-off"), "< \x06"}
         << "C01"
-        << QStringList{"\"error_kind\":\"lost\",\"group\":\"all\",\"ms\":null,\"ok\":false,\"projector\":\"b202\"",
+        << QStringList{"event: line\ndata: {\"line_error\":{\"kind\":\"lost\",\"text\":\"gone\"},\"line_open\":false,"
+                       "\"projector\":\"b202\",\"up\":false}",
+               "\"error_kind\":\"lost\",\"group\":\"all\",\"ms\":null,\"ok\":false,\"projector\":\"b202\"",
                "\"ok\":true,\"projector\":\"a101\"}", "HTTP/1.1 200 OK", "\"group\":\"all\""}
         << "";
     QTest::newRow("group action, a member removed by a reload")

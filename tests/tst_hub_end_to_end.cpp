@@ -761,38 +761,80 @@ void HubEndToEndTest::halfClosed()
 
 // The web panel in Debian's chromium (playwright-core from npm, pinned),
 // on a phone-sized window: a101 on a simulator, b201 on a line that is not
-// there; straight to the hub, and behind nginx as the docs set it up.
+// there; straight to the hub, and behind nginx as the docs set it up. The
+// fleet row adds 40 simulated projectors (p01 to p12 in building-3, the rest
+// in lecture-halls, some with labels beyond ASCII), p40's simulator stopped
+// once the hub had read it, p01 to p03 on: on a desktop, then on a phone.
 void HubEndToEndTest::webPanel_data()
 {
     QTest::addColumn<bool>("proxied");
+    QTest::addColumn<int>("fleet");
     QTest::addColumn<QStringList>("steps");
 
     QTest::newRow("power on, warming then on, without a reload")
-        << false
-        << QStringList{"token:" + Token, "see:a101:model:TK600", "press:a101:power-on", "see:a101:power:Warming",
-               "see:a101:power:On", "see:a101:result:Power on: done", "same-page",
+        << false << 0
+        << QStringList{"token:" + Token, "open:a101", "see:a101:model:TK600", "press:a101:power-on",
+               "see:a101:power:Warming", "see:a101:power:On", "see:a101:result:Power on: done", "same-page",
                "screenshot:" + QStringLiteral(WEB_SCREENSHOT)};
-    QTest::newRow("line down: the error shows")
-        << false
-        << QStringList{"token:" + Token, "press:b201:power-on", "see:b201:result:No such file or directory (HTTP 503)",
-               "same-page"};
-    QTest::newRow("behind nginx") << true
-                                  << QStringList{"token:" + Token, "press:a101:power-on", "see:a101:power:Warming",
-                                         "see:a101:power:On", "same-page"};
+    QTest::newRow("line down: the error in words, the system's one click away")
+        << false << 0
+        << QStringList{"token:" + Token, "see:@b201:state:Unreachable", "open:b201",
+               "see:b201:line:device not found: /nonexistent/projector", "press:b201:power-on",
+               "see:b201:result:Power on: device not found: /nonexistent/projector", "same-page"};
+    QTest::newRow("behind nginx") << true << 0
+                                  << QStringList{"token:" + Token, "open:a101", "press:a101:power-on",
+                                         "see:a101:power:Warming", "see:a101:power:On", "same-page"};
+    const QString shots = qEnvironmentVariable("ORVA_FLEET_SCREENSHOTS", QStringLiteral(WEB_SCREENSHOT_DIR));
+    QTest::newRow("a fleet of 40: a group powered off, one unreachable")
+        << false << 40
+        << QStringList{"token:" + Token, "viewport:1280x900", "see:@p40:state:Unreachable", "see:@p40:contact:8 s ago",
+               "see:@p01:state:On", "see:-:schedules:evenings-off", "filter:building-3",
+               "see:-:shown:12 of 42 projectors shown", "select-shown", "see:-:selected:12 projectors selected",
+               "bulk:power-off:Power off 12 projectors?", "see-rows:result:Done",
+               "see:-:progress:Power off: 12 of 12 done.", "see:@p01:state:Cooling", "see-rows:contact:now",
+               "screenshot:" + shots + "/fleet-desktop.png", "filter:", "search:hörsaal 2",
+               "see:-:shown:3 of 42 projectors shown", "select-shown", "bulk:power-on:Power on 3 projectors?",
+               "see-rows:result:Done", "see:@p24:state:On", "search:", "viewport:360x740",
+               "screenshot-view:" + shots + "/fleet-phone.png", "open:p02", "see:p02:power:Cooling", "same-page",
+               "no-alert"};
 }
 
 void HubEndToEndTest::webPanel()
 {
     QFETCH(bool, proxied);
+    QFETCH(int, fleet);
     QFETCH(QStringList, steps);
 
     SimulatorProcess sim({QStringLiteral("--warmup"), QStringLiteral("3000")});
     QVERIFY2(sim.start(), qPrintable(sim.error()));
     const quint16 port = freePort();
+    QString hubConfig = httpDoor(port) + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
+        + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0);
+    std::vector<std::unique_ptr<SimulatorProcess>> sims;
+    for (int i = 1; i <= fleet; ++i) {
+        auto& one = sims.emplace_back(std::make_unique<SimulatorProcess>(QStringList{
+            QStringLiteral("--warmup"), QStringLiteral("500"), QStringLiteral("--cooldown"), QStringLiteral("60000")}));
+        QVERIFY2(one->start(), qPrintable(one->error()));
+        hubConfig += projectorTable(QStringLiteral("p%1").arg(i, 2, 10, QLatin1Char('0')), one->device(), 0, 0)
+            + QStringLiteral("groups = [\"%1\"]\nlamp-rated-hours = %2\n")
+                  .arg(i <= 12 ? QStringLiteral("building-3") : QStringLiteral("lecture-halls"))
+                  .arg(i % 2 ? 1300 : 20000);
+        if (i % 4 == 0)
+            hubConfig += QStringLiteral("label = \"Hörsaal %1 – Decke\"\n").arg(i);
+    }
+    if (fleet > 0)
+        hubConfig += QStringLiteral("[[schedule]]\nname = \"evenings-off\"\nat = \"Mon..Fri 22:00\"\n"
+                                    "action = \"power-off\"\ntargets = [\"group:building-3\"]\n");
     HubProcess hub;
-    QVERIFY2(hub.start(httpDoor(port) + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
-                 + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0)),
-        qPrintable(hub.log()));
+    QVERIFY2(hub.start(hubConfig), qPrintable(hub.log()));
+    if (fleet > 0) {
+        // Read by the hub before it goes, so that only "unreachable" is honest.
+        const QByteArray last = "/api/projectors/p" + QByteArray::number(fleet);
+        QTRY_VERIFY_WITH_TIMEOUT(http(port, "GET", last).second.contains("\"up\":true"), Patience);
+        QVERIFY(sims.back()->stop());
+        for (const char* on : {"p01", "p02", "p03"})
+            QVERIFY(postAction(port, QLatin1String(on), QStringLiteral("power-on")).startsWith("HTTP/1.1 200"));
+    }
 
     QTemporaryDir dir;
     ServerProcess nginx;
@@ -821,6 +863,11 @@ void HubEndToEndTest::webPanel()
     QVERIFY2(driver.exitCode() == 0, qPrintable(output + hub.log()));
     QCOMPARE(output.count(QLatin1String(": ok\n")), steps.size());
     QCOMPARE(hub.stop(), 0);
+    if (fleet > 0) {
+        // A whole group went as one group action, a searched selection one projector at a time.
+        QCOMPARE(hub.log().count(QLatin1String(": power-off (group building-3)\n")), 12);
+        QVERIFY(hub.log().contains(QRegularExpression(QStringLiteral("p24: http [0-9.:]+: power-on\n"))));
+    }
 }
 
 // A real Prometheus scrapes the hub every second: it holds the lamp's time

@@ -214,8 +214,8 @@ void PjlinkSessionTest::scenario_data()
     QTest::newRow("from the poller's values") << none << 5000 << QStringList{"poll", "+4000", "> %1POWR ?"} << ""
                                               << QStringList{"PJLINK 0", "%1POWR=0"} << "";
     QTest::newRow("a set makes the value it changes stale")
-        << none << 5000 << QStringList{"poll", "> %1INPT 12", "< \x06", "> %1INPT ?", "< 2\r"} << "C06 CR1"
-        << QStringList{"PJLINK 0", "%1INPT=OK", "%1INPT=12"} << "";
+        << none << 5000 << QStringList{"poll", "> %1INPT 12", "< \x06", "> %1INPT ?", "< 2\r", "< 00\r", "< 2\r"}
+        << "C06 CR1 CRA CR1" << QStringList{"PJLINK 0", "%1INPT=OK", "%1INPT=12"} << "";
     QTest::newRow("line down") << none << 0 << QStringList{"lost", "> %1POWR ?", "> %1POWR 1", "> %1NAME ?"} << ""
                                << QStringList{"PJLINK 0", "%1POWR=ERR4", "%1POWR=ERR4", "%1NAME=a101"} << "";
 }

@@ -155,6 +155,19 @@ void ProjectorTest::scenario_data()
     QTest::newRow("cooling down: the power is polled every second until standby")
         << QStringList{"poll", "< 20\r", "+2100", "< 20\r", "+1000", "< 80\r", "+1500"} << "CR0 CR1 CR0 CR0"
         << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "1" << QStringList{} << QStringList{};
+    QTest::newRow("an acknowledged power on: the values it changes read at once, not a poll later")
+        << QStringList{"poll", "+2100", "A> C00<CR>", "< \x06", "< 00\r"} << "CR0 C00 CR0 CR6"
+        << QStringList{"A: <ACK>", "B: ", "P:"} << QStringList{} << "0" << QStringList{}
+        << QStringList{"share A share C00 power-on ok - 1"};
+    QTest::newRow("two power ons back to back: each value read back once, after both")
+        << QStringList{"poll", "+2100", "A> C00<CR>C00<CR>", "< \x06", "< \x06", "< 00\r", "< 25.0,26.0,27.0\r",
+               "< 00\r", "< 01\r", "+600"}
+        << "CR0 C00 C00 CR0 CR6 CRA CR7" << QStringList{"A: <ACK><ACK>", "B: ", "P:"} << QStringList{} << "0"
+        << QStringList{} << QStringList{"share A share C00 power-on ok - 1", "share A share C00 power-on ok - 0"};
+    QTest::newRow("an input the projector refused: nothing read back")
+        << QStringList{"poll", "+2100", "A> C05<CR>", "< \x15", "+100"} << "CR0 C05"
+        << QStringList{"A: <NAK>", "B: ", "P:"} << QStringList{} << "-" << QStringList{}
+        << QStringList{"share A share C05 input-pc1 nak refused 1"};
     QTest::newRow("characters after a reopening are no reply to a frame that never went out")
         << QStringList{"A> CR0<CR>", "lost", "B> CR1<CR>", "+1000", "< 80\r"} << "CR0"
         << QStringList{"A: ", "B: ", "P:"} << QStringList{} << "-" << QStringList{} << QStringList{};

@@ -45,7 +45,7 @@ void TcpDoorTest::bounds_data()
     QTest::addColumn<int>("unavailable");   // clients answered 503
 
     const QByteArray events = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-    const QByteArray script = QByteArray("GET /panel.js HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").repeated(400);
+    const QByteArray script = QByteArray("GET /fleet.js HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").repeated(800);
     QTest::newRow("share: 8 from one address")
         << "share" << QList<int>{9} << QByteArray() << true << QList<int>{1} << 0;
     QTest::newRow("share: 16 in all") << "share" << QList<int>{8, 8, 1} << QByteArray() << true << QList<int>{0, 0, 1}

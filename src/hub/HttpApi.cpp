@@ -61,6 +61,11 @@ const HttpApi::Route HttpApi::Routes[] = {
     {"GET, HEAD", "/", Needs::Nothing, &HttpApi::page},
     {"GET, HEAD", "/panel.js", Needs::Nothing, &HttpApi::page},
     {"GET, HEAD", "/panel.css", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/fleet.css", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/words.js", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/token.js", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/card.js", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/fleet.js", Needs::Nothing, &HttpApi::page},
     {nullptr, "/favicon.ico", Needs::Nothing, &HttpApi::favicon},
     {"GET, HEAD", "/metrics", Needs::Viewer, &HttpApi::metricsPage},
     {"GET", "/api/events", Needs::Viewer, &HttpApi::events},
@@ -179,7 +184,8 @@ QJsonObject HttpApi::projectorJson(const Projector& projector) const
     for (std::size_t i = 0; i < StatusQueryCount; ++i) {
         const Projector::Cached& cached = projector.cached(StatusQuery(i));
         if (!std::holds_alternative<std::monostate>(cached.value))
-            values.insert(QString(valueKey(StatusQuery(i))), valueJson(cached.value, epochOf(cached.readAtMs)));
+            values.insert(QString(valueKey(StatusQuery(i))),
+                valueJson(cached.value, epochOf(cached.readAtMs), epochOf(cached.sinceMs)));
     }
     const ProjectorConfig& config = projector.config();
     return QJsonObject{{QStringLiteral("name"), projector.name()}, {QStringLiteral("line"), config.line},
@@ -188,7 +194,8 @@ QJsonObject HttpApi::projectorJson(const Projector& projector) const
         {QStringLiteral("lamp_rated_hours"),
             config.lampRatedHours ? QJsonValue(double(*config.lampRatedHours)) : QJsonValue()},
         {QStringLiteral("up"), projector.isUp()}, {QStringLiteral("line_open"), projector.isLineOpen()},
-        {QStringLiteral("values"), values}};
+        {QStringLiteral("line_error"), HttpEvents::lineErrorOf(projector)},
+        {QStringLiteral("read_at"), m_events.readAtOf(projector)}, {QStringLiteral("values"), values}};
 }
 
 QJsonObject HttpApi::projectorsJson() const

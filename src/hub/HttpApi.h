@@ -26,7 +26,7 @@ class Scheduler;
 // What the HTTP door answers, without sockets: each request to a response,
 // at once or when the projector has answered, and the live events.
 //
-//   GET  /                                    the web panel (and /panel.js, /panel.css)
+//   GET  /                                    the web panel (and its scripts and style sheets)
 //   GET  /metrics                             Prometheus text exposition, from the cache
 //   GET  /api/projectors[/NAME]               cached state as JSON
 //   POST /api/projectors/NAME/actions/ACTION  an orva-ctl action, through the queue

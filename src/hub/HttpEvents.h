@@ -14,7 +14,10 @@ namespace orva::hub {
 
 // The HTTP door's live events, as Server-Sent Events: each value a watched
 // projector reads anew is one "value" event, each change of its line or of
-// whether it is up one "line" event, written to every stream. Events are
+// whether it is up one "line" event (with why the line is down), and each
+// end of the hub's own reads one "read" event with their time, changed
+// values or not, so that a page can say how old what it shows is; all
+// written to every stream. Events are
 // numbered from 1 for the hub's life (the "id:" field), the snapshot that
 // begins a stream included, so that a client can tell it missed none.
 class HttpEvents : public QObject
@@ -35,6 +38,12 @@ public:
     // Another event for every stream: a group action's result for one of
     // its projectors ("group-result") as it arrives.
     void publish(const char* name, const QJsonObject& data) { Q_EMIT published(next(name, data)); }
+
+    // As the projector's JSON and its events say them: why its line is
+    // down (null while it is open), when it last answered the hub's reads
+    // (null before it did).
+    static QJsonValue lineErrorOf(const Projector& projector);
+    QJsonValue readAtOf(const Projector& projector) const;
 
 Q_SIGNALS:
     // An event for every stream, as the bytes to write.

@@ -18,11 +18,19 @@ QString isoTime(std::int64_t epochMs)
     return QDateTime::fromMSecsSinceEpoch(epochMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
-QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs)
+QJsonObject lineErrorJson(const LineError& error)
+{
+    return QJsonObject{
+        {QStringLiteral("kind"), QString(lineErrorKindName(error.kind))}, {QStringLiteral("text"), error.text}};
+}
+
+QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs, std::int64_t sinceEpochMs)
 {
     QJsonObject object = valueObject(value);
     if (!object.isEmpty())
         object.insert(QStringLiteral("read_at"), isoTime(readAtEpochMs));
+    if (!object.isEmpty() && sinceEpochMs >= 0)
+        object.insert(QStringLiteral("since"), isoTime(sinceEpochMs));
     return object;
 }
 

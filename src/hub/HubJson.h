@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CommandExchange.h"
+#include "engine/line/LineError.h"
 #include "engine/protocol/ReplyValues.h"
 #include "hub/HttpMessage.h"
 
@@ -19,7 +20,9 @@ namespace orva::hub {
 // and for some values more: power_state's "state" (one word: the fault, or
 // the phase when there is none), "phase" and "fault" (PowerStates.h), mute's
 // "picture" and "sound", lamp_mode's "lit"}. Empty when the value is none.
-QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs);
+// With "since" when sinceEpochMs is given: when the hub first read the
+// value as it stands (a power phase's start, as near as the polls tell).
+QJsonObject valueJson(const ReplyValue& value, std::int64_t readAtEpochMs, std::int64_t sinceEpochMs = -1);
 
 // How an action or a free command ended, for its caller:
 //   ok, reply, text (the status line's words for a query's reply), value
@@ -39,5 +42,8 @@ QString isoTime(std::int64_t epochMs);
 HttpResponse jsonResponse(int status, const QJsonObject& body);
 // The same with the body {"error": error}.
 HttpResponse jsonError(int status, const QString& error);
+// Why a line is down, for people and for programs: {"kind": "no-such-device"
+// (lineErrorKindName), "text": the system's own words, naming the line}.
+QJsonObject lineErrorJson(const LineError& error);
 
 } // namespace orva::hub

@@ -178,6 +178,8 @@ quint64 Projector::submit(Requester requester, const QString& origin, const Exch
             if (result.outcome == ExchangeOutcome::TimedOut)
                 ++m_counters.replyTimeouts;
             learn(request, result);
+            if (requester != Poller)
+                readAfter(request, result);
             std::optional<Command> acknowledged;
             if (result.outcome == ExchangeOutcome::Acknowledged) {
                 acknowledged = commandOfCode(request.code);
@@ -287,6 +289,8 @@ void Projector::learn(const ExchangeRequest& request, const ExchangeResult& resu
     const bool changed = cached.value != result.value;
     cached.value = result.value;
     cached.readAtMs = result.endedAtMs;
+    if (changed)
+        cached.sinceMs = result.endedAtMs;
     cached.readById = result.id;
     if (query == StatusQuery::ModelName)
         m_modelRead = true;
@@ -324,6 +328,7 @@ void Projector::poll()
                 if (result.outcome == ExchangeOutcome::TimedOut) {
                     m_exchange->cancelOwner(Poller);
                     m_pollsOutstanding = 0;
+                    m_readQueued.fill(false);
                 }
                 const bool answered = result.outcome == ExchangeOutcome::Replied
                     || result.outcome == ExchangeOutcome::ErrorReply || result.outcome == ExchangeOutcome::Acknowledged;
@@ -334,9 +339,8 @@ void Projector::poll()
                     m_retryMs = FirstRetryMs;
                 }
                 m_lastPollAnswered = answered;
-                if (answered)
-                    m_lastPollAtMs = result.endedAtMs;
                 noteLineState();
+                notePollAnswered(result, m_pollsOutstanding == 0);
             });
     }
 }
@@ -347,7 +351,49 @@ void Projector::pollPower()
         return;
     ++m_pollsOutstanding;
     submit(Poller, QStringLiteral("poll"), ExchangeRequest::of(Command::StatusQuery, m_replyTimeoutMs),
-        [this](const ExchangeResult&) { --m_pollsOutstanding; });
+        [this](const ExchangeResult& result) {
+            --m_pollsOutstanding;
+            notePollAnswered(result, true);
+        });
+}
+
+void Projector::readAfter(const ExchangeRequest& request, const ExchangeResult& result)
+{
+    const std::optional<Command> command = commandOfCode(request.code);
+    if (m_pollIntervalMs <= 0 || !command || result.outcome != ExchangeOutcome::Acknowledged)
+        return;
+    // A value already waiting to be read again is not asked twice: that
+    // read is behind this action in the queue (the action went out before
+    // it), so it reads what the action left. A flood of actions costs the
+    // line no more reads than one.
+    std::vector<StatusQuery> changed;
+    for (const StatusQuery query : valuesChangedBy(*command)) {
+        if (!m_readQueued[std::size_t(query)])
+            changed.push_back(query);
+    }
+    // One event for the whole batch, when its last read ends; a batch cut
+    // short (the poller withdrawn after a silence) is told by the next poll.
+    auto left = std::make_shared<std::size_t>(changed.size());
+    for (const StatusQuery query : changed) {
+        m_readQueued[std::size_t(query)] = true;
+        submit(Poller, QStringLiteral("read after %1").arg(request.code),
+            ExchangeRequest::of(queryCommand(query), m_replyTimeoutMs),
+            [this, left, query](const ExchangeResult& read) {
+                m_readQueued[std::size_t(query)] = false;
+                notePollAnswered(read, --*left == 0);
+            });
+    }
+}
+
+void Projector::notePollAnswered(const ExchangeResult& result, bool batchEnded)
+{
+    if (result.outcome == ExchangeOutcome::Replied || result.outcome == ExchangeOutcome::ErrorReply
+        || result.outcome == ExchangeOutcome::Acknowledged)
+        m_lastPollAtMs = std::max(m_lastPollAtMs, result.endedAtMs);
+    if (batchEnded && m_lastPollAtMs > m_polledToldAtMs) {
+        m_polledToldAtMs = m_lastPollAtMs;
+        Q_EMIT polled();
+    }
 }
 
 } // namespace orva::hub

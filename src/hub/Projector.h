@@ -33,7 +33,10 @@ namespace orva::hub {
 //    then 2, 4, ... up to 30 s between tries;
 //  - a cached value is fresh only when it was read after the last action
 //    that may have changed it was sent, and not longer ago than one poll
-//    interval.
+//    interval;
+//  - while it polls, an action the projector acknowledged (from any door)
+//    is followed at once by reads of the values it changes
+//    (valuesChangedBy), so that nobody waits a poll interval to see it.
 class Projector : public QObject
 {
     Q_OBJECT
@@ -72,6 +75,7 @@ public:
     {
         ReplyValue value;           // monostate: never read
         std::int64_t readAtMs = -1; // on the hub's clock
+        std::int64_t sinceMs = -1;  // when it was first read as it stands
         quint64 readById = 0;       // the request that read it
     };
 
@@ -127,7 +131,8 @@ public:
         counters.lateDropped = quint64(m_exchange->lateCharactersDropped());
         return counters;
     }
-    // When a poll was last answered, on the hub's clock; -1 when none was.
+    // When a poll (a round, a power poll, the reads after an action) was
+    // last answered, on the hub's clock; -1 when none was.
     std::int64_t lastPollAtMs() const { return m_lastPollAtMs; }
     // Of these commands, the one the projector acknowledged last since the
     // hub started, through any door; none when it acknowledged none of
@@ -143,6 +148,10 @@ Q_SIGNALS:
     // The projector acknowledged a command of the vocabulary, from any
     // requester: what lastAcknowledged() answers may have changed.
     void commandAcknowledged(orva::Command command);
+    // The hub's own reads ended answered (a poll round, a power poll, the
+    // reads after an action): lastPollAtMs() moved, whether or not a value
+    // changed.
+    void polled();
     // Characters came with nothing in flight: the late reply to the last
     // frame sent, which was this requester's.
     void lateReply(orva::hub::Projector::Requester requester, const QString& characters);
@@ -153,6 +162,8 @@ private:
     void scheduleReopen();
     void poll();
     void pollPower();
+    void readAfter(const ExchangeRequest& request, const ExchangeResult& result);
+    void notePollAnswered(const ExchangeResult& result, bool batchEnded);
     void learn(const ExchangeRequest& request, const ExchangeResult& result);
     void markChangedBy(const QString& code, quint64 id);
     void noteLineState();
@@ -179,6 +190,7 @@ private:
     bool m_wasUp = false;
     bool m_wasOpen = false;
     std::int64_t m_lastPollAtMs = -1;
+    std::int64_t m_polledToldAtMs = -1; // the time the last polled() told
     Counters m_counters;
     std::array<quint64, CommandCount> m_acknowledgedId{}; // the request that was acknowledged last, by command
     // The request that ended last and its requester, for a late reply.
@@ -187,6 +199,8 @@ private:
     std::array<Cached, StatusQueryCount> m_cache{};
     // Per value, the last request that may have changed it.
     std::array<quint64, StatusQueryCount> m_changedBy{};
+    // Per value, a read after an action waits in the queue.
+    std::array<bool, StatusQueryCount> m_readQueued{};
 };
 
 } // namespace orva::hub

@@ -19,6 +19,11 @@ constexpr PageFile PageFiles[] = {
     {"/", ":/orva-hub/web/index.html", "text/html; charset=utf-8"},
     {"/panel.js", ":/orva-hub/web/panel.js", "text/javascript; charset=utf-8"},
     {"/panel.css", ":/orva-hub/web/panel.css", "text/css; charset=utf-8"},
+    {"/fleet.css", ":/orva-hub/web/fleet.css", "text/css; charset=utf-8"},
+    {"/words.js", ":/orva-hub/web/words.js", "text/javascript; charset=utf-8"},
+    {"/token.js", ":/orva-hub/web/token.js", "text/javascript; charset=utf-8"},
+    {"/card.js", ":/orva-hub/web/card.js", "text/javascript; charset=utf-8"},
+    {"/fleet.js", ":/orva-hub/web/fleet.js", "text/javascript; charset=utf-8"},
 };
 
 constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "

@@ -9,8 +9,9 @@
 namespace orva::hub {
 
 // The web panel's files, the only files the HTTP door serves: the page
-// ("/"), its script ("/panel.js") and its style ("/panel.css"), compiled
-// into the program. Each is served under a Content-Security-Policy that lets
+// ("/"), its script ("/panel.js", a module, and the modules it imports:
+// "/words.js", "/token.js", "/card.js", "/fleet.js") and its styles
+// ("/panel.css", "/fleet.css"), compiled into the program. Each is served under a Content-Security-Policy that lets
 // the page run its own script and style only and talk to the hub alone.
 
 // The answer for one of the paths above; none when this build lacks the

@@ -6,16 +6,26 @@
 //                           when the page asks for it (now, or at a later press)
 //   press:PROJECTOR:ACTION  presses a button found by its accessible name, e.g.
 //                           press:a101:power-on presses "Power on, a101"
+//   open:PROJECTOR          opens the projector's card from its row in the fleet table
 //   see:PROJECTOR:FIELD:TEXT  waits up to 60 s until the card's field holds TEXT
 //                           as shown (fields: name power model input mute lamp
 //                           temperatures line read result stale, and announce, the
 //                           screen reader's words); PROJECTOR "-" for the page's own
-//                           fields (connection)
+//                           fields (connection, shown, selected, progress), "@NAME"
+//                           for the projector's row in the fleet table (label name
+//                           state input lamp temperature contact result)
+//   see-rows:FIELD:TEXT     waits until every row shown holds TEXT in its field
+//   filter:GROUP            shows the group's rows only ("" for all)
+//   search:TEXT             types TEXT into the search box
+//   select-shown            ticks "select every projector shown"
+//   bulk:ACTION:QUESTION    runs the action on the selection; the confirmation
+//                           must ask QUESTION, and is answered yes
 //   see-not:PROJECTOR:FIELD:TEXT  the field does not hold TEXT now
 //   same-page               the page was not loaded again since it was opened
 //   no-alert                no alert/confirm/prompt ever opened and no element
 //                           that could run or fetch anything was added to the page
 //   screenshot:PATH         saves the whole page as PNG
+//   screenshot-view:PATH    saves what the window shows as PNG
 //   viewport:WIDTHxHEIGHT   resizes the window (it starts at 360x740)
 // At the end, console errors, uncaught exceptions and Content-Security-Policy
 // violations, if any, are printed as a failed step "console".
@@ -129,7 +139,15 @@ const run = async () => {
   // 'press'); else 'token' while the token form is open. A fixed function,
   // not a string: the page's CSP forbids compiling strings.
   const pageCheck = ({kind, projector, name, text, before}) => {
-    const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
+    if (kind === 'rows') {
+      const rows = [...document.querySelectorAll('tr[data-row]')].filter((row) => !row.hidden);
+      const fields = rows.map((row) => row.querySelector(`[data-field="${CSS.escape(name)}"]`));
+      if (rows.length > 0 && fields.every((el) => el && el.textContent.includes(text))) return 'yes';
+      return document.querySelector('dialog.token-dialog[open]') ? 'token' : false;
+    }
+    const scope = projector === '-' ? document : projector.startsWith('@')
+      ? document.querySelector(`[data-row="${CSS.escape(projector.slice(1))}"]`)
+      : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
     const el = scope && scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
     if (el && kind === 'press') {
       if (Number(el.getAttribute('data-press') || 0) > before && el.getAttribute('data-state') !== 'token') return 'yes';
@@ -161,15 +179,19 @@ const run = async () => {
     }
   };
 
+  const scopeSelector = (projector) =>
+    projector.startsWith('@') ? `[data-row=${cssString(projector.slice(1))}]` : `[data-projector=${cssString(projector)}]`;
   const fieldLocator = (projector, name) =>
     projector === '-'
       ? page.locator(`[data-field=${cssString(name)}]`).first()
-      : page.locator(`[data-projector=${cssString(projector)}] [data-field=${cssString(name)}]`);
+      : page.locator(`${scopeSelector(projector)} [data-field=${cssString(name)}]`);
 
   // What a person sees in the field: its text, or "" while it is not shown.
   const fieldText = (projector, name) =>
     page.evaluate(({projector, name}) => {
-      const scope = projector === '-' ? document : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
+      const scope = projector === '-' ? document : projector.startsWith('@')
+        ? document.querySelector(`[data-row="${CSS.escape(projector.slice(1))}"]`)
+        : document.querySelector(`[data-projector="${CSS.escape(projector)}"]`);
       const el = scope && scope.querySelector(`[data-field="${CSS.escape(name)}"]`);
       if (!el) return null;
       return el.getClientRects().length > 0 ? el.textContent.trim() : '';
@@ -208,6 +230,48 @@ const run = async () => {
       if (!seen) throw new StepFailure(`saw ${quoted(await fieldText(projector, name))} after ${WAIT_MS / 1000} s`);
     },
 
+    'see-rows': async (step) => {
+      const [, name, text] = splitStep(step, 3);
+      const seen = await waitFor({kind: 'rows', projector: '-', name, text});
+      if (seen !== true) {
+        const rows = await page.locator('tr[data-row]:visible').evaluateAll((all, name) =>
+          all.map((row) => `${row.getAttribute('data-row')}=${row.querySelector(`[data-field="${name}"]`).textContent}`), name);
+        throw new StepFailure(`saw ${quoted(rows.join(', '))}`);
+      }
+    },
+
+    open: async (step) => {
+      const [, projector] = splitStep(step, 2);
+      const opener = page.locator(`${scopeSelector(`@${projector}`)} [data-field="label"]`);
+      if ((await opener.count()) !== 1) throw new StepFailure(`no row for projector ${quoted(projector)}`);
+      await opener.click();
+      await page.locator(`dialog.card-dialog[open] [data-projector=${cssString(projector)}]`).waitFor();
+    },
+
+    filter: async (step) => {
+      await page.locator('[data-field="group-filter"]').selectOption(splitStep(step, 2)[1]);
+    },
+
+    search: async (step) => {
+      await page.locator('[data-field="search"]').fill(splitStep(step, 2)[1]);
+    },
+
+    'select-shown': async () => {
+      await page.getByRole('checkbox', {name: 'Select every projector shown', exact: true}).check();
+    },
+
+    bulk: async (step) => {
+      const [, action, question] = splitStep(step, 3);
+      await page.locator('[data-field="bulk-action"]').selectOption(action);
+      await page.getByRole('button', {name: 'Apply to selected…', exact: true}).click();
+      const dialog = page.locator('dialog.confirm-dialog[open]');
+      await dialog.waitFor();
+      const asked = (await dialog.locator('[data-field="confirm-question"]').textContent()).trim();
+      if (asked !== question) throw new StepFailure(`the confirmation asked ${quoted(asked)}`);
+      await dialog.locator('[data-role="yes"]').click();
+      if ((await tokenDialog.isVisible()) && queuedToken !== null) await answerTokenDialog();
+    },
+
     'see-not': async (step) => {
       const [, projector, name, text] = splitStep(step, 4);
       const now = await fieldText(projector, name);
@@ -224,13 +288,17 @@ const run = async () => {
       if (alerts.length) throw new StepFailure(alerts.join('; '));
       const added = await page.evaluate(() =>
         [...document.querySelectorAll('img, iframe, object, embed, script, link, svg')]
-          .filter((el) => !(el.matches('script[src="panel.js"]') || el.matches('link[href="panel.css"]')))
+          .filter((el) => !(el.matches('script[src="panel.js"]') || el.matches('link[href="panel.css"], link[href="fleet.css"]')))
           .map((el) => el.outerHTML.slice(0, 80)));
       if (added.length) throw new StepFailure(`elements from text: ${added.join(', ')}`);
     },
 
     screenshot: async (step) => {
       await page.screenshot({path: splitStep(step, 2)[1], fullPage: true});
+    },
+
+    'screenshot-view': async (step) => {
+      await page.screenshot({path: splitStep(step, 2)[1]});
     },
 
     viewport: async (step) => {
