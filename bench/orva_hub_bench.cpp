@@ -22,11 +22,16 @@
 //    query on the exchange layer alone, straight on the simulator's device;
 //  - a group power-off across 64 projectors (each answering in 20 ms)
 //    through the HTTP door beside the slowest of the same projectors'
-//    single power-offs.
+//    single power-offs;
+//  - a thousand projectors at the default poll interval (LargeFleet.h):
+//    the hub's resident size, CPU share and descriptors.
 // --quick runs each briefly with few clients (a smoke run, figures
 // meaningless).
 #include "BenchSupport.h"
+#include "BlockingClient.h"
 #include "FreePort.h"
+#include "HubProcess.h"
+#include "LargeFleet.h"
 #include "SimulatorProcess.h"
 #include "engine/CommandExchange.h"
 #include "engine/line/LineAddress.h"
@@ -37,11 +42,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
@@ -71,172 +73,6 @@ void fail(const char* what)
     measurementFailed = true;
 }
 
-// A blocking TCP client on 127.0.0.1: what a controller does, without Qt.
-class Client
-{
-public:
-    // from: the loopback address it connects from (127.0.0.FROM), as many
-    // controllers come from many hosts and the doors bound each host.
-    explicit Client(quint16 port, int from = 1)
-    {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in source{};
-        source.sin_family = AF_INET;
-        source.sin_addr.s_addr = htonl(INADDR_LOOPBACK - 1 + quint32(from));
-        // Should the address not be had, the system picks one: the bench
-        // then shows the door's bound as lost replies.
-        (void)::bind(m_fd, reinterpret_cast<sockaddr*>(&source), sizeof source);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int one = 1;
-        ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        timeval patience{10, 0};
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        if (::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~Client()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    bool ok() const { return m_fd >= 0; }
-    bool send(const QByteArray& bytes)
-    {
-        return ::write(m_fd, bytes.constData(), std::size_t(bytes.size())) == bytes.size();
-    }
-    // The bytes up to and including the next carriage return; empty on failure.
-    QByteArray line()
-    {
-        for (;;) {
-            if (const qsizetype end = m_buffer.indexOf('\r'); end >= 0) {
-                QByteArray line = m_buffer.first(end + 1);
-                m_buffer.remove(0, end + 1);
-                return line;
-            }
-            char chunk[512];
-            const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
-            if (got <= 0)
-                return QByteArray();
-            m_buffer.append(chunk, got);
-        }
-    }
-
-    // One HTTP response: its status line, or empty on failure.
-    QByteArray httpResponse()
-    {
-        for (;;) {
-            const qsizetype headEnd = m_buffer.indexOf("\r\n\r\n");
-            if (headEnd >= 0) {
-                static const QRegularExpression length(QStringLiteral("\r\nContent-Length: (\\d+)"));
-                const QRegularExpressionMatch match = length.match(QString::fromLatin1(m_buffer.first(headEnd)));
-                const qsizetype total = headEnd + 4 + (match.hasMatch() ? match.captured(1).toLongLong() : 0);
-                if (m_buffer.size() >= total) {
-                    QByteArray status = m_buffer.first(m_buffer.indexOf("\r\n"));
-                    m_buffer.remove(0, total);
-                    return status;
-                }
-            }
-            char chunk[4096];
-            const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
-            if (got <= 0)
-                return QByteArray();
-            m_buffer.append(chunk, got);
-        }
-    }
-
-private:
-    int m_fd = -1;
-    QByteArray m_buffer;
-};
-
-// The hub as a child process on a configuration of our own.
-class Hub
-{
-public:
-    bool start(const QString& config)
-    {
-        QFile file(m_dir.filePath(QStringLiteral("hub.toml")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
-            return false;
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-        m_process.setReadChannel(QProcess::StandardError); // where the hub logs
-        m_process.start(QStringLiteral(ORVA_HUB_PATH), {QStringLiteral("--config"), file.fileName()});
-        QByteArray log;
-        while (!log.contains("serving") && m_process.waitForReadyRead(30000))
-            log += m_process.readAllStandardError();
-        if (!log.contains("serving")) {
-            // Why, for whoever reads the figures.
-            log += m_process.readAllStandardError();
-            std::fprintf(stderr, "%s", log.constData());
-        }
-        return log.contains("serving");
-    }
-    ~Hub()
-    {
-        m_process.terminate();
-        m_process.waitForFinished(30000);
-    }
-    // A field of /proc/PID/status, in its own unit.
-    qint64 status(const char* field) const
-    {
-        QFile file(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            if (line.startsWith(field))
-                return line.mid(qsizetype(qstrlen(field))).trimmed().split(' ').first().toLongLong();
-        }
-        return -1;
-    }
-    // What the hub logged since the last call.
-    // Reads what the hub logged, so that it never waits on a full pipe.
-    void drain()
-    {
-        while (m_process.waitForReadyRead(10))
-            m_process.readAllStandardError();
-    }
-    QByteArray log()
-    {
-        m_process.waitForReadyRead(1000);
-        QByteArray text = m_process.readAllStandardError();
-        if (m_process.state() == QProcess::NotRunning)
-            text += "(the hub ended: " + QByteArray::number(m_process.exitCode()) + ")\n";
-        return text;
-    }
-    qint64 wakeUps() const { return status("voluntary_ctxt_switches:") + status("nonvoluntary_ctxt_switches:"); }
-    // CPU time of the hub so far, in seconds.
-    double cpuSeconds() const
-    {
-        QFile file(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        const QByteArray text = file.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(::sysconf(_SC_CLK_TCK));
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
-
-QString projector(const QString& name, const QString& line, quint16 share, quint16 pjlink)
-{
-    return QStringLiteral("[[projector]]\nname = \"%1\"\nline = \"%2\"\nshare-port = %3\npjlink-port = %4\n")
-        .arg(name, line)
-        .arg(share)
-        .arg(pjlink);
-}
-
 // The floor of a round trip: a thread answering each line on a bare TCP
 // socket, and a blocking client.
 std::vector<double> bareRoundTrips(int count)
@@ -264,7 +100,7 @@ std::vector<double> bareRoundTrips(int count)
     });
     std::vector<double> samples;
     {
-        Client client(ntohs(address.sin_port));
+        BlockingClient client(ntohs(address.sin_port));
         for (int i = 0; client.ok() && i < count; ++i) {
             const TimePoint t0 = SteadyClock::now();
             if (!client.send("%1POWR ?\r") || client.line().isEmpty())
@@ -280,14 +116,14 @@ std::vector<double> bareRoundTrips(int count)
 void roundTrip(bool quick)
 {
     SimulatorProcess sim;
-    Hub hub;
+    HubProcess hub;
     const quint16 door = freePort();
-    if (!sim.start() || !hub.start(projector(QStringLiteral("a101"), sim.device(), 0, door))) {
+    if (!sim.start() || !hub.start(HubProcess::projectorTable(QStringLiteral("a101"), sim.device(), 0, door))) {
         fail("the hub or the simulator did not start");
         return;
     }
     const int count = quick ? 50 : 2000;
-    Client client(door);
+    BlockingClient client(door);
     if (!client.ok() || client.line() != "PJLINK 0\r") {
         fail("no PJLink greeting");
         return;
@@ -353,10 +189,10 @@ void load(bool quick)
     }
     const double seconds = quick ? 2 : 60;
     const double direct = directExchangesPerSecond(sim.device(), quick ? 1 : 10);
-    Hub hub;
+    HubProcess hub;
     const quint16 share = freePort();
     const quint16 door = freePort();
-    if (direct <= 0 || !hub.start(projector(QStringLiteral("a101"), sim.device(), share, door))) {
+    if (direct <= 0 || !hub.start(HubProcess::projectorTable(QStringLiteral("a101"), sim.device(), share, door))) {
         fail("the hub did not start");
         return;
     }
@@ -367,7 +203,7 @@ void load(bool quick)
     threads.reserve(std::size_t(controllers) + 4);
     for (int i = 0; i < controllers; ++i) {
         threads.emplace_back([&, i] {
-            Client client(door, 1 + i % 8);
+            BlockingClient client(door, 1 + i % 8);
             if (!client.ok() || client.line().isEmpty()) {
                 ++lost;
                 return;
@@ -394,7 +230,7 @@ void load(bool quick)
         = {{"CR1\r", "1\r"}, {"CR3\r", "01234\r"}, {"CR4\r", "11\r"}, {"CR9\r", "TK600\r"}};
     for (const auto& pair : questions) {
         threads.emplace_back([&, question = pair.first, reply = pair.second] {
-            Client client(share);
+            BlockingClient client(share);
             while (!stop) {
                 if (!client.send(question)) {
                     ++lost;
@@ -445,7 +281,7 @@ void load(bool quick)
 // Frames through a share door for ms: each one's round trip.
 std::vector<double> shareRoundTrips(quint16 share, int ms)
 {
-    Client client(share);
+    BlockingClient client(share);
     std::vector<double> samples;
     const TimePoint start = SteadyClock::now();
     while (client.ok() && msBetween(start, SteadyClock::now()) < ms) {
@@ -491,10 +327,10 @@ void fleet(bool quick)
             fail("a simulator did not start");
             return;
         }
-        config += projector(
+        config += HubProcess::projectorTable(
             QStringLiteral("p%1").arg(i), sims.back()->device(), i == 0 ? firstShare : freePort(), freePort());
     }
-    Hub hub;
+    HubProcess hub;
     if (!hub.start(config)) {
         fail("the hub did not start");
         return;
@@ -570,15 +406,15 @@ void httpAction(bool quick)
     }
     const int count = quick ? 50 : 1000;
     const std::vector<double> bare = exchangeRoundTrips(sim.device(), count);
-    Hub hub;
+    HubProcess hub;
     const quint16 http = freePort();
     if (bare.empty()
         || !hub.start(QStringLiteral("poll-interval-ms = 0\nhttp-port = %1\n").arg(http)
-            + projector(QStringLiteral("a101"), sim.device(), 0, 0))) {
+            + HubProcess::projectorTable(QStringLiteral("a101"), sim.device(), 0, 0))) {
         fail("the exchange on the device or the hub failed");
         return;
     }
-    Client client(http);
+    BlockingClient client(http);
     const QByteArray request = "POST /api/projectors/a101/actions/input-query HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                                "Content-Length: 0\r\n\r\n";
     std::vector<double> samples;
@@ -599,7 +435,7 @@ void httpAction(bool quick)
 }
 
 // One POST's round trip in ms, or nothing when it was not answered 200.
-std::optional<double> postRoundTrip(Client& client, const QByteArray& target)
+std::optional<double> postRoundTrip(BlockingClient& client, const QByteArray& target)
 {
     const QByteArray request = "POST " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n\r\n";
     const TimePoint t0 = SteadyClock::now();
@@ -630,15 +466,15 @@ void groupAction(bool quick)
             fail("a simulator did not start");
             return;
         }
-        config += projector(QStringLiteral("p%1").arg(i), sims.back()->device(), 0, 0)
+        config += HubProcess::projectorTable(QStringLiteral("p%1").arg(i), sims.back()->device(), 0, 0)
             + QStringLiteral("groups = [\"fleet\"]\n");
     }
-    Hub hub;
+    HubProcess hub;
     if (!hub.start(config)) {
         fail("the hub did not start");
         return;
     }
-    Client client(http);
+    BlockingClient client(http);
     // Each projector's own power-off, its median of a few; the slowest of them.
     double slowest = 0;
     for (int i = 0; client.ok() && i < count; ++i) {
@@ -675,6 +511,12 @@ void groupAction(bool quick)
         QStringLiteral("within 1.5x"), verdict(g.median <= 1.5 * slowest));
 }
 
+void largeFleet(bool quick)
+{
+    if (!measureLargeFleet(quick))
+        fail("the large fleet could not be measured");
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -685,7 +527,7 @@ int main(int argc, char* argv[])
         QStringLiteral("quick"), QStringLiteral("Run each figure briefly (a smoke run, figures meaningless)."));
     parser.addOption(quickOption);
     const QCommandLineOption onlyOption(QStringLiteral("only"),
-        QStringLiteral("Measure this figure alone: round-trip, load, fleet, http-action or group-action."),
+        QStringLiteral("Measure this figure alone: round-trip, load, fleet, http-action, group-action or large-fleet."),
         QStringLiteral("FIGURE"));
     parser.addOption(onlyOption);
     if (const std::optional<int> status
@@ -700,7 +542,7 @@ int main(int argc, char* argv[])
         const char* name;
         void (*measure)(bool quick);
     } figures[] = {{"round-trip", roundTrip}, {"load", load}, {"fleet", fleet}, {"http-action", httpAction},
-        {"group-action", groupAction}};
+        {"group-action", groupAction}, {"large-fleet", largeFleet}};
     const QString only = parser.value(onlyOption);
     for (const auto& figure : figures) {
         if (only.isEmpty() || only == QLatin1String(figure.name))

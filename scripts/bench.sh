@@ -9,7 +9,8 @@
 # (orva-net-bench: RFC 2217 through a real ser2net), of orva-ctl and of
 # orva-hub follow.
 # The figures are real time on this machine: run it on a quiet machine, and
-# read them with the load in mind. The full run takes about two minutes.
+# read them with the load in mind. The full run takes a few minutes, the
+# hub's thousand projectors alone about a minute and a half.
 # The table is measured on Qt's offscreen platform, which has no window
 # system at all; where xvfb-run is found the start-up figure is measured a
 # second time on an X server, where the bare window too pays for its
