@@ -139,7 +139,7 @@ const lost = () => {
 };
 const noToken = () => {
   lost();
-  setText(connection, 'No access token given: the hub shows nothing without one');
+  setText(connection, 'No access token given: reload the page to enter one');
 };
 
 const eventHandlers = {

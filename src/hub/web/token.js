@@ -15,6 +15,8 @@ export const ACTION_TIMEOUT_MS = 30000;
 
 let memoryToken = null; // when sessionStorage is not available
 let tokenWaiters = []; // nextToken's, until a token is given
+// The operator cancelled the question: reads stop asking until a token is given.
+let readsDeclined = false;
 const storedToken = () => {
   try {
     return sessionStorage.getItem(TOKEN_KEY);
@@ -70,6 +72,7 @@ const askForToken = (reason) => {
   return promise;
 };
 const finishTokenRequest = (token) => {
+  readsDeclined = token === null;
   const request = tokenRequest;
   tokenRequest = null;
   if (dialog.open) dialog.close();
@@ -95,7 +98,8 @@ const READ_REASON = 'The hub needs an access token before it shows the projector
 // Sends a request with the kept token; on a 401 asks for the token and sends
 // it again. makeInit() gives fetch's options for each try. Resolves with the
 // Response, or null when no token was given; rejects as fetch does.
-// waiting(words) tells the caller what it waits for meanwhile.
+// waiting(words) tells the caller what it waits for meanwhile; a read (reason
+// given) does not ask again once the operator cancelled.
 export const withToken = async (url, makeInit, waiting = () => {}, reason = null) => {
   let token = storedToken();
   for (;;) {
@@ -109,6 +113,7 @@ export const withToken = async (url, makeInit, waiting = () => {}, reason = null
       token = kept;
       continue;
     }
+    if (reason && readsDeclined && !token) return null;
     let asking = reason;
     if (token) {
       // The hub no longer takes this token (or never did): forget it and ask again.
