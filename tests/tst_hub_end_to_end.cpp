@@ -769,24 +769,25 @@ void HubEndToEndTest::webPanel_data()
 {
     QTest::addColumn<bool>("proxied");
     QTest::addColumn<int>("fleet");
+    QTest::addColumn<QString>("access"); // the configuration's keys on reads and its [[token]] tables
     QTest::addColumn<QStringList>("steps");
 
     QTest::newRow("power on, warming then on, without a reload")
-        << false << 0
+        << false << 0 << QString()
         << QStringList{"token:" + Token, "open:a101", "see:a101:model:TK600", "press:a101:power-on",
                "see:a101:power:Warming", "see:a101:power:On", "see:a101:result:Power on: done", "same-page",
                "screenshot:" + QStringLiteral(WEB_SCREENSHOT)};
     QTest::newRow("line down: the error in words, the system's one click away")
-        << false << 0
+        << false << 0 << QString()
         << QStringList{"token:" + Token, "see:@b201:state:Unreachable", "open:b201",
                "see:b201:line:device not found: /nonexistent/projector", "press:b201:power-on",
                "see:b201:result:Power on: device not found: /nonexistent/projector", "same-page"};
-    QTest::newRow("behind nginx") << true << 0
+    QTest::newRow("behind nginx") << true << 0 << QString()
                                   << QStringList{"token:" + Token, "open:a101", "press:a101:power-on",
                                          "see:a101:power:Warming", "see:a101:power:On", "same-page"};
     const QString shots = qEnvironmentVariable("ORVA_FLEET_SCREENSHOTS", QStringLiteral(WEB_SCREENSHOT_DIR));
     QTest::newRow("a fleet of 40: a group powered off, one unreachable")
-        << false << 40
+        << false << 40 << QString()
         << QStringList{"token:" + Token, "viewport:1280x900", "see:@p40:state:Unreachable", "see:@p40:contact:8 s ago",
                "see:@p01:state:On", "see:-:schedules:evenings-off", "filter:building-3",
                "see:-:shown:12 of 42 projectors shown", "select-shown", "see:-:selected:12 projectors selected",
@@ -797,18 +798,29 @@ void HubEndToEndTest::webPanel_data()
                "see-rows:result:Done", "see:@p24:state:On", "search:", "viewport:360x740",
                "screenshot-view:" + shots + "/fleet-phone.png", "open:p02", "see:p02:power:Cooling", "same-page",
                "no-alert"};
+    // Reads need a token: the page asks for one before it shows anything.
+    const QString viewer = QStringLiteral("wall-display-0123456789");
+    QTest::newRow("reads need a token: a viewer's reads and stream, an operator's press")
+        << false << 0
+        << QStringLiteral("http-reads = \"token\"\n[[token]]\nname = \"wall\"\nrole = \"viewer\"\nsecret = \"%1\"\n")
+               .arg(viewer)
+        << QStringList{"token:" + viewer, "see:@a101:state:Standby", "see:-:connection:Live", "open:a101",
+               "press:a101:power-on", "see:a101:result:This token may only read; an operator's token is needed",
+               "token:" + Token, "see:a101:result:Power on: done", "see:a101:power:Warming", "see:a101:power:On",
+               "same-page"};
 }
 
 void HubEndToEndTest::webPanel()
 {
     QFETCH(bool, proxied);
     QFETCH(int, fleet);
+    QFETCH(QString, access);
     QFETCH(QStringList, steps);
 
     SimulatorProcess sim({QStringLiteral("--warmup"), QStringLiteral("3000")});
     QVERIFY2(sim.start(), qPrintable(sim.error()));
     const quint16 port = freePort();
-    QString hubConfig = httpDoor(port) + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
+    QString hubConfig = httpDoor(port) + access + projectorTable(QStringLiteral("a101"), sim.device(), 0, 0)
         + projectorTable(QStringLiteral("b201"), QStringLiteral("/nonexistent/projector"), 0, 0);
     std::vector<std::unique_ptr<SimulatorProcess>> sims;
     for (int i = 1; i <= fleet; ++i) {

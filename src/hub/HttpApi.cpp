@@ -64,6 +64,7 @@ const HttpApi::Route HttpApi::Routes[] = {
     {"GET, HEAD", "/fleet.css", Needs::Nothing, &HttpApi::page},
     {"GET, HEAD", "/words.js", Needs::Nothing, &HttpApi::page},
     {"GET, HEAD", "/token.js", Needs::Nothing, &HttpApi::page},
+    {"GET, HEAD", "/events.js", Needs::Nothing, &HttpApi::page},
     {"GET, HEAD", "/card.js", Needs::Nothing, &HttpApi::page},
     {"GET, HEAD", "/fleet.js", Needs::Nothing, &HttpApi::page},
     {nullptr, "/favicon.ico", Needs::Nothing, &HttpApi::favicon},

@@ -22,6 +22,7 @@ constexpr PageFile PageFiles[] = {
     {"/fleet.css", ":/orva-hub/web/fleet.css", "text/css; charset=utf-8"},
     {"/words.js", ":/orva-hub/web/words.js", "text/javascript; charset=utf-8"},
     {"/token.js", ":/orva-hub/web/token.js", "text/javascript; charset=utf-8"},
+    {"/events.js", ":/orva-hub/web/events.js", "text/javascript; charset=utf-8"},
     {"/card.js", ":/orva-hub/web/card.js", "text/javascript; charset=utf-8"},
     {"/fleet.js", ":/orva-hub/web/fleet.js", "text/javascript; charset=utf-8"},
 };

@@ -10,7 +10,7 @@ namespace orva::hub {
 
 // The web panel's files, the only files the HTTP door serves: the page
 // ("/"), its script ("/panel.js", a module, and the modules it imports:
-// "/words.js", "/token.js", "/card.js", "/fleet.js") and its styles
+// "/words.js", "/token.js", "/events.js", "/card.js", "/fleet.js") and its styles
 // ("/panel.css", "/fleet.css"), compiled into the program. Each is served under a Content-Security-Policy that lets
 // the page run its own script and style only and talk to the hub alone.
 

@@ -11,10 +11,11 @@
 // from text.
 
 import {announce, createCard, renderCard} from './card.js';
+import {followEvents} from './events.js';
 import {Fleet} from './fleet.js';
+import {readJson} from './token.js';
 import {localTime, powerWords, setText, timeOf, until} from './words.js';
 
-const RECONNECT_MS = 5000;
 const SCHEDULES_EVERY_MS = 60000;
 
 const projectors = new Map(); // name -> the hub's JSON of it, kept current by the events
@@ -121,45 +122,42 @@ const showConnection = (state, text) => {
   }
 };
 
-const parse = (message) => {
+const parse = (data) => {
   try {
-    return JSON.parse(message.data);
+    return JSON.parse(data);
   } catch {
     return null;
   }
 };
 
-let source = null;
-const connect = () => {
-  source = new EventSource('api/events');
-  source.addEventListener('snapshot', (message) => {
-    const body = parse(message);
+const lost = () => {
+  if (liveSince !== null || staleSince === null) staleSince = new Date();
+  liveSince = null;
+  const since = `since ${localTime(staleSince)}`;
+  if (projectors.size > 0) showConnection('lost', `Connection lost ${since}: showing the last values`);
+  else showConnection('lost', `No connection to the hub ${since}`);
+};
+const noToken = () => {
+  lost();
+  setText(connection, 'No access token given: reload the page to enter one');
+};
+
+const eventHandlers = {
+  snapshot: (data) => {
+    const body = parse(data);
     if (!body || !Array.isArray(body.projectors)) return;
     applySnapshot(body.projectors);
     liveSince = new Date();
     staleSince = null;
     showConnection('live', 'Live');
-  });
-  source.addEventListener('value', (message) => applyValue(parse(message)));
-  source.addEventListener('line', (message) => applyLine(parse(message)));
-  source.addEventListener('read', (message) => applyRead(parse(message)));
-  source.addEventListener('group-result', (message) => {
-    const body = parse(message);
+  },
+  value: (data) => applyValue(parse(data)),
+  line: (data) => applyLine(parse(data)),
+  read: (data) => applyRead(parse(data)),
+  'group-result': (data) => {
+    const body = parse(data);
     if (body) fleet.groupResult(body);
-  });
-  source.addEventListener('error', () => {
-    if (liveSince !== null || staleSince === null) staleSince = new Date();
-    liveSince = null;
-    const since = `since ${localTime(staleSince)}`;
-    if (projectors.size > 0) showConnection('lost', `Connection lost ${since}: showing the last values`);
-    else showConnection('lost', `No connection to the hub ${since}`);
-    // EventSource retries by itself after a dropped stream, but gives up
-    // for good on an answer that is not an event stream (a proxy's 502).
-    if (source.readyState === EventSource.CLOSED) {
-      source = null;
-      window.setTimeout(connect, RECONNECT_MS);
-    }
-  });
+  },
 };
 
 // ---- schedules -------------------------------------------------------------
@@ -190,30 +188,24 @@ const renderSchedules = () => {
   noSchedules.hidden = items.length > 0;
 };
 const loadSchedules = () =>
-  fetch('api/schedules', {cache: 'no-store'})
-    .then((response) => (response.ok ? response.json() : null))
-    .then((body) => {
-      if (body && Array.isArray(body.schedules)) {
-        schedules = body.schedules;
-        renderSchedules();
-      }
-    })
-    .catch(() => {});
+  readJson('api/schedules').then((body) => {
+    if (body && Array.isArray(body.schedules)) {
+      schedules = body.schedules;
+      renderSchedules();
+    }
+  });
 
 // ---- start -----------------------------------------------------------------
 
 // A first look at the state, in case events are slow to start; the
 // snapshot of the event stream takes over as soon as it arrives.
-fetch('api/projectors', {cache: 'no-store'})
-  .then((response) => (response.ok ? response.json() : null))
-  .then((body) => {
-    if (body && Array.isArray(body.projectors) && liveSince === null && projectors.size === 0) {
-      applySnapshot(body.projectors);
-      showConnection(connectionState, connection.textContent);
-    }
-  })
-  .catch(() => {});
-connect();
+readJson('api/projectors').then((body) => {
+  if (body && Array.isArray(body.projectors) && liveSince === null && projectors.size === 0) {
+    applySnapshot(body.projectors);
+    showConnection(connectionState, connection.textContent);
+  }
+});
+followEvents('api/events', eventHandlers, lost, noToken);
 loadSchedules();
 window.setInterval(loadSchedules, SCHEDULES_EVERY_MS);
 // The times that run: a warm-up's length, "12 s ago", the card's state.

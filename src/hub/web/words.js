@@ -46,6 +46,14 @@ export const ACTION_WORDS = {
   'freeze-on': 'Freeze on',
   'freeze-off': 'Freeze off',
 };
+// What a token of each role may do, and the token a refused request needs
+// (the hub's roles, each allowing what the one before it does and more).
+export const ROLE_WORDS = {
+  viewer: 'This token may only read',
+  operator: 'This token may operate the projectors but not administer the hub',
+  admin: 'This token may do everything',
+};
+export const NEEDED_ROLE_WORDS = {viewer: "a viewer's", operator: "an operator's", admin: "an admin's"};
 
 export const has = (table, key) => Boolean(table) && Object.prototype.hasOwnProperty.call(table, key);
 export const known = (values, name) => (has(values, name) ? values[name] : null);
@@ -54,6 +62,11 @@ export const setText = (el, text) => {
   if (el.textContent !== text) el.textContent = text;
 };
 export const capital = (text) => (text ? `${text[0].toUpperCase()}${text.slice(1)}` : text);
+
+// "This token may only read; an operator's token is needed".
+export const roleRefusalWords = (role, needs) =>
+  `${has(ROLE_WORDS, role) ? ROLE_WORDS[role] : `This token has the role ${role}`}; ` +
+  `${has(NEEDED_ROLE_WORDS, needs) ? NEEDED_ROLE_WORDS[needs] : `a ${needs}'s`} token is needed`;
 
 export const hasFault = (power) => Boolean(power && power.fault && power.fault !== 'none');
 
