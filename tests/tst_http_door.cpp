@@ -176,15 +176,15 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("cached state, each with its time")
         << QList<QByteArray>{"poll", "> " + get("/api/projectors")} << ""
         << QStringList{"200 OK",
-               "\"line_error\":null,\"line_open\":true,\"name\":\"a101\",\"read_at\":\"2026-12-07T12:00:00.007Z\","
-               "\"up\":true",
-               "\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\",\"since\":\"2026-12-07T12:00:00.004Z\","
-               "\"value\":1234}",
+               QStringLiteral("\"line_error\":null,\"line_open\":true,\"name\":\"a101\","
+                              "\"read_at\":\"2026-12-07T12:00:00.007Z\",\"up\":true"),
+               QStringLiteral("\"lamp_hours\":{\"read_at\":\"2026-12-07T12:00:00.004Z\","
+                              "\"since\":\"2026-12-07T12:00:00.004Z\",\"value\":1234}"),
                QStringLiteral(
                    "\"power_state\":{\"fault\":\"none\",\"phase\":\"standby\",\"read_at\":\"2026-12-07T12:00:00.001Z\","
                    "\"since\":\"2026-12-07T12:00:00.001Z\",\"state\":\"standby\",\"value\":\"standby\"}"),
-               "\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\",\"since\":\"2026-12-07T12:00:00.006Z\","
-               "\"value\":[25,26,27]}",
+               QStringLiteral("\"temperatures\":{\"read_at\":\"2026-12-07T12:00:00.006Z\","
+                              "\"since\":\"2026-12-07T12:00:00.006Z\",\"value\":[25,26,27]}"),
                "!\"orientation\""}
         << "";
     QTest::newRow("cooling down after a temperature fault: a phase and a fault")
@@ -288,8 +288,8 @@ void HttpDoorTest::scenario_data()
     QTest::newRow("group action, one line down, told why")
         << QList<QByteArray>{"fleet", "lost b", "> " + withToken("/api/groups/all/actions/power-off"), "< \x06"}
         << "C01"
-        << QStringList{"event: line\ndata: {\"line_error\":{\"kind\":\"lost\",\"text\":\"gone\"},\"line_open\":false,"
-                       "\"projector\":\"b202\",\"up\":false}",
+        << QStringList{QStringLiteral("event: line\ndata: {\"line_error\":{\"kind\":\"lost\",\"text\":\"gone\"},"
+                                      "\"line_open\":false,\"projector\":\"b202\",\"up\":false}"),
                "\"error_kind\":\"lost\",\"group\":\"all\",\"ms\":null,\"ok\":false,\"projector\":\"b202\"",
                "\"ok\":true,\"projector\":\"a101\"}", "HTTP/1.1 200 OK", "\"group\":\"all\""}
         << "";
