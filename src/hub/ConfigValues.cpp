@@ -3,6 +3,7 @@
 #include <QHostAddress>
 
 #include <algorithm>
+#include <limits>
 
 namespace orva::hub::config {
 
@@ -48,29 +49,47 @@ bool isVisibleAscii(const QString& text)
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 32 && c.unicode() < 127; });
 }
 
+bool readTextList(Reporter& report, const toml::node& node, const QString& key, const QString& expected,
+    qsizetype least, qsizetype most, const TakeText& take)
+{
+    const auto* array = node.as_array();
+    if (!array || qsizetype(array->size()) < least) {
+        report.error(node.source(), key, QStringLiteral("must be ") + expected);
+        return false;
+    }
+    if (qsizetype(array->size()) > most) {
+        report.error(node.source(), key, QStringLiteral("at most %1 of them").arg(most));
+        return false;
+    }
+    for (const toml::node& element : *array) {
+        if (const auto value = text(report, element, key)) {
+            if (const std::optional<QString> why = take(*value))
+                report.error(element.source(), key, *why);
+        }
+    }
+    return true;
+}
+
+QString givenTwice(const QString& text)
+{
+    return QStringLiteral("\"%1\" is given twice").arg(text);
+}
+
 void readListen(Reporter& report, const toml::node& node, QStringList& listen)
 {
-    const QString key = QStringLiteral("listen");
-    const auto* array = node.as_array();
-    if (!array || array->empty()) {
-        report.error(node.source(), key, QStringLiteral("must be a list of IP addresses, e.g. [\"127.0.0.1\"]"));
-        return;
-    }
-    listen.clear();
-    for (const toml::node& element : *array) {
-        const auto address = text(report, element, key);
-        if (!address)
-            continue;
-        if (QHostAddress(*address).isNull()) {
-            report.error(element.source(), key, QStringLiteral("\"%1\" is not an IP address").arg(*address));
-            continue;
-        }
-        if (listen.contains(*address)) {
-            report.error(element.source(), key, QStringLiteral("\"%1\" is given twice").arg(*address));
-            continue;
-        }
-        listen.append(*address);
-    }
+    QStringList addresses;
+    const bool read = readTextList(report, node, QStringLiteral("listen"),
+        QStringLiteral("a list of IP addresses, e.g. [\"127.0.0.1\"]"), 1, std::numeric_limits<qsizetype>::max(),
+        [&addresses](const QString& address) -> std::optional<QString> {
+            if (QHostAddress(address).isNull())
+                return QStringLiteral("\"%1\" is not an IP address").arg(address);
+            if (addresses.contains(address))
+                return givenTwice(address);
+            addresses.append(address);
+            return std::nullopt;
+        });
+    if (read)
+        listen = addresses;
 }
 
 bool isPrintable(const QString& text)
@@ -80,23 +99,19 @@ bool isPrintable(const QString& text)
 
 void readShareAllow(Reporter& report, const toml::node& node, AddressRanges& allowed)
 {
-    const QString key = QStringLiteral("share-allow");
-    const auto* array = node.as_array();
-    if (!array || array->empty()) {
-        report.error(node.source(), key, QStringLiteral("must be a list of networks, e.g. [\"10.1.2.0/24\"]"));
-        return;
-    }
-    allowed = AddressRanges();
-    for (const toml::node& element : *array) {
-        const auto range = text(report, element, key);
-        if (!range)
-            continue;
-        QString why;
-        if (const auto parsed = AddressRanges::parseRange(*range, &why))
-            allowed.add(*parsed);
-        else
-            report.error(element.source(), key, why);
-    }
+    AddressRanges ranges;
+    const bool read = readTextList(report, node, QStringLiteral("share-allow"),
+        QStringLiteral("a list of networks, e.g. [\"10.1.2.0/24\"]"), 1, std::numeric_limits<qsizetype>::max(),
+        [&ranges](const QString& range) -> std::optional<QString> {
+            QString why;
+            const auto parsed = AddressRanges::parseRange(range, &why);
+            if (!parsed)
+                return why;
+            ranges.add(*parsed);
+            return std::nullopt;
+        });
+    if (read)
+        allowed = ranges;
 }
 
 const QRegularExpression& namePattern()

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -65,6 +66,18 @@ std::optional<quint16> tcpPort(Reporter& report, const toml::node& node, const Q
 bool isVisibleAscii(const QString& text);
 // Text a PJLink controller or a browser is told: no control characters.
 bool isPrintable(const QString& text);
+
+// A list of strings (key = ["a", "b"]): at least `least` of them, at most
+// `most`, each handed to `take`, which keeps it and answers nothing, or
+// answers why it is refused. `expected` says what the list holds, with an
+// example, for a value that is no list ("a list of names, e.g. [...]").
+// False when the value is no list or has too few or too many strings.
+using TakeText = std::function<std::optional<QString>(const QString& text)>;
+bool readTextList(Reporter& report, const toml::node& node, const QString& key, const QString& expected,
+    qsizetype least, qsizetype most, const TakeText& take);
+
+// The reason for a string a list holds twice.
+QString givenTwice(const QString& text);
 
 // A list of IP addresses (listen = ["127.0.0.1"]), each once.
 void readListen(Reporter& report, const toml::node& node, QStringList& listen);

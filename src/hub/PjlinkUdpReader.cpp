@@ -23,32 +23,20 @@ bool readPjlinkUdpTopKey(Reporter& report, const QString& key, const toml::node&
 
 void readPjlinkNotify(Reporter& report, const toml::node& node, QStringList& targets)
 {
-    const QString key = QStringLiteral("pjlink-notify");
-    const auto* array = node.as_array();
-    if (!array) {
-        report.error(node.source(), key, QStringLiteral("must be a list of IPv4 addresses, e.g. [\"10.1.2.3\"]"));
-        return;
-    }
-    if (array->size() > std::size_t(MaxNotifyTargets)) {
-        report.error(node.source(), key, QStringLiteral("at most %1 addresses").arg(MaxNotifyTargets));
-        return;
-    }
-    targets.clear();
-    for (const toml::node& element : *array) {
-        const auto address = text(report, element, key);
-        if (!address)
-            continue;
-        const QHostAddress parsed(*address);
-        if (parsed.protocol() != QAbstractSocket::IPv4Protocol || parsed == QHostAddress(QHostAddress::AnyIPv4)) {
-            report.error(element.source(), key, QStringLiteral("\"%1\" is not an IPv4 address").arg(*address));
-            continue;
-        }
-        if (targets.contains(parsed.toString())) {
-            report.error(element.source(), key, QStringLiteral("\"%1\" is given twice").arg(*address));
-            continue;
-        }
-        targets.append(parsed.toString());
-    }
+    QStringList addresses;
+    const bool read = readTextList(report, node, QStringLiteral("pjlink-notify"),
+        QStringLiteral("a list of IPv4 addresses, e.g. [\"10.1.2.3\"]"), 0, MaxNotifyTargets,
+        [&addresses](const QString& address) -> std::optional<QString> {
+            const QHostAddress parsed(address);
+            if (parsed.protocol() != QAbstractSocket::IPv4Protocol || parsed == QHostAddress(QHostAddress::AnyIPv4))
+                return QStringLiteral("\"%1\" is not an IPv4 address").arg(address);
+            if (addresses.contains(parsed.toString()))
+                return givenTwice(address);
+            addresses.append(parsed.toString());
+            return std::nullopt;
+        });
+    if (read)
+        targets = addresses;
 }
 
 void readMac(Reporter& report, const toml::node& node, std::optional<QString>& mac)

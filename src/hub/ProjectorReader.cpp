@@ -5,6 +5,7 @@
 #include "hub/PjlinkUdpReader.h"
 
 #include <array>
+#include <limits>
 
 namespace orva::hub::config {
 
@@ -80,28 +81,21 @@ void readLabel(Reporter& report, const toml::node& node, std::optional<QString>&
 
 void readGroups(Reporter& report, const toml::node& node, QStringList& groups)
 {
-    const QString key = QStringLiteral("groups");
-    const auto* array = node.as_array();
-    if (!array) {
-        report.error(node.source(), key, QStringLiteral("must be a list of names, e.g. [\"building-3\"]"));
-        return;
-    }
-    groups.clear();
-    for (const toml::node& element : *array) {
-        const auto group = text(report, element, key);
-        if (!group)
-            continue;
-        if (!namePattern().match(*group).hasMatch())
-            report.error(element.source(), key,
-                QStringLiteral("\"%1\": use 1 to 32 lower-case letters, digits and '-'").arg(*group));
-        else if (*group == QLatin1String("all"))
-            report.error(
-                element.source(), key, QStringLiteral("\"all\" is every projector already; name the group otherwise"));
-        else if (groups.contains(*group))
-            report.error(element.source(), key, QStringLiteral("\"%1\" is given twice").arg(*group));
-        else
-            groups.append(*group);
-    }
+    QStringList names;
+    const bool read
+        = readTextList(report, node, QStringLiteral("groups"), QStringLiteral("a list of names, e.g. [\"building-3\"]"),
+            0, std::numeric_limits<qsizetype>::max(), [&names](const QString& group) -> std::optional<QString> {
+                if (!namePattern().match(group).hasMatch())
+                    return QStringLiteral("\"%1\": use 1 to 32 lower-case letters, digits and '-'").arg(group);
+                if (group == QLatin1String("all"))
+                    return QStringLiteral("\"all\" is every projector already; name the group otherwise");
+                if (names.contains(group))
+                    return givenTwice(group);
+                names.append(group);
+                return std::nullopt;
+            });
+    if (read)
+        groups = names;
 }
 
 } // namespace
