@@ -17,7 +17,10 @@ quint16 anyFreePort()
         return 0;
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    // The wildcard address: the system then hands out a port that no socket
+    // holds on any address, not only on 127.0.0.1 (tests also listen on
+    // 127.0.0.2 and 127.0.0.3, where a client's own end may hold the port).
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
     socklen_t length = sizeof address;
     quint16 port = 0;
     if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
