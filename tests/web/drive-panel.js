@@ -222,12 +222,15 @@ const run = async () => {
 
     see: async (step) => {
       const [, projector, name, text] = splitStep(step, 4);
-      if ((await fieldLocator(projector, name).count()) === 0) {
-        throw new StepFailure(`no field ${quoted(name)} for ${quoted(projector)}`);
-      }
+      // The field may come with the page's first reads (a row of the fleet
+      // table): waited for like its text.
       const seen = await waitFor({kind: 'text', projector, name, text});
       if (seen === 'token') throw new StepFailure('the page asks for the access token and no token step gave one');
-      if (!seen) throw new StepFailure(`saw ${quoted(await fieldText(projector, name))} after ${WAIT_MS / 1000} s`);
+      if (!seen) {
+        const now = await fieldText(projector, name);
+        if (now === null) throw new StepFailure(`no field ${quoted(name)} for ${quoted(projector)} after ${WAIT_MS / 1000} s`);
+        throw new StepFailure(`saw ${quoted(now)} after ${WAIT_MS / 1000} s`);
+      }
     },
 
     'see-rows': async (step) => {
