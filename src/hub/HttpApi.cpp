@@ -55,20 +55,25 @@ struct HttpApi::Route
     const char* path;    // "/"-separated segments, "*" any one segment
     Needs needs;         // the least a request must bring (HttpAccess)
     void (HttpApi::*handler)(const Call&);
+    // A further test of the matched segments; null: none.
+    bool (*accepts)(const QStringList& parts) = nullptr;
 };
+
+namespace {
+
+// The page's scripts and styles, as WebPanelFiles lists them.
+bool isPageFile(const QStringList& parts)
+{
+    return isWebPanelFile('/' + parts.join(QLatin1Char('/')).toUtf8());
+}
+
+} // namespace
 
 const HttpApi::Route HttpApi::Routes[] = {
     {"GET, HEAD", "/", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/panel.js", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/panel.css", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/fleet.css", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/words.js", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/token.js", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/events.js", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/card.js", Needs::Nothing, &HttpApi::page},
-    {"GET, HEAD", "/fleet.js", Needs::Nothing, &HttpApi::page},
     {nullptr, "/favicon.ico", Needs::Nothing, &HttpApi::favicon},
     {"GET, HEAD", "/metrics", Needs::Viewer, &HttpApi::metricsPage},
+    {"GET, HEAD", "/*", Needs::Nothing, &HttpApi::page, &isPageFile},
     {"GET", "/api/events", Needs::Viewer, &HttpApi::events},
     {"GET, HEAD", "/api/projectors", Needs::Viewer, &HttpApi::list},
     {"GET, HEAD", "/api/projectors/*", Needs::Viewer, &HttpApi::one},
@@ -274,7 +279,7 @@ void HttpApi::handle(const HttpRequest& request, Projector::Requester requester,
     }
     const Route* found = nullptr;
     for (const Route& route : Routes) {
-        if (!pathMatches(route.path, *path))
+        if (!pathMatches(route.path, *path) || (route.accepts && !route.accepts(*path)))
             continue;
         found = &route;
         if (methodAllowed(route.methods, request.method))

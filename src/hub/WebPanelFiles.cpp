@@ -30,13 +30,24 @@ constexpr PageFile PageFiles[] = {
 constexpr char PagePolicy[] = "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self'; "
                               "connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
-} // namespace
-
-std::optional<HttpResponse> webPanelFile(QByteArrayView path)
+const PageFile* pageFile(QByteArrayView path)
 {
     const auto file = std::find_if(
         std::begin(PageFiles), std::end(PageFiles), [path](const PageFile& page) { return path == page.path; });
-    if (file == std::end(PageFiles))
+    return file == std::end(PageFiles) ? nullptr : file;
+}
+
+} // namespace
+
+bool isWebPanelFile(QByteArrayView path)
+{
+    return pageFile(path) != nullptr;
+}
+
+std::optional<HttpResponse> webPanelFile(QByteArrayView path)
+{
+    const PageFile* file = pageFile(path);
+    if (!file)
         return std::nullopt;
     QFile page(QLatin1String(file->resource));
     if (!page.open(QIODevice::ReadOnly))
