@@ -16,20 +16,20 @@ import {postAction} from './token.js';
 const PARALLEL_POSTS = 4; // the browser keeps six connections to the hub; one is the event stream
 
 const root = document.querySelector('main.fleet');
+const field = (el, name) => el.querySelector(`[data-field="${name}"]`);
 const table = root.querySelector('table.fleet-table');
-const rowsRoot = root.querySelector('[data-field="rows"]');
+const rowsRoot = field(root, 'rows');
 const rowTemplate = document.getElementById('row-template');
-const groupFilter = root.querySelector('[data-field="group-filter"]');
-const search = root.querySelector('[data-field="search"]');
-const shownNote = root.querySelector('[data-field="shown"]');
-const selectShown = root.querySelector('[data-field="select-shown"]');
-const selectedNote = root.querySelector('[data-field="selected"]');
-const bulkAction = root.querySelector('[data-field="bulk-action"]');
+const groupFilter = field(root, 'group-filter');
+const search = field(root, 'search');
+const shownNote = field(root, 'shown');
+const selectShown = field(root, 'select-shown');
+const selectedNote = field(root, 'selected');
+const bulkAction = field(root, 'bulk-action');
 const bulkRun = root.querySelector('[data-role="bulk-run"]');
-const progress = root.querySelector('[data-field="progress"]');
+const progress = field(root, 'progress');
 const confirmDialog = document.querySelector('dialog.confirm-dialog');
 
-const field = (el, name) => el.querySelector(`[data-field="${name}"]`);
 const plural = (n) => `${n} projector${n === 1 ? '' : 's'}`;
 
 export class Fleet {
