@@ -12,6 +12,15 @@ namespace orva::hub {
 
 namespace {
 
+// A read of the hub's own that counts as the projector's answer: text, its
+// error reply or ACK; what counts for the poller's "answering again" and for
+// the read time the page shows alike.
+bool projectorAnswered(const ExchangeResult& result)
+{
+    return result.outcome == ExchangeOutcome::Replied || result.outcome == ExchangeOutcome::ErrorReply
+        || result.outcome == ExchangeOutcome::Acknowledged;
+}
+
 // Requests waiting on one line, at most: every client of every door at its
 // own bound, and the poller's round.
 constexpr int MaxWaiting = 1024;
@@ -330,8 +339,7 @@ void Projector::poll()
                     m_pollsOutstanding = 0;
                     m_readQueued.fill(false);
                 }
-                const bool answered = result.outcome == ExchangeOutcome::Replied
-                    || result.outcome == ExchangeOutcome::ErrorReply || result.outcome == ExchangeOutcome::Acknowledged;
+                const bool answered = projectorAnswered(result);
                 if (answered && (!m_lastPollAnswered || m_downTold)) {
                     if (m_downTold)
                         m_log.info(m_config.name, QStringLiteral("answering again"));
@@ -387,8 +395,7 @@ void Projector::readAfter(const ExchangeRequest& request, const ExchangeResult& 
 
 void Projector::notePollAnswered(const ExchangeResult& result, bool batchEnded)
 {
-    if (result.outcome == ExchangeOutcome::Replied || result.outcome == ExchangeOutcome::ErrorReply
-        || result.outcome == ExchangeOutcome::Acknowledged)
+    if (projectorAnswered(result))
         m_lastPollAtMs = std::max(m_lastPollAtMs, result.endedAtMs);
     if (batchEnded && m_lastPollAtMs > m_polledToldAtMs) {
         m_polledToldAtMs = m_lastPollAtMs;
